@@ -1,0 +1,119 @@
+#pragma once
+// One accessibility element with the attributes the extractors look at, and its
+// children in order. Every tree the system handles travels in this form.
+//
+// Live walks can produce chains tens of thousands of nodes deep, so nothing here
+// recurses on the depth of a tree: copying, comparing, destroying, searching,
+// rendering and encoding all walk with explicit stacks.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "capture/result.h"
+
+namespace zel {
+
+struct AXNode {
+  std::optional<std::string> role;
+  std::optional<std::string> subrole;
+  std::optional<std::string> title;
+  std::optional<std::string> desc;
+  std::optional<std::string> value;
+  std::vector<std::string> domClasses;
+  std::optional<std::string> domID;
+  std::optional<std::string> url;
+  std::vector<AXNode> children;
+
+  AXNode() = default;
+  AXNode(const AXNode& other);
+  AXNode(AXNode&& other) noexcept = default;
+  AXNode& operator=(const AXNode& other);
+  AXNode& operator=(AXNode&& other) noexcept;
+  ~AXNode();
+
+  // Equal when all nine fields are, children compared in order.
+  friend bool operator==(const AXNode& a, const AXNode& b);
+
+  // Pre-order search starting with this node; nullptr when nothing matches.
+  template <class Pred>
+  const AXNode* first(Pred&& pred) const;
+  // Every node below this one (never this one) that matches, in pre-order.
+  template <class Pred>
+  std::vector<const AXNode*> descendants(Pred&& pred) const;
+  // This node followed by all its descendants, in pre-order.
+  std::vector<const AXNode*> preorder() const;
+
+  bool hasClass(std::string_view cls) const;
+  bool hasClassPrefix(std::string_view prefix) const;
+
+  // The title whatever the role; else the description of a web area.
+  std::optional<std::string> pageTitle() const;
+
+  // The subtree rendered to text: static texts run together, blocks end lines,
+  // table cells are joined by " | ", buttons and images are silent.
+  std::string text() const;
+  // The static texts of the subtree in pre-order, trimmed, without empty ones
+  // and lone bullets.
+  std::vector<std::string> texts() const;
+  // Whether the node ends a line in text().
+  bool isBlock() const;
+
+  // A copy without the web areas nested inside another web area (embedded
+  // frames), each removed with its subtree. The root always stays.
+  AXNode withoutFramedPages() const;
+
+  // The JSON form: keys sorted, optional texts only when present, "domClasses"
+  // and "children" always. Throws UnencodableValue on invalid UTF-8.
+  std::string json() const;
+  void appendJSON(std::string& out) const;
+
+  // Decodes one node object. Missing "domClasses" or "children", a wrong JSON
+  // type, or nesting deeper than maxDepth nodes fail the whole tree.
+  static Result<AXNode> decode(std::string_view json);
+  static constexpr size_t maxDepth = 4096;
+
+ private:
+  AXNode shallowCopy() const;
+};
+
+// A recorded file holds one window tree or a JSON array of them.
+Result<std::vector<AXNode>> decodeWindows(std::string_view json);
+
+// Calls `visit` for the node and every descendant in pre-order. `visit` returns
+// false to stop the walk early; forEachPreorder then returns false too.
+template <class Visit>
+bool forEachPreorder(const AXNode& root, Visit&& visit) {
+  std::vector<const AXNode*> pending{&root};
+  while (!pending.empty()) {
+    const AXNode* node = pending.back();
+    pending.pop_back();
+    if (!visit(*node)) return false;
+    for (auto it = node->children.rbegin(); it != node->children.rend(); ++it) pending.push_back(&*it);
+  }
+  return true;
+}
+
+template <class Pred>
+const AXNode* AXNode::first(Pred&& pred) const {
+  const AXNode* hit = nullptr;
+  forEachPreorder(*this, [&](const AXNode& n) {
+    if (!pred(n)) return true;
+    hit = &n;
+    return false;
+  });
+  return hit;
+}
+
+template <class Pred>
+std::vector<const AXNode*> AXNode::descendants(Pred&& pred) const {
+  std::vector<const AXNode*> found;
+  forEachPreorder(*this, [&](const AXNode& n) {
+    if (&n != this && pred(n)) found.push_back(&n);
+    return true;
+  });
+  return found;
+}
+
+}  // namespace zel

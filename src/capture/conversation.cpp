@@ -1,0 +1,165 @@
+#include "capture/conversation.h"
+
+#include <array>
+#include <utility>
+
+namespace zel {
+
+namespace {
+
+constexpr std::array<std::pair<Source, std::string_view>, 5> sources{{
+    {Source::chatGPTApp, "chatGPTApp"},
+    {Source::chatGPTWeb, "chatGPTWeb"},
+    {Source::claudeApp, "claudeApp"},
+    {Source::claudeWeb, "claudeWeb"},
+    {Source::grokWeb, "grokWeb"},
+}};
+
+// Reads an optional member: missing and null are both absent; any other type
+// than the expected one is an error.
+template <class T>
+bool readOptional(const Json& j, const char* key, std::optional<T>& out, std::string& error) {
+  auto it = j.find(key);
+  if (it == j.end() || it->is_null()) return true;
+  if constexpr (std::is_same_v<T, std::string>) {
+    if (!it->is_string()) {
+      error = std::string("\"") + key + "\" must be a string";
+      return false;
+    }
+    out = it->template get<std::string>();
+  } else {
+    const bool tooLarge = it->is_number_unsigned() && it->template get<uint64_t>() > uint64_t(INT64_MAX);
+    if (!it->is_number_integer() || tooLarge) {
+      error = std::string("\"") + key + "\" must be a 64-bit integer";
+      return false;
+    }
+    out = it->template get<T>();
+  }
+  return true;
+}
+
+const Json* required(const Json& j, const char* key, std::string& error) {
+  auto it = j.find(key);
+  if (it == j.end() || it->is_null()) {
+    error = std::string("\"") + key + "\" is missing";
+    return nullptr;
+  }
+  return &*it;
+}
+
+}  // namespace
+
+std::string_view rawValue(Source s) {
+  for (const auto& [v, raw] : sources)
+    if (v == s) return raw;
+  return {};
+}
+
+std::optional<Source> sourceNamed(std::string_view raw) {
+  for (const auto& [v, name] : sources)
+    if (name == raw) return v;
+  return std::nullopt;
+}
+
+std::string_view rawValue(Turn::Role r) { return r == Turn::Role::user ? "user" : "assistant"; }
+
+std::optional<Turn::Role> roleNamed(std::string_view raw) {
+  if (raw == "user") return Turn::Role::user;
+  if (raw == "assistant") return Turn::Role::assistant;
+  return std::nullopt;
+}
+
+std::string Conversation::chatKey() const {
+  if (locator && !locator->starts_with("app://")) return *locator;
+  return std::string(rawValue(source)) + ":" + title.value_or("untitled");
+}
+
+bool Conversation::startsMidChat() const {
+  if (turns.empty()) return false;
+  const Turn& first = turns.front();
+  if (first.position) return *first.position > 1;
+  return first.role == Turn::Role::assistant;
+}
+
+Json toJSON(const Turn& t) {
+  Json j = Json::object();
+  j["role"] = rawValue(t.role);
+  j["text"] = t.text;
+  j["attachments"] = t.attachments;
+  if (t.position) j["position"] = *t.position;
+  if (t.shownTime) j["shownTime"] = *t.shownTime;
+  if (t.shownDay) j["shownDay"] = *t.shownDay;
+  return j;
+}
+
+Json toJSON(const Conversation& c, DateForm dates) {
+  Json j = Json::object();
+  j["source"] = rawValue(c.source);
+  if (c.title) j["title"] = *c.title;
+  if (c.locator) j["locator"] = *c.locator;
+  Json turns = Json::array();
+  for (const Turn& t : c.turns) turns.push_back(toJSON(t));
+  j["turns"] = std::move(turns);
+  if (c.totalTurns) j["totalTurns"] = *c.totalTurns;
+  j["capturedAt"] = dateJSON(c.capturedAt, dates);
+  if (c.timeZone) j["timeZone"] = *c.timeZone;
+  return j;
+}
+
+Result<Turn> turnFromJSON(const Json& j) {
+  using R = Result<Turn>;
+  if (!j.is_object()) return R::failure("a turn must be an object");
+  std::string error;
+  Turn t;
+  const Json* role = required(j, "role", error);
+  if (!role) return R::failure(error);
+  auto r = role->is_string() ? roleNamed(role->get<std::string>()) : std::nullopt;
+  if (!r) return R::failure("\"role\" must be \"user\" or \"assistant\"");
+  t.role = *r;
+  const Json* text = required(j, "text", error);
+  if (!text) return R::failure(error);
+  if (!text->is_string()) return R::failure("\"text\" must be a string");
+  t.text = text->get<std::string>();
+  const Json* attachments = required(j, "attachments", error);
+  if (!attachments) return R::failure(error);
+  if (!attachments->is_array()) return R::failure("\"attachments\" must be an array of strings");
+  for (const Json& a : *attachments) {
+    if (!a.is_string()) return R::failure("\"attachments\" must be an array of strings");
+    t.attachments.push_back(a.get<std::string>());
+  }
+  if (!readOptional(j, "position", t.position, error) || !readOptional(j, "shownTime", t.shownTime, error) ||
+      !readOptional(j, "shownDay", t.shownDay, error))
+    return R::failure(error);
+  return t;
+}
+
+Result<Conversation> conversationFromJSON(const Json& j) {
+  using R = Result<Conversation>;
+  if (!j.is_object()) return R::failure("a conversation must be an object");
+  std::string error;
+  Conversation c;
+  const Json* source = required(j, "source", error);
+  if (!source) return R::failure(error);
+  auto s = source->is_string() ? sourceNamed(source->get<std::string>()) : std::nullopt;
+  if (!s) return R::failure("\"source\" names no known source");
+  c.source = *s;
+  const Json* turns = required(j, "turns", error);
+  if (!turns) return R::failure(error);
+  if (!turns->is_array()) return R::failure("\"turns\" must be an array");
+  for (size_t i = 0; i < turns->size(); ++i) {
+    auto t = turnFromJSON((*turns)[i]);
+    if (!t) return R::failure("turn " + std::to_string(i) + ": " + t.error());
+    c.turns.push_back(std::move(t.value()));
+  }
+  const Json* captured = required(j, "capturedAt", error);
+  if (!captured) return R::failure(error);
+  auto at = captured->is_string() ? parseISO8601(captured->get<std::string>()) : std::nullopt;
+  if (!at) return R::failure("\"capturedAt\" must be an ISO 8601 date");
+  c.capturedAt = *at;
+  if (!readOptional(j, "title", c.title, error) || !readOptional(j, "locator", c.locator, error) ||
+      !readOptional(j, "totalTurns", c.totalTurns, error) || !readOptional(j, "timeZone", c.timeZone, error))
+    return R::failure(error);
+  return c;
+}
+
+}  // namespace zel

@@ -1,0 +1,27 @@
+#include "capture/json_text.h"
+
+namespace zel {
+
+Json dateJSON(Date d, DateForm form) {
+  auto text = isoText(d, form);
+  if (!text) throw UnencodableValue("date has no ISO 8601 form");
+  return Json(std::move(*text));
+}
+
+std::optional<std::string> encodeJSON(const Json& value) {
+  try {
+    return value.dump();
+  } catch (const nlohmann::json::exception&) {
+    return std::nullopt;
+  }
+}
+
+void appendJSONString(std::string& out, std::string_view text) {
+  try {
+    out += Json(text).dump();
+  } catch (const nlohmann::json::exception&) {
+    throw UnencodableValue("text is not valid UTF-8");
+  }
+}
+
+}  // namespace zel

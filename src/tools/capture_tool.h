@@ -1,0 +1,17 @@
+#pragma once
+// zel-capture: the capture library's operations over recorded trees, on the
+// command line. Kept apart from main() so that tests run it in-process.
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace zel::tools {
+
+extern const char* const captureUsage;
+
+// Runs one command line (the words after the program name). Returns the exit
+// status: 0, 1 for a usage error, 2 when a file could not be read or decoded.
+int runCaptureTool(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err);
+
+}  // namespace zel::tools

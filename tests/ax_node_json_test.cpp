@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include "capture/ax_node.h"
+#include "capture/json_text.h"
+#include "support/trees.h"
+
+namespace zel {
+namespace {
+
+using test::el;
+using test::st;
+
+TEST(AXNodeJSON, EncodesSortedKeysWithOptionalsOnlyWhenPresent) {
+  AXNode n = el("AXWebArea", {st("a/b")});
+  n.url = "https://claude.ai/chat/1";
+  n.title = "";
+  EXPECT_EQ(n.json(),
+            R"({"children":[{"children":[],"domClasses":[],"role":"AXStaticText","value":"a/b"}],)"
+            R"("domClasses":[],"role":"AXWebArea","title":"","url":"https://claude.ai/chat/1"})");
+}
+
+TEST(AXNodeJSON, RoundTripsEveryField) {
+  AXNode n = el("AXGroup", {st("x"), el(std::nullopt)});
+  n.subrole = "AXLandmarkMain";
+  n.title = "t\u00e9";
+  n.desc = "d\n\"q\"";
+  n.value = "";
+  n.domClasses = {"a", "b"};
+  n.domID = "id";
+  n.url = "u";
+  auto back = AXNode::decode(n.json());
+  ASSERT_TRUE(back) << back.error();
+  EXPECT_EQ(back.value(), n);
+}
+
+TEST(AXNodeJSON, NullAndUnknownKeysAreAccepted) {
+  auto n = AXNode::decode(
+      R"({"role":"AXGroup","title":null,"extra":{"deep":[1,{"x":null}]},"domClasses":["c"],"children":[],"z":7})");
+  ASSERT_TRUE(n) << n.error();
+  EXPECT_EQ(n->role, "AXGroup");
+  EXPECT_EQ(n->title, std::nullopt);
+  EXPECT_EQ(n->domClasses, std::vector<std::string>{"c"});
+}
+
+TEST(AXNodeJSON, StructuralErrorsFailTheWholeTreeWithAPlace) {
+  struct Case {
+    const char* json;
+    const char* error;
+  };
+  const Case cases[] = {
+      {R"({"children":[]})", "$: \"domClasses\" is missing"},
+      {R"({"domClasses":[]})", "$: \"children\" is missing"},
+      {R"({"domClasses":[],"children":[{"domClasses":[],"children":[]},{"domClasses":[]}]})",
+       "$.children[1]: \"children\" is missing"},
+      {R"({"role":5,"domClasses":[],"children":[]})", "$: \"role\" must be a string or null, found a number"},
+      {R"({"domClasses":[1],"children":[]})", "$: \"domClasses\" must hold only strings"},
+      {R"({"domClasses":null,"children":[]})", "$: \"domClasses\" must be an array of strings, found null"},
+      {R"({"domClasses":[],"children":[3]})", "$: expected a node object"},
+      {R"({"domClasses":[],"children":{}})", "$: \"children\" must be an array of node objects, found an object"},
+      {R"([])", "$: expected a node object, found an array"},
+      {R"("x")", "$: expected a node object or an array of them, found a string"},
+  };
+  for (const auto& c : cases) {
+    auto n = AXNode::decode(c.json);
+    EXPECT_FALSE(n) << c.json;
+    EXPECT_EQ(n.error(), c.error) << c.json;
+  }
+  auto broken = AXNode::decode("{\"role\":");
+  ASSERT_FALSE(broken);
+  EXPECT_NE(broken.error().find("parse error"), std::string::npos) << broken.error();
+  EXPECT_FALSE(AXNode::decode("{\"role\":\"\xff\",\"domClasses\":[],\"children\":[]}"));
+  EXPECT_FALSE(AXNode::decode(""));
+}
+
+std::string nested(size_t depth) {
+  std::string s;
+  for (size_t i = 0; i < depth; ++i) s += R"({"domClasses":[],"children":[)";
+  for (size_t i = 0; i < depth; ++i) s += "]}";
+  return s;
+}
+
+TEST(AXNodeJSON, NestingIsLimitedTo4096Nodes) {
+  auto deepest = AXNode::decode(nested(4096));
+  ASSERT_TRUE(deepest) << deepest.error();
+  EXPECT_EQ(deepest->preorder().size(), 4096u);
+  auto tooDeep = AXNode::decode(nested(4097));
+  ASSERT_FALSE(tooDeep);
+  EXPECT_NE(tooDeep.error().find("deeper than 4096"), std::string::npos);
+  // Deep nesting inside an ignored key is walked without recursion too.
+  std::string junk = R"({"domClasses":[],"children":[],"x":)" + std::string(200000, '[') + std::string(200000, ']') + "}";
+  EXPECT_TRUE(AXNode::decode(junk));
+}
+
+TEST(AXNodeJSON, WindowsFilesHoldOneTreeOrAList) {
+  auto one = decodeWindows(R"({"domClasses":[],"children":[]})");
+  ASSERT_TRUE(one);
+  EXPECT_EQ(one->size(), 1u);
+  auto two = decodeWindows(R"([{"domClasses":[],"children":[]},{"role":"AXWindow","domClasses":[],"children":[]}])");
+  ASSERT_TRUE(two);
+  ASSERT_EQ(two->size(), 2u);
+  EXPECT_EQ((*two)[1].role, "AXWindow");
+  auto none = decodeWindows("[]");
+  ASSERT_TRUE(none);
+  EXPECT_TRUE(none->empty());
+  auto bad = decodeWindows(R"([{"domClasses":[],"children":[]},{"children":[]}])");
+  ASSERT_FALSE(bad);
+  EXPECT_EQ(bad.error(), "$[1]: \"domClasses\" is missing");
+  EXPECT_FALSE(decodeWindows(R"([[]])"));
+}
+
+TEST(AXNodeJSON, InvalidUTF8CannotBeEncoded) {
+  AXNode n = st("bad \xc3");
+  EXPECT_THROW(n.json(), UnencodableValue);
+  EXPECT_EQ(encodeJSON(Json{{"text", "\xff"}}), std::nullopt);
+  EXPECT_EQ(encodeJSON(Json{{"b", "x/y"}, {"a", 1}}), R"({"a":1,"b":"x/y"})");
+}
+
+}  // namespace
+}  // namespace zel

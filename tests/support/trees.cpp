@@ -1,0 +1,84 @@
+#include "support/trees.h"
+
+namespace zel::test {
+
+AXNode el(std::optional<std::string> role, std::vector<AXNode> children) {
+  AXNode n;
+  n.role = std::move(role);
+  n.children = std::move(children);
+  return n;
+}
+
+AXNode st(std::string value) {
+  AXNode n = el("AXStaticText");
+  n.value = std::move(value);
+  return n;
+}
+
+AXNode titled(AXNode n, std::string title) {
+  n.title = std::move(title);
+  return n;
+}
+AXNode valued(AXNode n, std::string value) {
+  n.value = std::move(value);
+  return n;
+}
+AXNode described(AXNode n, std::string desc) {
+  n.desc = std::move(desc);
+  return n;
+}
+AXNode classed(AXNode n, std::vector<std::string> classes) {
+  n.domClasses = std::move(classes);
+  return n;
+}
+
+AXNode chain(size_t depth) {
+  AXNode cur = st("end");
+  for (size_t i = 1; i < depth; ++i) {
+    AXNode parent = el("AXGroup");
+    parent.children.push_back(std::move(cur));
+    cur = std::move(parent);
+  }
+  return cur;
+}
+
+AXNode syntheticWindow(size_t target) {
+  AXNode thread = classed(el("AXGroup"), {"flex", "flex-col"});
+  size_t count = 0;
+  auto paragraph = [&](size_t i) {
+    count += 4;
+    return classed(el("AXGroup", {st("Paragraph " + std::to_string(i) + " says something "),
+                                  el("AXLink", {st("a link")}), st(" and goes on.")}),
+                   {"_Paragraph_x1"});
+  };
+  for (size_t turn = 0; count < target; ++turn) {
+    AXNode message = classed(el("AXGroup"), {"group/turn-messages", "message"});
+    message.children.push_back(el("AXHeading", {st(turn % 2 ? "ChatGPT said:" : "You said:")}));
+    count += 3;
+    for (size_t p = 0; p < 6; ++p) message.children.push_back(paragraph(p));
+    AXNode list = el("AXList");
+    for (size_t i = 0; i < 4; ++i)
+      list.children.push_back(el("AXGroup", {titled(el("AXListMarker"), "\u2022"), st("item " + std::to_string(i))}));
+    count += 13;
+    message.children.push_back(std::move(list));
+    AXNode table = el("AXTable");
+    for (size_t r = 0; r < 3; ++r) {
+      AXNode row = el("AXRow");
+      for (size_t c = 0; c < 3; ++c) row.children.push_back(el("AXCell", {st("r" + std::to_string(r) + "c" + std::to_string(c))}));
+      table.children.push_back(std::move(row));
+    }
+    count += 22;
+    message.children.push_back(std::move(table));
+    message.children.push_back(classed(el("AXGroup", {st("int main() {\n  return 0;\n}")}), {"_CodeBlock_y"}));
+    message.children.push_back(described(el("AXButton", {st("Copy")}), "Copy"));
+    count += 4;
+    thread.children.push_back(std::move(message));
+  }
+  AXNode main = el("AXGroup", {std::move(thread)});
+  main.subrole = "AXLandmarkMain";
+  AXNode web = titled(el("AXWebArea", {el("AXToolbar", {described(el("AXButton"), "Back")}), std::move(main)}), "Chat");
+  web.url = "https://chatgpt.com/c/0123abcd-0123-4567-89ab-0123456789ab";
+  return titled(el("AXWindow", {std::move(web)}), "Chat");
+}
+
+}  // namespace zel::test
