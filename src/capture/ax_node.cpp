@@ -345,12 +345,12 @@ class TreeReader {
   std::vector<AXNode> windows;
   std::string error;
 
-  bool null() { return scalar(Scalar::null); }
-  bool boolean(bool) { return scalar(Scalar::other); }
-  bool number_integer(json::number_integer_t) { return scalar(Scalar::other); }
-  bool number_unsigned(json::number_unsigned_t) { return scalar(Scalar::other); }
-  bool number_float(json::number_float_t, const json::string_t&) { return scalar(Scalar::other); }
-  bool binary(json::binary_t&) { return scalar(Scalar::other); }
+  bool null() { return scalar(nullptr); }
+  bool boolean(bool) { return scalar("a boolean"); }
+  bool number_integer(json::number_integer_t) { return scalar("a number"); }
+  bool number_unsigned(json::number_unsigned_t) { return scalar("a number"); }
+  bool number_float(json::number_float_t, const json::string_t&) { return scalar("a number"); }
+  bool binary(json::binary_t&) { return scalar("binary data"); }
 
   bool string(json::string_t& s) {
     if (stack_.empty()) return fail("expected a node object or an array of them, found a string");
@@ -449,7 +449,6 @@ class TreeReader {
 
  private:
   enum class Kind { list, node, classes, children, skip };
-  enum class Scalar { null, other };
   struct Frame {
     Kind kind;
     AXNode* node = nullptr;
@@ -478,18 +477,19 @@ class TreeReader {
     return true;
   }
 
-  bool scalar(Scalar kind) {
+  // A value other than a string; `found` is null for JSON null.
+  bool scalar(const char* found) {
     if (stack_.empty()) return fail("expected a node object or an array of them");
     Frame& f = stack_.back();
     if (f.kind == Kind::skip) return true;
     if (f.kind == Kind::node) {
       const Field field = std::exchange(f.pending, Field::none);
       if (field == Field::other) return true;
-      if (auto* slot = textField(*f.node, field); slot && kind == Scalar::null) {
+      if (auto* slot = textField(*f.node, field); slot && !found) {
         slot->reset();
         return true;
       }
-      return wrongType(field, kind == Scalar::null ? "null" : "a number, boolean or binary value");
+      return wrongType(field, found ? found : "null");
     }
     if (f.kind == Kind::classes) return fail("\"domClasses\" must hold only strings");
     return fail("expected a node object");
