@@ -12,6 +12,58 @@ namespace {
 bool roleIs(const AXNode& n, std::string_view role) { return n.role && *n.role == role; }
 bool isWebArea(const AXNode& n) { return roleIs(n, "AXWebArea"); }
 
+// The roles text rendering tells apart. Rendering classifies every node of
+// large windows, so the role is told by its length first and compared once.
+enum class RoleKind { other, staticText, listMarker, silent, cell, list, heading, table, row, group };
+
+RoleKind roleKind(const std::optional<std::string>& role) {
+  if (!role) return RoleKind::other;
+  const std::string_view r = *role;
+  switch (r.size()) {
+    case 5: return r == "AXRow" ? RoleKind::row : RoleKind::other;
+    case 6: return r == "AXCell" ? RoleKind::cell : r == "AXList" ? RoleKind::list : RoleKind::other;
+    case 7:
+      return r == "AXGroup"   ? RoleKind::group
+             : r == "AXTable" ? RoleKind::table
+             : r == "AXImage" ? RoleKind::silent
+                              : RoleKind::other;
+    case 8: return r == "AXButton" ? RoleKind::silent : RoleKind::other;
+    case 9: return r == "AXHeading" ? RoleKind::heading : RoleKind::other;
+    case 12:
+      return r == "AXStaticText"   ? RoleKind::staticText
+             : r == "AXListMarker" ? RoleKind::listMarker
+                                   : RoleKind::other;
+    case 13: return r == "AXPopUpButton" ? RoleKind::silent : RoleKind::other;
+    default: return RoleKind::other;
+  }
+}
+
+bool blockByClasses(const std::vector<std::string>& classes) {
+  for (const auto& c : classes) {
+    if (c.starts_with('_')) {
+      if (c.starts_with("_Paragraph") || c.starts_with("_ListItem") || c.starts_with("_CodeBlock")) return true;
+    } else if (c == "whitespace-pre-wrap" || c == "standard-markdown") {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool endsLine(const AXNode& n, RoleKind kind) {
+  switch (kind) {
+    case RoleKind::list:
+    case RoleKind::heading:
+    case RoleKind::table:
+    case RoleKind::row: return true;
+    case RoleKind::group:
+      for (const AXNode& c : n.children)
+        if (roleKind(c.role) == RoleKind::staticText) return true;
+      break;
+    default: break;
+  }
+  return blockByClasses(n.domClasses);
+}
+
 // Frees a subtree without recursing on its depth: child lists are moved out
 // level by level, so every node is destroyed with no children left in it.
 void dismantle(std::vector<AXNode>&& kids) {
@@ -72,11 +124,11 @@ bool sameAttributes(const AXNode& a, const AXNode& b) {
 
 AXNode::AXNode(const AXNode& o)
     : role(o.role),
-      subrole(o.subrole),
-      title(o.title),
-      desc(o.desc),
       value(o.value),
+      title(o.title),
       domClasses(o.domClasses),
+      subrole(o.subrole),
+      desc(o.desc),
       domID(o.domID),
       url(o.url) {
   cloneChildren(o, *this, false);
@@ -147,20 +199,7 @@ std::optional<std::string> AXNode::pageTitle() const {
   return std::nullopt;
 }
 
-bool AXNode::isBlock() const {
-  if (role) {
-    const std::string& r = *role;
-    if (r == "AXList" || r == "AXHeading" || r == "AXTable" || r == "AXRow") return true;
-    if (r == "AXGroup")
-      for (const AXNode& c : children)
-        if (roleIs(c, "AXStaticText")) return true;
-  }
-  for (const auto& c : domClasses)
-    if (c.starts_with("_Paragraph") || c.starts_with("_ListItem") || c.starts_with("_CodeBlock") ||
-        c == "whitespace-pre-wrap" || c == "standard-markdown")
-      return true;
-  return false;
-}
+bool AXNode::isBlock() const { return endsLine(*this, roleKind(role)); }
 
 std::string AXNode::text() const {
   std::string acc;
@@ -168,7 +207,7 @@ std::string AXNode::text() const {
     const AXNode* node;
     size_t next;
     size_t outerBase;  // for a cell: the base to restore when it ends
-    bool cell;
+    RoleKind kind;
   };
   std::vector<Frame> stack;
   // Where the accumulator of the innermost cell being rendered begins. A cell
@@ -177,56 +216,63 @@ std::string AXNode::text() const {
   size_t base = 0;
 
   auto visit = [&](const AXNode& n) {
-    if (n.role) {
-      const std::string& r = *n.role;
-      if (r == "AXStaticText") {
+    const RoleKind kind = roleKind(n.role);
+    switch (kind) {
+      case RoleKind::staticText:
         if (n.value) acc += *n.value;
         else if (n.title) acc += *n.title;
         return;
-      }
-      if (r == "AXListMarker") {
+      case RoleKind::listMarker:
         if (n.title) acc += *n.title;
         else if (n.value) acc += *n.value;
         return;
-      }
-      if (r == "AXButton" || r == "AXPopUpButton" || r == "AXImage") return;
-      if (r == "AXCell") {
-        stack.push_back({&n, 0, base, true});
+      case RoleKind::silent: return;
+      case RoleKind::cell:
+        stack.push_back({&n, 0, base, kind});
         base = acc.size();
         return;
-      }
+      default: stack.push_back({&n, 0, base, kind});
     }
-    stack.push_back({&n, 0, base, false});
   };
 
   visit(*this);
   while (!stack.empty()) {
     Frame& top = stack.back();
     if (top.next < top.node->children.size()) {
-      visit(top.node->children[top.next++]);  // may grow the stack: `top` is not used after
+      const AXNode& child = top.node->children[top.next++];
+      if (top.next < top.node->children.size()) __builtin_prefetch(&top.node->children[top.next]);
+      visit(child);  // may grow the stack: `top` is not used after
       continue;
     }
     const Frame done = top;
     stack.pop_back();
-    if (done.cell) {
-      std::string inner(trimmedView(std::string_view(acc).substr(base)));
-      for (char& c : inner)
-        if (c == '\n') c = ' ';
-      acc.resize(base);
-      acc += inner;
+    if (done.kind == RoleKind::cell) {
+      // The cell's own text, trimmed, on one line, in place of what it wrote.
+      const std::string_view inner = trimmedView(std::string_view(acc).substr(base));
+      const size_t from = static_cast<size_t>(inner.data() - acc.data());
+      const size_t length = inner.size();
+      acc.erase(base, from - base);
+      acc.resize(base + length);
+      for (size_t i = base; i < acc.size(); ++i)
+        if (acc[i] == '\n') acc[i] = ' ';
       acc += " | ";
       base = done.outerBase;
-    } else if (done.node->isBlock() && acc.size() > base && acc.back() != '\n') {
+    } else if (acc.size() > base && acc.back() != '\n' && endsLine(*done.node, done.kind)) {
       acc += '\n';
     }
   }
-  return trimmed(acc);
+  const std::string_view result = trimmedView(acc);
+  const size_t from = static_cast<size_t>(result.data() - acc.data());
+  const size_t length = result.size();
+  acc.erase(0, from);
+  acc.resize(length);
+  return acc;
 }
 
 std::vector<std::string> AXNode::texts() const {
   std::vector<std::string> out;
   forEachPreorder(*this, [&](const AXNode& n) {
-    if (roleIs(n, "AXStaticText")) {
+    if (roleKind(n.role) == RoleKind::staticText) {
       std::string_view raw = n.value ? std::string_view(*n.value) : n.title ? std::string_view(*n.title) : "";
       std::string_view t = trimmedView(raw);
       if (!t.empty() && t != "\u00B7" && t != "\u2022") out.emplace_back(t);

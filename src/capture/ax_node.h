@@ -16,15 +16,17 @@
 namespace zel {
 
 struct AXNode {
+  // Walks read the role, the children and the texts of every node: they come
+  // first so that they share cache lines.
   std::optional<std::string> role;
-  std::optional<std::string> subrole;
-  std::optional<std::string> title;
-  std::optional<std::string> desc;
+  std::vector<AXNode> children;
   std::optional<std::string> value;
+  std::optional<std::string> title;
   std::vector<std::string> domClasses;
+  std::optional<std::string> subrole;
+  std::optional<std::string> desc;
   std::optional<std::string> domID;
   std::optional<std::string> url;
-  std::vector<AXNode> children;
 
   AXNode() = default;
   AXNode(const AXNode& other);

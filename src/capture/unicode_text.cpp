@@ -7,6 +7,12 @@ namespace zel {
 
 bool isWhiteSpace(char32_t c) { return u_isUWhiteSpace(static_cast<UChar32>(c)); }
 
+namespace {
+// White_Space among ASCII: tab, line feed, vertical tab, form feed, carriage
+// return and space.
+inline bool asciiWhiteSpace(uint8_t b) { return b == ' ' || (b >= 0x09 && b <= 0x0D); }
+}  // namespace
+
 std::string_view trimmedView(std::string_view text) {
   const auto* s = reinterpret_cast<const uint8_t*>(text.data());
   const auto length = static_cast<int32_t>(text.size());
@@ -14,7 +20,7 @@ std::string_view trimmedView(std::string_view text) {
   int32_t start = 0;
   while (start < length) {
     if (s[start] < 0x80) {  // the common case, without ICU's decoder
-      if (!u_isUWhiteSpace(s[start])) break;
+      if (!asciiWhiteSpace(s[start])) break;
       ++start;
       continue;
     }
@@ -27,7 +33,7 @@ std::string_view trimmedView(std::string_view text) {
   int32_t end = length;
   while (end > start) {
     if (s[end - 1] < 0x80) {
-      if (!u_isUWhiteSpace(s[end - 1])) break;
+      if (!asciiWhiteSpace(s[end - 1])) break;
       --end;
       continue;
     }
