@@ -17,6 +17,21 @@ std::optional<std::string> encodeJSON(const Json& value) {
 }
 
 void appendJSONString(std::string& out, std::string_view text) {
+  // Most texts are plain printable ASCII with nothing to escape: those are
+  // copied as they are. Everything else goes through the JSON library, which
+  // escapes and checks UTF-8.
+  bool plain = true;
+  for (unsigned char c : text)
+    if (c < 0x20 || c >= 0x80 || c == '"' || c == '\\') {
+      plain = false;
+      break;
+    }
+  if (plain) {
+    out += '"';
+    out += text;
+    out += '"';
+    return;
+  }
   try {
     out += Json(text).dump();
   } catch (const nlohmann::json::exception&) {
