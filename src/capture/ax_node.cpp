@@ -181,6 +181,10 @@ std::vector<const AXNode*> AXNode::preorder() const {
   return all;
 }
 
+const AXNode* firstTitledWebArea(const AXNode& root) {
+  return root.first([](const AXNode& n) { return isWebArea(n) && n.pageTitle().has_value(); });
+}
+
 bool AXNode::hasClass(std::string_view cls) const {
   for (const auto& c : domClasses)
     if (c == cls) return true;
@@ -294,6 +298,18 @@ AXNode AXNode::withoutFramedPages() const {
   root.url = url;
   cloneChildren(*this, root, true);
   return root;
+}
+
+bool AXNode::hasFramedPages() const {
+  std::vector<std::pair<const AXNode*, bool>> pending{{this, false}};
+  while (!pending.empty()) {
+    const auto [n, insidePage] = pending.back();
+    pending.pop_back();
+    const bool page = isWebArea(*n);
+    if (page && insidePage && n != this) return true;
+    for (const AXNode& c : n->children) pending.emplace_back(&c, insidePage || page);
+  }
+  return false;
 }
 
 // ---- JSON form ----

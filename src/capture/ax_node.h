@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "capture/result.h"
@@ -65,6 +66,8 @@ struct AXNode {
   // A copy without the web areas nested inside another web area (embedded
   // frames), each removed with its subtree. The root always stays.
   AXNode withoutFramedPages() const;
+  // Whether withoutFramedPages() would remove anything.
+  bool hasFramedPages() const;
 
   // The JSON form: keys sorted, optional texts only when present, "domClasses"
   // and "children" always. Throws UnencodableValue on invalid UTF-8.
@@ -79,6 +82,30 @@ struct AXNode {
  private:
   AXNode shallowCopy() const;
 };
+
+inline bool hasRole(const AXNode& n, std::string_view role) { return n.role && *n.role == role; }
+inline bool hasSubrole(const AXNode& n, std::string_view subrole) { return n.subrole && *n.subrole == subrole; }
+
+// The first web area (pre-order, the root included) that has a page title.
+const AXNode* firstTitledWebArea(const AXNode& root);
+
+// The texts of the nodes `keep` accepts, empty ones dropped, joined by "\n".
+// `nodes` holds AXNode values (a range of children) or pointers to them.
+template <class Nodes, class Keep>
+std::string joinedTexts(const Nodes& nodes, Keep&& keep) {
+  std::string joined;
+  for (const auto& item : nodes) {
+    const AXNode* n;
+    if constexpr (std::is_pointer_v<std::decay_t<decltype(item)>>) n = item;
+    else n = &item;
+    if (!keep(*n)) continue;
+    std::string t = n->text();
+    if (t.empty()) continue;
+    if (!joined.empty()) joined += '\n';
+    joined += t;
+  }
+  return joined;
+}
 
 // A recorded file holds one window tree or a JSON array of them.
 Result<std::vector<AXNode>> decodeWindows(std::string_view json);

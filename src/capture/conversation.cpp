@@ -81,6 +81,27 @@ bool Conversation::startsMidChat() const {
   return first.role == Turn::Role::assistant;
 }
 
+Conversation stampedConversation(Source source, std::optional<std::string> title, std::optional<std::string> locator,
+                                 std::vector<Turn> turns, std::optional<int64_t> totalTurns,
+                                 const CaptureClock& clock) {
+  Conversation c;
+  c.source = source;
+  c.title = std::move(title);
+  c.locator = std::move(locator);
+  c.turns = std::move(turns);
+  c.totalTurns = totalTurns;
+  c.capturedAt = clock.now();
+  c.timeZone = clock.timeZone();
+  return c;
+}
+
+Turn makeTurn(Turn::Role role, std::string text) {
+  Turn t;
+  t.role = role;
+  t.text = std::move(text);
+  return t;
+}
+
 Json toJSON(const Turn& t) {
   Json j = Json::object();
   j["role"] = rawValue(t.role);

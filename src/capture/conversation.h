@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "capture/ax_node.h"
+#include "capture/capture_clock.h"
 #include "capture/date.h"
 #include "capture/json_text.h"
 #include "capture/result.h"
@@ -58,6 +59,13 @@ Json toJSON(const Turn& t);
 Json toJSON(const Conversation& c, DateForm dates);
 Result<Turn> turnFromJSON(const Json& j);
 Result<Conversation> conversationFromJSON(const Json& j);
+
+// A conversation as every extractor returns one: stamped with the clock's
+// time and time zone.
+Conversation stampedConversation(Source source, std::optional<std::string> title, std::optional<std::string> locator,
+                                 std::vector<Turn> turns, std::optional<int64_t> totalTurns,
+                                 const CaptureClock& clock);
+Turn makeTurn(Turn::Role role, std::string text);
 
 // Reads what one window shows as a conversation; nullopt when the window shows
 // nothing the extractor recognises. Implementations keep no state between calls

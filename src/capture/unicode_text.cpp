@@ -1,7 +1,12 @@
 #include "capture/unicode_text.h"
 
+#include <unicode/brkiter.h>
+#include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
+#include <unicode/unistr.h>
 #include <unicode/utf8.h>
+
+#include <memory>
 
 namespace zel {
 
@@ -44,6 +49,96 @@ std::string_view trimmedView(std::string_view text) {
     end = previous;
   }
   return text.substr(static_cast<size_t>(start), static_cast<size_t>(end - start));
+}
+
+}  // namespace zel
+
+// ---- canonical endings and numbers ----
+
+namespace zel {
+
+namespace {
+
+icu::UnicodeString nfd(std::string_view text) {
+  UErrorCode status = U_ZERO_ERROR;
+  const icu::Normalizer2* normalizer = icu::Normalizer2::getNFDInstance(status);
+  icu::UnicodeString source = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+  if (U_FAILURE(status)) return source;
+  icu::UnicodeString result = normalizer->normalize(source, status);
+  return U_FAILURE(status) ? source : result;
+}
+
+// One character iterator per thread: making one is costly, and they are not
+// safe to share.
+icu::BreakIterator* characters() {
+  thread_local std::unique_ptr<icu::BreakIterator> it = [] {
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::BreakIterator> bi(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+    if (U_FAILURE(status)) bi.reset();
+    return bi;
+  }();
+  return it.get();
+}
+
+bool endsWithNormalized(const icu::UnicodeString& text, const icu::UnicodeString& suffix) {
+  if (suffix.length() > text.length()) return false;
+  const int32_t start = text.length() - suffix.length();
+  if (text.compare(start, suffix.length(), suffix) != 0) return false;
+  if (start == 0) return true;
+  icu::BreakIterator* bi = characters();
+  if (!bi) return false;
+  bi->setText(text);
+  return bi->isBoundary(start);
+}
+
+}  // namespace
+
+bool endsWithCanonically(std::string_view text, std::string_view suffix) {
+  return endsWithNormalized(nfd(text), nfd(suffix));
+}
+
+bool endsWithAnyCanonically(std::string_view text, const std::vector<std::string>& suffixes) {
+  const icu::UnicodeString normalized = nfd(text);
+  for (const auto& suffix : suffixes)
+    if (endsWithNormalized(normalized, nfd(suffix))) return true;
+  return false;
+}
+
+std::vector<int64_t> numbersIn(std::string_view text) {
+  std::vector<int64_t> numbers;
+  const icu::UnicodeString s =
+      icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+  icu::BreakIterator* bi = characters();
+  if (!bi) return numbers;
+  bi->setText(s);
+
+  bool inRun = false, usable = true;
+  int64_t value = 0;
+  auto endRun = [&] {
+    if (inRun && usable) numbers.push_back(value);
+    inRun = false;
+    usable = true;
+    value = 0;
+  };
+  for (int32_t start = bi->first(), end = bi->next(); end != icu::BreakIterator::DONE; start = end, end = bi->next()) {
+    const UChar32 first = s.char32At(start);
+    const bool numeric = u_getIntPropertyValue(first, UCHAR_NUMERIC_TYPE) != U_NT_NONE;
+    if (!numeric) {
+      endRun();
+      continue;
+    }
+    inRun = true;
+    if (!usable) continue;
+    // A whole-number value belongs to a character of one code point only.
+    const bool single = s.moveIndex32(start, 1) == end;
+    const double v = u_getNumericValue(first);
+    if (!single || v == U_NO_NUMERIC_VALUE || v < 0 || v != static_cast<double>(static_cast<int64_t>(v)) ||
+        __builtin_mul_overflow(value, int64_t{10}, &value) ||
+        __builtin_add_overflow(value, static_cast<int64_t>(v), &value))
+      usable = false;
+  }
+  endRun();
+  return numbers;
 }
 
 }  // namespace zel

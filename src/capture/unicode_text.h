@@ -1,7 +1,9 @@
 #pragma once
 // Unicode helpers over UTF-8 text, backed by ICU.
 
+#include <cstdint>
 #include <string>
+#include <vector>
 #include <string_view>
 
 namespace zel {
@@ -14,5 +16,18 @@ bool isWhiteSpace(char32_t c);
 // not form valid UTF-8 are never white space, so they are kept.
 std::string_view trimmedView(std::string_view text);
 inline std::string trimmed(std::string_view text) { return std::string(trimmedView(text)); }
+
+// Whether `text` ends with `suffix` when both are compared by canonical
+// equivalence (precomposed and decomposed forms match), with the match
+// starting on a character boundary.
+bool endsWithCanonically(std::string_view text, std::string_view suffix);
+// The same against a list of suffixes, normalising `text` once.
+bool endsWithAnyCanonically(std::string_view text, const std::vector<std::string>& suffixes);
+
+// The numbers a text shows: maximal runs of numeric characters, each read in
+// base 10 from the characters' whole-number values. A run holding a character
+// without a whole-number value, or whose value does not fit 64 bits, is
+// skipped.
+std::vector<int64_t> numbersIn(std::string_view text);
 
 }  // namespace zel

@@ -1,0 +1,171 @@
+#include "capture/chat_page.h"
+
+#include "capture/chatgpt_extractor.h"
+#include "capture/claude_extractor.h"
+#include "capture/grok_extractor.h"
+#include "capture/hosts.h"
+#include "capture/unicode_text.h"
+
+namespace zel {
+
+namespace {
+
+bool isASCIIAlnum(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
+
+bool isIdentifier(std::string_view s) {
+  if (s.empty() || s.size() > 128) return false;
+  for (unsigned char c : s)
+    if (!isASCIIAlnum(c) && c != '_' && c != '-') return false;
+  return true;
+}
+
+bool isProjectSegment(std::string_view s) {
+  if (s.empty() || s.size() > 256) return false;
+  for (unsigned char c : s)
+    if (!isASCIIAlnum(c) && c != '%' && c != '-' && c != '_') return false;
+  return true;
+}
+
+std::vector<std::string_view> split(std::string_view s, char at) {
+  std::vector<std::string_view> pieces;
+  size_t start = 0;
+  while (true) {
+    const size_t next = s.find(at, start);
+    pieces.push_back(s.substr(start, next == std::string_view::npos ? std::string_view::npos : next - start));
+    if (next == std::string_view::npos) return pieces;
+    start = next + 1;
+  }
+}
+
+using Segments = std::vector<std::string_view>;
+
+bool is(const Segments& segments, std::initializer_list<std::string_view> expected) {
+  return segments.size() == expected.size() && std::equal(segments.begin(), segments.end(), expected.begin());
+}
+
+}  // namespace
+
+BrowserChatConsent::BrowserChatConsent(const std::vector<std::string>& arguments) {
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    if (arguments[i] != "--chat-browsers") continue;
+    if (i + 1 < arguments.size())
+      for (std::string_view piece : split(arguments[i + 1], ','))
+        if (!piece.empty()) bundleIDs.emplace(piece);
+    break;
+  }
+}
+
+std::optional<std::string> ChatPage::address(std::string_view url, Source source) {
+  constexpr std::string_view scheme = "https://";
+  if (!url.starts_with(scheme)) return std::nullopt;
+  const std::string_view rest = url.substr(scheme.size());
+  const size_t fragment = std::min(rest.find('#'), rest.size());
+  const size_t queryMark = std::min(rest.find('?'), fragment);
+  const std::string_view query = queryMark < fragment ? rest.substr(queryMark + 1, fragment - queryMark - 1) : "";
+  const std::string_view beforeQuery = rest.substr(0, queryMark);
+  const size_t slash = beforeQuery.find('/');
+  if (beforeQuery.empty() || slash == std::string_view::npos) return std::nullopt;
+  const std::string_view host = beforeQuery.substr(0, slash);
+  std::string_view path = beforeQuery.substr(slash);
+  if (path.ends_with('/')) path.remove_suffix(1);
+  Segments segments = split(path, '/');
+  segments.erase(segments.begin());
+
+  const std::string result = std::string(scheme) + std::string(beforeQuery);
+  switch (source) {
+    case Source::chatGPTApp: return std::nullopt;
+    case Source::chatGPTWeb:
+      if (host != hosts::chatGPTWeb) return std::nullopt;
+      if (segments.size() == 2 && segments[0] == "c" && isIdentifier(segments[1])) return result;
+      if (segments.size() == 4 && segments[0] == "g" && isProjectSegment(segments[1]) && segments[2] == "c" &&
+          isIdentifier(segments[3]))
+        return result;
+      return std::nullopt;
+    case Source::claudeApp:
+    case Source::claudeWeb:
+      if (host != hosts::claudeWeb || segments.size() != 2) return std::nullopt;
+      if (segments[0] == "chat" && isIdentifier(segments[1])) return result;
+      if (segments[0] == "epitaxy" && segments[1].starts_with("session_") &&
+          isIdentifier(segments[1].substr(std::string_view("session_").size())))
+        return result;
+      return std::nullopt;
+    case Source::grokWeb:
+      if (host == hosts::grokWeb) {
+        if (segments.size() == 2 && segments[0] == "c" && isIdentifier(segments[1])) return result;
+        return std::nullopt;
+      }
+      if (host != hosts::x || !is(segments, {"i", "grok"})) return std::nullopt;
+      for (std::string_view item : split(query, '&')) {
+        constexpr std::string_view key = "conversation=";
+        if (!item.starts_with(key)) continue;
+        // The first conversation item decides.
+        if (!isIdentifier(item.substr(key.size()))) return std::nullopt;
+        return result + "?" + std::string(item);
+      }
+      return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+bool ChatPage::refuses(const Conversation& c) {
+  if (c.source == Source::chatGPTApp) return false;
+  if (!c.locator || c.locator->empty() || c.locator->starts_with("app://")) return false;
+  return !address(*c.locator, c.source).has_value();
+}
+
+BrowserExtractor::BrowserExtractor(std::optional<Browser> browser, CaptureClock clock)
+    : browser_(std::move(browser)), clock_(std::move(clock)) {}
+
+std::unique_ptr<Extractor> BrowserExtractor::site(std::string_view url) const {
+  struct Site {
+    const char* name;
+    Source source;
+  };
+  static constexpr Site sites[] = {
+      {"claude", Source::claudeWeb},
+      {"chatgpt", Source::chatGPTWeb},
+      {"grok", Source::grokWeb},
+  };
+  for (const Site& s : sites) {
+    if (!ChatPage::address(url, s.source)) continue;
+    if (browser_ && !browser_->readsChat(s.name)) return nullptr;
+    switch (s.source) {
+      case Source::claudeWeb: return std::make_unique<ClaudeExtractor>(Source::claudeWeb, clock_);
+      case Source::chatGPTWeb: return std::make_unique<ChatGPTExtractor>(Source::chatGPTWeb, clock_);
+      default: return std::make_unique<GrokExtractor>(clock_);
+    }
+  }
+  return nullptr;
+}
+
+bool BrowserExtractor::isIncognito(const std::optional<std::string>& windowTitle) {
+  if (!windowTitle) return false;
+  for (const Browser& b : Browsers::all())
+    if (endsWithAnyCanonically(*windowTitle, b.privateWindow.titleSuffixes)) return true;
+  return false;
+}
+
+std::optional<Conversation> BrowserExtractor::extract(const AXNode& window) const {
+  const bool refused = browser_ ? window.title && endsWithAnyCanonically(*window.title,
+                                                                          browser_->privateWindow.titleSuffixes)
+                                : isIncognito(window.title);
+  if (refused) return std::nullopt;
+  const AXNode* page = window.first([](const AXNode& n) { return hasRole(n, "AXWebArea") && n.url.has_value(); });
+  if (!page) return std::nullopt;
+  const auto extractor = site(*page->url);
+  if (!extractor) return std::nullopt;
+  // Framed pages are not part of the chat. Most pages have none, and then
+  // the page is read in place rather than copied.
+  auto conversation = page->hasFramedPages() ? extractor->extract(page->withoutFramedPages()) : extractor->extract(*page);
+  if (!conversation) return std::nullopt;
+  conversation->locator = page->url;
+  return conversation;
+}
+
+std::optional<Conversation> OwnChatOnly::extract(const AXNode& window) const {
+  auto conversation = window.hasFramedPages() ? inner_->extract(window.withoutFramedPages()) : inner_->extract(window);
+  if (!conversation || ChatPage::refuses(*conversation)) return std::nullopt;
+  return conversation;
+}
+
+}  // namespace zel
