@@ -7,11 +7,18 @@
 #include <sstream>
 
 #include "capture/ax_node.h"
+#include "capture/chatgpt_extractor.h"
+#include "capture/claude_extractor.h"
+#include "capture/extractors.h"
+#include "capture/grok_extractor.h"
 #include "capture/json_text.h"
 
 namespace zel::tools {
 
-const char* const captureUsage = "usage: zel-capture text FILE...";
+const char* const captureUsage =
+    "usage: zel-capture text FILE...\n"
+    "       zel-capture extract --app BUNDLE_ID FILE...\n"
+    "       zel-capture extract --extractor chatgpt|claude|grok [--source SOURCE] FILE...";
 
 namespace {
 
@@ -68,14 +75,95 @@ void textCommand(const std::vector<std::string>& files, Io& io) {
   });
 }
 
+void extractCommand(const Extractor& extractor, const std::vector<std::string>& files, Io& io) {
+  forEachTreeFile(files, io, [&](std::vector<AXNode>& windows) {
+    for (const AXNode& w : windows) {
+      std::optional<std::string> line;
+      if (auto c = extractor.extract(w)) {
+        try {
+          line = encodeJSON(toJSON(*c, DateForm::wholeSeconds));
+        } catch (const UnencodableValue&) {
+        }
+      }
+      io.out << line.value_or("null") << '\n';
+    }
+  });
+}
+
+// The extractor named by extract's options, and where its files begin; null
+// with a message for options that name none.
+std::shared_ptr<const Extractor> chosenExtractor(const std::vector<std::string>& args, size_t& files,
+                                                 const CaptureClock& clock, std::string& problem) {
+  auto valueAt = [&](size_t i) -> const std::string* { return i < args.size() ? &args[i] : nullptr; };
+  if (args.size() > 1 && args[1] == "--app") {
+    const std::string* app = valueAt(2);
+    if (!app) return nullptr;
+    files = 3;
+    auto tables = Extractors::build(clock);
+    auto it = tables.byBundleID.find(*app);
+    if (it == tables.byBundleID.end()) {
+      problem = "zel-capture: no extractor reads " + *app;
+      return nullptr;
+    }
+    return it->second;
+  }
+  if (args.size() > 1 && args[1] == "--extractor") {
+    const std::string* name = valueAt(2);
+    if (!name) return nullptr;
+    files = 3;
+    std::optional<Source> source;
+    if (const std::string* flag = valueAt(3); flag && *flag == "--source") {
+      const std::string* raw = valueAt(4);
+      source = raw ? sourceNamed(*raw) : std::nullopt;
+      if (!source) {
+        problem = "zel-capture: --source takes chatGPTApp, chatGPTWeb, claudeApp or claudeWeb";
+        return nullptr;
+      }
+      files = 5;
+    }
+    if (*name == "grok") return std::make_shared<GrokExtractor>(clock);
+    if (*name == "chatgpt") {
+      const Source s = source.value_or(Source::chatGPTWeb);
+      if (s != Source::chatGPTApp && s != Source::chatGPTWeb) {
+        problem = "zel-capture: the chatgpt extractor takes --source chatGPTApp or chatGPTWeb";
+        return nullptr;
+      }
+      return std::make_shared<ChatGPTExtractor>(s, clock);
+    }
+    if (*name == "claude") {
+      const Source s = source.value_or(Source::claudeWeb);
+      if (s != Source::claudeApp && s != Source::claudeWeb) {
+        problem = "zel-capture: the claude extractor takes --source claudeApp or claudeWeb";
+        return nullptr;
+      }
+      return std::make_shared<ClaudeExtractor>(s, clock);
+    }
+    problem = "zel-capture: no extractor is named " + *name;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
-int runCaptureTool(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
+int runCaptureTool(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
+                   const CaptureClock& clock) {
   Io io{in, out, err};
-  if (args.size() >= 2 && args[0] == "text") {
+  const std::string command = args.empty() ? "" : args[0];
+  if (command == "text" && args.size() >= 2) {
     textCommand({args.begin() + 1, args.end()}, io);
     out.flush();
     return io.status;
+  }
+  if (command == "extract") {
+    size_t files = args.size();
+    std::string problem;
+    auto extractor = chosenExtractor(args, files, clock, problem);
+    if (extractor && files < args.size()) {
+      extractCommand(*extractor, {args.begin() + static_cast<long>(files), args.end()}, io);
+      out.flush();
+      return io.status;
+    }
+    if (!problem.empty()) err << problem << '\n';
   }
   err << captureUsage << '\n';
   return 1;

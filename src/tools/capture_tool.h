@@ -3,6 +3,8 @@
 // command line. Kept apart from main() so that tests run it in-process.
 
 #include <iosfwd>
+
+#include "capture/capture_clock.h"
 #include <string>
 #include <vector>
 
@@ -12,6 +14,8 @@ extern const char* const captureUsage;
 
 // Runs one command line (the words after the program name). Returns the exit
 // status: 0, 1 for a usage error, 2 when a file could not be read or decoded.
-int runCaptureTool(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err);
+// `clock` stamps the conversations that extract prints.
+int runCaptureTool(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
+                   const CaptureClock& clock = CaptureClock::system());
 
 }  // namespace zel::tools

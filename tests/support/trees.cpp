@@ -1,5 +1,10 @@
 #include "support/trees.h"
 
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
 namespace zel::test {
 
 AXNode el(std::optional<std::string> role, std::vector<AXNode> children) {
@@ -30,6 +35,21 @@ AXNode described(AXNode n, std::string desc) {
 AXNode classed(AXNode n, std::vector<std::string> classes) {
   n.domClasses = std::move(classes);
   return n;
+}
+
+AXNode subroled(AXNode n, std::string subrole) {
+  n.subrole = std::move(subrole);
+  return n;
+}
+
+void editAll(AXNode& root, const std::function<void(AXNode&)>& change) {
+  std::vector<AXNode*> pending{&root};
+  while (!pending.empty()) {
+    AXNode* n = pending.back();
+    pending.pop_back();
+    change(*n);
+    for (AXNode& c : n->children) pending.push_back(&c);
+  }
 }
 
 AXNode chain(size_t depth) {
@@ -79,6 +99,16 @@ AXNode syntheticWindow(size_t target) {
   AXNode web = titled(el("AXWebArea", {el("AXToolbar", {described(el("AXButton"), "Back")}), std::move(main)}), "Chat");
   web.url = "https://chatgpt.com/c/0123abcd-0123-4567-89ab-0123456789ab";
   return titled(el("AXWindow", {std::move(web)}), "Chat");
+}
+
+AXNode fixtureWindow(const std::string& name) {
+  std::ifstream in(std::string(ZEL_FIXTURES) + "/" + name, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  auto windows = decodeWindows(bytes.str());
+  EXPECT_TRUE(windows && !windows->empty()) << name << ": " << windows.error();
+  if (!windows || windows->empty()) return AXNode();
+  return windows->front();
 }
 
 }  // namespace zel::test

@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include "capture/chat_page.h"
+#include "capture/claude_extractor.h"
+#include "support/chats.h"
+#include "support/trees.h"
+
+namespace zel {
+namespace {
+
+using namespace test;
+
+TEST(ChatPageAddress, ShapesOfConversationAddresses) {
+  const std::string id128(128, 'a'), id129(129, 'a');
+  struct Case {
+    std::string url;
+    Source source;
+    std::optional<std::string> address;
+  };
+  const Case cases[] = {
+      {"https://chatgpt.com/c/abc-123_X", Source::chatGPTWeb, "https://chatgpt.com/c/abc-123_X"},
+      {"https://chatgpt.com/c/abc?model=4#top", Source::chatGPTWeb, "https://chatgpt.com/c/abc"},
+      {"https://chatgpt.com/c/abc/", Source::chatGPTWeb, "https://chatgpt.com/c/abc/"},
+      {"https://chatgpt.com/c/abc//", Source::chatGPTWeb, std::nullopt},
+      {"https://chatgpt.com/c/" + id128, Source::chatGPTWeb, "https://chatgpt.com/c/" + id128},
+      {"https://chatgpt.com/c/" + id129, Source::chatGPTWeb, std::nullopt},
+      {"https://chatgpt.com/g/g-p-1%20x_y/c/abc", Source::chatGPTWeb, "https://chatgpt.com/g/g-p-1%20x_y/c/abc"},
+      {"https://chatgpt.com/g/g-p/c/ab%20c", Source::chatGPTWeb, std::nullopt},
+      {"https://chatgpt.com/g/" + std::string(257, 'p') + "/c/abc", Source::chatGPTWeb, std::nullopt},
+      {"https://chatgpt.com/?c=abc", Source::chatGPTWeb, std::nullopt},
+      {"https://chatgpt.com/", Source::chatGPTWeb, std::nullopt},
+      {"https://ChatGPT.com/c/abc", Source::chatGPTWeb, std::nullopt},
+      {"http://chatgpt.com/c/abc", Source::chatGPTWeb, std::nullopt},
+      {"https://chatgpt.com", Source::chatGPTWeb, std::nullopt},
+      {"https://chatgpt.com/c/ab\xc3\xa9", Source::chatGPTWeb, std::nullopt},
+      {"https://chatgpt.com/c/abc", Source::chatGPTApp, std::nullopt},
+      {"https://claude.ai/chat/4f3e-2d1c", Source::claudeWeb, "https://claude.ai/chat/4f3e-2d1c"},
+      {"https://claude.ai/chat/4f3e-2d1c", Source::claudeApp, "https://claude.ai/chat/4f3e-2d1c"},
+      {"https://claude.ai/epitaxy/session_01AbC", Source::claudeWeb, "https://claude.ai/epitaxy/session_01AbC"},
+      {"https://claude.ai/epitaxy/session_", Source::claudeWeb, std::nullopt},
+      {"https://claude.ai/chat", Source::claudeWeb, std::nullopt},
+      {"https://claude.ai/project/abc", Source::claudeWeb, std::nullopt},
+      {"https://grok.com/c/abc", Source::grokWeb, "https://grok.com/c/abc"},
+      {"https://x.com/i/grok?focus=1&conversation=123", Source::grokWeb, "https://x.com/i/grok?conversation=123"},
+      {"https://x.com/i/grok?conversation=&conversation=123", Source::grokWeb, std::nullopt},
+      {"https://x.com/i/grok?&conversation=9#f", Source::grokWeb, "https://x.com/i/grok?conversation=9"},
+      {"https://x.com/i/grok", Source::grokWeb, std::nullopt},
+      {"https://x.com/i/grok/?conversation=1", Source::grokWeb, "https://x.com/i/grok/?conversation=1"},
+      {"https://x.com/i/grok#?conversation=1", Source::grokWeb, std::nullopt},
+      {"https://grok.com/c/abc", Source::chatGPTWeb, std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ChatPage::address(c.url, c.source), c.address) << c.url;
+}
+
+TEST(ChatPageRefuses, OnlyAppConversationsShowingOtherPages) {
+  auto conversation = [](Source s, std::optional<std::string> locator) {
+    Conversation c;
+    c.source = s;
+    c.locator = std::move(locator);
+    return c;
+  };
+  EXPECT_FALSE(ChatPage::refuses(conversation(Source::chatGPTApp, "https://example.com/")));
+  EXPECT_FALSE(ChatPage::refuses(conversation(Source::claudeApp, std::nullopt)));
+  EXPECT_FALSE(ChatPage::refuses(conversation(Source::claudeApp, "")));
+  EXPECT_FALSE(ChatPage::refuses(conversation(Source::claudeApp, "app://claude/new")));
+  EXPECT_FALSE(ChatPage::refuses(conversation(Source::claudeApp, "https://claude.ai/chat/abc")));
+  EXPECT_TRUE(ChatPage::refuses(conversation(Source::claudeApp, "https://claude.ai/settings/profile")));
+}
+
+TEST(BrowserChatConsent, ReadsTheFirstValue) {
+  using Words = std::vector<std::string>;
+  auto ids = [](Words args) { return BrowserChatConsent(args).bundleIDs; };
+  EXPECT_EQ(ids({"serve", "--chat-browsers", "com.google.Chrome,,com.apple.Safari,"}),
+            (std::set<std::string>{"com.google.Chrome", "com.apple.Safari"}));
+  EXPECT_EQ(ids({"serve", "--chat-browsers", "a", "--chat-browsers", "b"}), std::set<std::string>{"a"});
+  EXPECT_TRUE(ids({"serve", "--chat-browsers"}).empty());
+  EXPECT_TRUE(ids({"serve"}).empty());
+
+  BrowserChatConsent consent({"serve", "--chat-browsers", "com.google.Chrome"});
+  int chatCalls = 0, profileCalls = 0;
+  auto chat = [&](const std::string&) { return ++chatCalls, true; };
+  auto profile = [&](const std::string&) { return ++profileCalls, false; };
+  EXPECT_TRUE(consent.mayWalk("u", "com.google.Chrome", chat, profile));
+  EXPECT_EQ(profileCalls, 0);
+  EXPECT_FALSE(consent.mayWalk("u", "com.apple.Safari", chat, profile));
+  EXPECT_EQ(chatCalls, 1);  // not asked for a browser that is not allowed
+  EXPECT_EQ(profileCalls, 1);
+}
+
+BrowserExtractor browser(const char* bundleID) { return BrowserExtractor(*Browsers::named(bundleID), fixedClock()); }
+
+TEST(BrowserExtractor, ReadsAChatPageAndKeepsItsAddressAsRead) {
+  AXNode window = fixtureWindow("chatgpt_grouped.json");
+  auto c = browser("com.google.Chrome").extract(window);
+  ASSERT_TRUE(c);
+  EXPECT_EQ(c->source, Source::chatGPTWeb);
+  EXPECT_EQ(c->turns.size(), 5u);
+
+  AXNode claude = fixtureWindow("claude_web.json");
+  auto fromSafari = browser("com.apple.Safari").extract(claude);
+  ASSERT_TRUE(fromSafari);
+  EXPECT_EQ(fromSafari->locator, "https://claude.ai/chat/4f3e2d1c-0b9a-4876-a5b4-c3d2e1f0a9b8?from=sidebar#end");
+}
+
+TEST(BrowserExtractor, PrivateTitlesAreRefusedByTheBrowsersOwnEndings) {
+  AXNode window = fixtureWindow("chatgpt_grouped.json");
+  window.title = "Reversing lists - Google Chrome (Guest)";
+  EXPECT_FALSE(browser("com.google.Chrome").extract(window));
+  EXPECT_TRUE(browser("com.apple.Safari").extract(window));  // not a Safari ending
+  EXPECT_FALSE(BrowserExtractor(std::nullopt, fixedClock()).extract(window));
+
+  window.title = "Chat \u2014 Navigation priv\u00e9e";
+  EXPECT_FALSE(browser("org.mozilla.firefox").extract(window));
+  window.title = "Chat \u2014 Navigation prive\u0301e";  // decomposed: the same text
+  EXPECT_FALSE(browser("org.mozilla.firefox").extract(window));
+  EXPECT_TRUE(BrowserExtractor::isIncognito("x \u2014 Private Browsing"));
+  EXPECT_TRUE(BrowserExtractor::isIncognito("x, Private Browsing"));
+  EXPECT_FALSE(BrowserExtractor::isIncognito("x (incognito)"));
+  EXPECT_FALSE(BrowserExtractor::isIncognito(std::nullopt));
+}
+
+TEST(BrowserExtractor, OnlyConversationPagesOfSitesTheBrowserReads) {
+  AXNode grok = fixtureWindow("grok_page.json");
+  EXPECT_TRUE(browser("com.google.Chrome").extract(grok));
+  EXPECT_FALSE(browser("org.mozilla.firefox").extract(grok));  // Firefox does not read Grok
+
+  AXNode settings = fixtureWindow("chatgpt_grouped.json");
+  editAll(settings, [](AXNode& n) {
+    if (hasRole(n, "AXWebArea")) n.url = "https://chatgpt.com/settings";
+  });
+  EXPECT_FALSE(browser("com.google.Chrome").extract(settings));
+
+  EXPECT_FALSE(browser("com.google.Chrome").extract(el("AXWindow", {st("no page")})));
+  EXPECT_TRUE(browser("com.google.Chrome").reads("https://claude.ai/chat/x"));
+  EXPECT_FALSE(browser("org.mozilla.firefox").reads("https://grok.com/c/x"));
+}
+
+TEST(BrowserExtractor, FramedPagesAreNotPartOfTheChat) {
+  AXNode window = fixtureWindow("grok_page.json");
+  AXNode* list = nullptr;
+  editAll(window, [&](AXNode& n) {
+    if (n.hasClass("flex-col")) list = &n;
+  });
+  ASSERT_NE(list, nullptr);
+  AXNode frame = el("AXWebArea", {classed(el("AXGroup", {st("from a frame")}), {"items-start"})});
+  list->children.push_back(classed(el("AXGroup", {frame}), {"items-start"}));
+  auto c = browser("com.google.Chrome").extract(window);
+  ASSERT_TRUE(c);
+  for (const Turn& t : c->turns) EXPECT_EQ(t.text.find("from a frame"), std::string::npos);
+}
+
+TEST(OwnChatOnly, RefusesAppWindowsShowingOtherPages) {
+  const OwnChatOnly own(std::make_shared<ClaudeExtractor>(Source::claudeApp, fixedClock()));
+  AXNode window = fixtureWindow("claude_rows.json");
+  ASSERT_TRUE(own.extract(window));
+  auto withPage = [&](const char* url) {
+    AXNode w = window;
+    editAll(w, [&](AXNode& n) {
+      if (hasRole(n, "AXWebArea")) n.url = url;
+    });
+    return own.extract(w);
+  };
+  EXPECT_FALSE(withPage("https://claude.ai/settings/profile"));
+  EXPECT_TRUE(withPage("app://claude/chat"));
+  EXPECT_TRUE(withPage(""));
+}
+
+}  // namespace
+}  // namespace zel

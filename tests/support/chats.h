@@ -1,0 +1,19 @@
+#pragma once
+// Helpers for tests of chat extraction.
+
+#include <optional>
+#include <string>
+
+#include "capture/capture_clock.h"
+#include "capture/conversation.h"
+
+namespace zel::test {
+
+// A clock fixed at 2026-01-31T09:15:00Z in Europe/Berlin.
+CaptureClock fixedClock();
+
+// One line per turn: role|text|attachments joined by ","|position|shownTime|shownDay,
+// with absent values as "-" and newlines in texts as "\n".
+std::string turnsOf(const std::optional<Conversation>& c);
+
+}  // namespace zel::test
