@@ -36,54 +36,54 @@ void bareWalk(benchmark::State& state) {
   size_t nodes = w.preorder().size();
   state.counters["nodes"] = static_cast<double>(nodes);
 }
-BENCHMARK(bareWalk);
+BENCHMARK(bareWalk)->Name("window/bareWalk");
 
 void text(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(window().text());
 }
-BENCHMARK(text);
+BENCHMARK(text)->Name("window/text");
 
 void texts(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(window().texts());
 }
-BENCHMARK(texts);
+BENCHMARK(texts)->Name("window/texts");
 
 void preorder(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(window().preorder());
 }
-BENCHMARK(preorder);
+BENCHMARK(preorder)->Name("window/preorder");
 
 void firstWhere(benchmark::State& state) {
   // Nothing matches: the search walks the whole tree.
   for (auto _ : state)
     benchmark::DoNotOptimize(window().first([](const AXNode& n) { return n.role && *n.role == "AXTextArea"; }));
 }
-BENCHMARK(firstWhere);
+BENCHMARK(firstWhere)->Name("window/firstWhere");
 
 void descendantsWhere(benchmark::State& state) {
   for (auto _ : state)
     benchmark::DoNotOptimize(window().descendants([](const AXNode& n) { return n.hasClassPrefix("_Paragraph"); }));
 }
-BENCHMARK(descendantsWhere);
+BENCHMARK(descendantsWhere)->Name("window/descendantsWhere");
 
 void jsonDecode(benchmark::State& state) {
   const std::string& j = windowJSON();
   for (auto _ : state) benchmark::DoNotOptimize(AXNode::decode(j));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * j.size()));
 }
-BENCHMARK(jsonDecode);
+BENCHMARK(jsonDecode)->Name("window/jsonDecode");
 
 void nlohmannParse(benchmark::State& state) {
   const std::string& j = windowJSON();
   for (auto _ : state) benchmark::DoNotOptimize(nlohmann::json::parse(j));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * j.size()));
 }
-BENCHMARK(nlohmannParse);
+BENCHMARK(nlohmannParse)->Name("window/nlohmannParse");
 
 void jsonEncode(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(window().json());
 }
-BENCHMARK(jsonEncode);
+BENCHMARK(jsonEncode)->Name("window/jsonEncode");
 
 }  // namespace
 

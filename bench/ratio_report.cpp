@@ -22,11 +22,17 @@ class RatioReporter : public benchmark::ConsoleReporter {
     ConsoleReporter::ReportRuns(runs);
   }
 
+  // Each benchmark "group/case" is divided by "group/<baseline>"; a name
+  // without a group by "<baseline>".
   void printRatios(const std::string& baseline) const {
-    auto base = times_.find(baseline);
-    if (base == times_.end() || base->second <= 0) return;
-    std::printf("\nratio to %s (same run):\n", baseline.c_str());
-    for (const auto& name : order_) std::printf("  %-40s %8.2fx\n", name.c_str(), times_.at(name) / base->second);
+    std::printf("\nratio to %s of the same tree (same run):\n", baseline.c_str());
+    for (const auto& name : order_) {
+      const size_t slash = name.rfind('/');
+      const std::string base = slash == std::string::npos ? baseline : name.substr(0, slash + 1) + baseline;
+      auto it = times_.find(base);
+      if (it == times_.end() || it->second <= 0) continue;
+      std::printf("  %-44s %8.2fx\n", name.c_str(), times_.at(name) / it->second);
+    }
   }
 
  private:

@@ -6,7 +6,8 @@
 
 namespace zel::bench {
 
-// `baseline` is the name of the benchmark every other one is divided by.
+// Benchmarks named "group/case" are divided by "group/<baseline>", measured on
+// the same input; names without a group by "<baseline>".
 int runWithRatios(int argc, char** argv, const char* baseline);
 
 }  // namespace zel::bench

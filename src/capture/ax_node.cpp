@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <memory>
+
 #include "capture/json_text.h"
 #include "capture/unicode_text.h"
 
@@ -122,6 +124,31 @@ bool sameAttributes(const AXNode& a, const AXNode& b) {
 
 }  // namespace
 
+namespace detail {
+
+namespace {
+struct WalkStacks {
+  std::vector<std::unique_ptr<std::vector<const AXNode*>>> stacks;
+  size_t inUse = 0;
+};
+thread_local WalkStacks walkStacks;
+}  // namespace
+
+WalkStack::WalkStack() {
+  auto& pool = walkStacks;
+  if (pool.inUse == pool.stacks.size()) pool.stacks.push_back(std::make_unique<std::vector<const AXNode*>>());
+  nodes_ = pool.stacks[pool.inUse++].get();
+  nodes_->clear();
+}
+
+WalkStack::~WalkStack() {
+  --walkStacks.inUse;
+  // A huge walk should not pin its memory to the thread for good.
+  if (nodes_->capacity() > 65536) std::vector<const AXNode*>().swap(*nodes_);
+}
+
+}  // namespace detail
+
 AXNode::AXNode(const AXNode& o)
     : role(o.role),
       value(o.value),
@@ -205,15 +232,22 @@ std::optional<std::string> AXNode::pageTitle() const {
 
 bool AXNode::isBlock() const { return endsLine(*this, roleKind(role)); }
 
+namespace {
+struct TextFrame {
+  const AXNode* node;
+  size_t next;
+  size_t outerBase;  // for a cell: the base to restore when it ends
+  RoleKind kind;
+};
+// Rendering never renders inside itself, so one stack per thread serves.
+thread_local std::vector<TextFrame> textStack;
+}  // namespace
+
 std::string AXNode::text() const {
   std::string acc;
-  struct Frame {
-    const AXNode* node;
-    size_t next;
-    size_t outerBase;  // for a cell: the base to restore when it ends
-    RoleKind kind;
-  };
-  std::vector<Frame> stack;
+  using Frame = TextFrame;
+  auto& stack = textStack;
+  stack.clear();
   // Where the accumulator of the innermost cell being rendered begins. A cell
   // renders its children as text of their own; "not empty" for its blocks
   // means not empty since this point.
@@ -265,6 +299,7 @@ std::string AXNode::text() const {
       acc += '\n';
     }
   }
+  if (stack.capacity() > 65536) std::vector<TextFrame>().swap(stack);
   const std::string_view result = trimmedView(acc);
   const size_t from = static_cast<size_t>(result.data() - acc.data());
   const size_t length = result.size();

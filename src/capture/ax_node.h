@@ -110,11 +110,30 @@ std::string joinedTexts(const Nodes& nodes, Keep&& keep) {
 // A recorded file holds one window tree or a JSON array of them.
 Result<std::vector<AXNode>> decodeWindows(std::string_view json);
 
+namespace detail {
+// Walks run many times a second over small subtrees, and allocating a fresh
+// stack for each costs more than the walk. Each thread keeps its stacks and
+// hands them out by nesting depth, so a walk inside a walk gets its own.
+class WalkStack {
+ public:
+  WalkStack();
+  ~WalkStack();
+  WalkStack(const WalkStack&) = delete;
+  WalkStack& operator=(const WalkStack&) = delete;
+  std::vector<const AXNode*>& nodes() { return *nodes_; }
+
+ private:
+  std::vector<const AXNode*>* nodes_;
+};
+}  // namespace detail
+
 // Calls `visit` for the node and every descendant in pre-order. `visit` returns
 // false to stop the walk early; forEachPreorder then returns false too.
 template <class Visit>
 bool forEachPreorder(const AXNode& root, Visit&& visit) {
-  std::vector<const AXNode*> pending{&root};
+  detail::WalkStack stack;
+  auto& pending = stack.nodes();
+  pending.push_back(&root);
   while (!pending.empty()) {
     const AXNode* node = pending.back();
     pending.pop_back();

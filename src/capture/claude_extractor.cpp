@@ -101,10 +101,17 @@ std::optional<ClaudeExtractor::ClassFreeMessage> ClaudeExtractor::classFreeMessa
 }
 
 std::optional<Conversation> ClaudeExtractor::extract(const AXNode& window) const {
-  const auto messages = window.descendants(
-      [](const AXNode& n) { return hasRole(n, "AXGroup") && hasSubrole(n, "AXDocumentArticle"); });
-  const bool hasRows = window.first([](const AXNode& n) { return n.hasClass("group/message-row"); });
-  const bool classFree = !window.first([](const AXNode& n) { return !n.domClasses.empty(); });
+  // One walk finds the messages and both window-wide flags.
+  std::vector<const AXNode*> messages;
+  bool hasRows = false, classFree = true;
+  forEachPreorder(window, [&](const AXNode& n) {
+    if (&n != &window && hasRole(n, "AXGroup") && hasSubrole(n, "AXDocumentArticle")) messages.push_back(&n);
+    if (!n.domClasses.empty()) {
+      classFree = false;
+      hasRows = hasRows || n.hasClass("group/message-row");
+    }
+    return true;
+  });
 
   std::vector<Turn> turns;
   std::optional<int64_t> total;

@@ -6,6 +6,7 @@
 #include <unicode/unistr.h>
 #include <unicode/utf8.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace zel {
@@ -106,6 +107,23 @@ bool endsWithAnyCanonically(std::string_view text, const std::vector<std::string
 
 std::vector<int64_t> numbersIn(std::string_view text) {
   std::vector<int64_t> numbers;
+  // In ASCII text the only numeric characters are the digits, and every
+  // character is one byte: no need for ICU's character boundaries.
+  if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    for (size_t i = 0; i < text.size();) {
+      if (text[i] < '0' || text[i] > '9') {
+        ++i;
+        continue;
+      }
+      int64_t value = 0;
+      bool fits = true;
+      for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+        fits = fits && !__builtin_mul_overflow(value, int64_t{10}, &value) &&
+               !__builtin_add_overflow(value, int64_t{text[i] - '0'}, &value);
+      if (fits) numbers.push_back(value);
+    }
+    return numbers;
+  }
   const icu::UnicodeString s =
       icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
   icu::BreakIterator* bi = characters();
