@@ -3,6 +3,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/chats.h"
+#include "support/trees.h"
 #include "tools/capture_tool.h"
 
 namespace zel::tools {
@@ -17,7 +19,7 @@ struct Run {
 Run run(const std::vector<std::string>& args, const std::string& input = "") {
   std::istringstream in(input);
   std::ostringstream out, err;
-  int status = runCaptureTool(args, in, out, err);
+  int status = runCaptureTool(args, in, out, err, test::fixedClock());
   return {status, out.str(), err.str()};
 }
 
@@ -46,13 +48,54 @@ TEST(CaptureToolText, BadFilesAreNamedAndSkipped) {
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1);  // the good file still printed
 }
 
-TEST(CaptureToolText, UsageErrors) {
-  for (const auto& args : std::vector<std::vector<std::string>>{{}, {"text"}, {"render", "x"}}) {
+TEST(CaptureTool, UsageErrors) {
+  const std::vector<std::string> cases[] = {
+      {}, {"text"}, {"render", "x"}, {"extract"}, {"extract", "--app"}, {"extract", "--app", "com.google.Chrome"},
+      {"extract", "--extractor", "claude", "--source"}, {"extract", "--extractor", "grok"}};
+  for (const auto& args : cases) {
     auto r = run(args);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, std::string(captureUsage) + "\n");
+    EXPECT_EQ(r.status, 1) << ::testing::PrintToString(args);
+    EXPECT_TRUE(r.err.ends_with(std::string(captureUsage) + "\n")) << r.err;
     EXPECT_EQ(r.out, "");
   }
+  auto unknown = run({"extract", "--app", "com.example.editor", "x.json"});
+  EXPECT_EQ(unknown.status, 1);
+  EXPECT_EQ(unknown.err, "zel-capture: no extractor reads com.example.editor\n" + std::string(captureUsage) + "\n");
+  auto mismatch = run({"extract", "--extractor", "chatgpt", "--source", "claudeWeb", "x.json"});
+  EXPECT_EQ(mismatch.status, 1);
+  EXPECT_TRUE(mismatch.err.starts_with("zel-capture: the chatgpt extractor takes --source chatGPTApp or chatGPTWeb\n"));
+}
+
+TEST(CaptureToolExtract, AppUsesTheAgentsExtractorForEachWindow) {
+  // A Chrome window with a ChatGPT page, then the same page in a private
+  // window, then a page that is no conversation.
+  const std::string chat = fixture("chatgpt_grouped.json");
+  AXNode privateWindow = test::fixtureWindow("chatgpt_grouped.json");
+  privateWindow.title = "Reversing lists - Google Chrome (Incognito)";
+  auto r = run({"extract", "--app", "com.google.Chrome", chat, "-", fixture("text_window.json")},
+               privateWindow.json());
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::istringstream lines(r.out);
+  std::string first, second, third;
+  std::getline(lines, first);
+  std::getline(lines, second);
+  std::getline(lines, third);
+  EXPECT_TRUE(first.starts_with(R"({"capturedAt":"2026-01-31T09:15:00Z","locator":"https://chatgpt.com/c/68a1f0c2-)"))
+      << first;
+  EXPECT_NE(first.find(R"("source":"chatGPTWeb","timeZone":"Europe/Berlin","title":"Reversing lists")"),
+            std::string::npos);
+  EXPECT_EQ(second, "null");
+  EXPECT_EQ(third, "null");
+  EXPECT_EQ(lines.peek(), EOF);
+}
+
+TEST(CaptureToolExtract, OneExtractorWithItsSource) {
+  auto r = run({"extract", "--extractor", "claude", "--source", "claudeApp", fixture("claude_classfree.json")});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find(R"("source":"claudeApp")"), std::string::npos);
+  EXPECT_NE(r.out.find(R"("totalTurns":6)"), std::string::npos);
+  auto grok = run({"extract", "--extractor", "grok", "--source", "claudeApp", fixture("grok_page.json")});
+  EXPECT_NE(grok.out.find(R"("source":"grokWeb")"), std::string::npos);  // the source is ignored for grok
 }
 
 }  // namespace
