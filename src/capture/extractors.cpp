@@ -4,15 +4,15 @@
 #include "capture/chat_page.h"
 #include "capture/chatgpt_extractor.h"
 #include "capture/claude_extractor.h"
+#include "capture/codex_identity.h"
 
 namespace zel::Extractors {
 
 Tables build(const CaptureClock& clock) {
   Tables t;
-  // The Codex app shows ChatGPT conversations; its own identity reading
-  // wraps in here once thread identities are known.
-  t.apps["com.openai.codex"] =
-      std::make_shared<OwnChatOnly>(std::make_shared<ChatGPTExtractor>(Source::chatGPTApp, clock));
+  // The Codex app shows ChatGPT conversations, named by their thread.
+  t.apps["com.openai.codex"] = std::make_shared<OwnChatOnly>(std::make_shared<IdentifiedChatGPTExtractor>(
+      ChatGPTExtractor(Source::chatGPTApp, clock), CodexIdentity::live()));
   t.apps["com.anthropic.claudefordesktop"] =
       std::make_shared<OwnChatOnly>(std::make_shared<ClaudeExtractor>(Source::claudeApp, clock));
   t.byBundleID = t.apps;
