@@ -111,8 +111,36 @@ TEST(AXNodeJSON, WindowsFilesHoldOneTreeOrAList) {
 TEST(AXNodeJSON, InvalidUTF8CannotBeEncoded) {
   AXNode n = st("bad \xc3");
   EXPECT_THROW(n.json(), UnencodableValue);
-  EXPECT_EQ(encodeJSON(Json{{"text", "\xff"}}), std::nullopt);
-  EXPECT_EQ(encodeJSON(Json{{"b", "x/y"}, {"a", 1}}), R"({"a":1,"b":"x/y"})");
+}
+
+// The writer escapes exactly as nlohmann's serializer does, so printed lines
+// read back the same in any JSON parser and look the same as before.
+TEST(JSONWriter, EscapesLikeTheJSONLibrary) {
+  const std::string samples[] = {
+      "", "plain ascii text that is long enough for the fast path", "a/b", "quote \" and back\\slash",
+      std::string("\0\x01\x1f\x7f", 4), "\b\f\n\r\t", "caf\u00e9 \u2028 \U0001F600 \u00b7",
+      "12345678\"12345678\\12345678\n", "\xef\xbf\xbf",
+  };
+  for (const auto& s : samples) {
+    std::string ours;
+    appendJSONString(ours, s);
+    EXPECT_EQ(ours, Json(s).dump()) << s;
+  }
+  for (const char* bad : {"\xc3", "\xff", "\xed\xa0\x80", "\xc0\xaf", "ok then \xe2\x82"}) {
+    std::string out;
+    EXPECT_THROW(appendJSONString(out, bad), UnencodableValue) << bad;
+  }
+}
+
+TEST(JSONWriter, SeparatesMembersAndElements) {
+  auto line = encodeLine([](JSONWriter& w) {
+    w.beginObject().key("a").beginArray().integer(1).boolean(false).string("x").beginObject().endObject().endArray();
+    w.field("b", std::optional<std::string>()).field("c", std::optional<int64_t>(-3)).key("d").strings({"p", "q"});
+    w.endObject();
+  });
+  EXPECT_EQ(line, R"({"a":[1,false,"x",{}],"c":-3,"d":["p","q"]})");
+  EXPECT_EQ(encodeLine([](JSONWriter& w) { w.beginObject().key("d").date(Date{1e300}, DateForm::wholeSeconds); }),
+            std::nullopt);
 }
 
 }  // namespace

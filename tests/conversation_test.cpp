@@ -21,17 +21,20 @@ Conversation sample() {
 
 TEST(ConversationJSON, WritesKeysSortedAndLeavesAbsentOptionalsOut) {
   Conversation c = sample();
-  EXPECT_EQ(encodeJSON(toJSON(c, DateForm::wholeSeconds)),
+  EXPECT_EQ(encodeConversation(c, DateForm::wholeSeconds),
             R"({"capturedAt":"2026-02-05T09:35:00Z","locator":"https://claude.ai/chat/abc","source":"claudeWeb",)"
             R"("timeZone":"Europe/Berlin","title":"Plans","totalTurns":2,"turns":[)"
             R"({"attachments":["a.pdf"],"position":1,"role":"user","shownDay":"Today","shownTime":"9:41","text":"hi"},)"
             R"({"attachments":[],"position":2,"role":"assistant","text":"hello"}]})");
-  EXPECT_EQ(toJSON(c, DateForm::nanoseconds)["capturedAt"], "2026-02-05T09:35:00.250000000Z");
+  EXPECT_NE(encodeConversation(c, DateForm::nanoseconds)->find(R"("capturedAt":"2026-02-05T09:35:00.250000000Z")"),
+            std::string::npos);
+  c.turns[0].text = "bad \xc3";
+  EXPECT_EQ(encodeConversation(c, DateForm::wholeSeconds), std::nullopt);
 
   Conversation bare;
   bare.source = Source::chatGPTApp;
   bare.turns = {Turn{Turn::Role::assistant, "x", {}, std::nullopt, std::nullopt, std::nullopt}};
-  EXPECT_EQ(encodeJSON(toJSON(bare, DateForm::wholeSeconds)),
+  EXPECT_EQ(encodeConversation(bare, DateForm::wholeSeconds),
             R"({"capturedAt":"2001-01-01T00:00:00Z","source":"chatGPTApp",)"
             R"("turns":[{"attachments":[],"role":"assistant","text":"x"}]})");
 }
@@ -39,10 +42,10 @@ TEST(ConversationJSON, WritesKeysSortedAndLeavesAbsentOptionalsOut) {
 TEST(ConversationJSON, ReadsBackWhatItWrites) {
   Conversation c = sample();
   c.capturedAt = Date{791976900};
-  auto back = conversationFromJSON(toJSON(c, DateForm::wholeSeconds));
+  auto back = conversationFromJSON(Json::parse(*encodeConversation(c, DateForm::wholeSeconds)));
   ASSERT_TRUE(back) << back.error();
   EXPECT_EQ(back.value(), c);
-  auto precise = conversationFromJSON(toJSON(sample(), DateForm::nanoseconds));
+  auto precise = conversationFromJSON(Json::parse(*encodeConversation(sample(), DateForm::nanoseconds)));
   ASSERT_TRUE(precise) << precise.error();
   EXPECT_EQ(precise.value(), sample());
 }

@@ -349,51 +349,32 @@ bool AXNode::hasFramedPages() const {
 
 // ---- JSON form ----
 
-namespace {
-
-void appendOptional(std::string& out, const char* key, const std::optional<std::string>& v) {
-  if (!v) return;
-  out += key;
-  appendJSONString(out, *v);
-}
-
 // Keys in byte order, as every printed line sorts them; "children" comes first
-// and is written while the node is open.
-void closeNode(std::string& out, const AXNode& n) {
-  out += ']';
-  appendOptional(out, ",\"desc\":", n.desc);
-  out += ",\"domClasses\":[";
-  for (size_t i = 0; i < n.domClasses.size(); ++i) {
-    if (i) out += ',';
-    appendJSONString(out, n.domClasses[i]);
-  }
-  out += ']';
-  appendOptional(out, ",\"domID\":", n.domID);
-  appendOptional(out, ",\"role\":", n.role);
-  appendOptional(out, ",\"subrole\":", n.subrole);
-  appendOptional(out, ",\"title\":", n.title);
-  appendOptional(out, ",\"url\":", n.url);
-  appendOptional(out, ",\"value\":", n.value);
-  out += '}';
-}
-
-}  // namespace
-
+// and is filled while the node is open, so the walk needs no recursion.
 void AXNode::appendJSON(std::string& out) const {
+  JSONWriter w(out);
   std::vector<std::pair<const AXNode*, size_t>> stack{{this, 0}};
-  out += "{\"children\":[";
+  w.beginObject().key("children").beginArray();
   while (!stack.empty()) {
     auto& [node, next] = stack.back();
     if (next < node->children.size()) {
-      if (next) out += ',';
       const AXNode& c = node->children[next++];
-      out += "{\"children\":[";
       stack.emplace_back(&c, 0);  // invalidates node/next; not used after
+      w.beginObject().key("children").beginArray();
       continue;
     }
-    const AXNode* done = node;
+    const AXNode& n = *node;
     stack.pop_back();
-    closeNode(out, *done);
+    w.endArray();
+    w.field("desc", n.desc);
+    w.key("domClasses").strings(n.domClasses);
+    w.field("domID", n.domID);
+    w.field("role", n.role);
+    w.field("subrole", n.subrole);
+    w.field("title", n.title);
+    w.field("url", n.url);
+    w.field("value", n.value);
+    w.endObject();
   }
 }
 

@@ -102,29 +102,33 @@ Turn makeTurn(Turn::Role role, std::string text) {
   return t;
 }
 
-Json toJSON(const Turn& t) {
-  Json j = Json::object();
-  j["role"] = rawValue(t.role);
-  j["text"] = t.text;
-  j["attachments"] = t.attachments;
-  if (t.position) j["position"] = *t.position;
-  if (t.shownTime) j["shownTime"] = *t.shownTime;
-  if (t.shownDay) j["shownDay"] = *t.shownDay;
-  return j;
+void writeJSON(JSONWriter& w, const Turn& t) {
+  w.beginObject();
+  w.key("attachments").strings(t.attachments);
+  w.field("position", t.position);
+  w.member("role", rawValue(t.role));
+  w.field("shownDay", t.shownDay);
+  w.field("shownTime", t.shownTime);
+  w.member("text", t.text);
+  w.endObject();
 }
 
-Json toJSON(const Conversation& c, DateForm dates) {
-  Json j = Json::object();
-  j["source"] = rawValue(c.source);
-  if (c.title) j["title"] = *c.title;
-  if (c.locator) j["locator"] = *c.locator;
-  Json turns = Json::array();
-  for (const Turn& t : c.turns) turns.push_back(toJSON(t));
-  j["turns"] = std::move(turns);
-  if (c.totalTurns) j["totalTurns"] = *c.totalTurns;
-  j["capturedAt"] = dateJSON(c.capturedAt, dates);
-  if (c.timeZone) j["timeZone"] = *c.timeZone;
-  return j;
+void writeJSON(JSONWriter& w, const Conversation& c, DateForm dates) {
+  w.beginObject();
+  w.key("capturedAt").date(c.capturedAt, dates);
+  w.field("locator", c.locator);
+  w.member("source", rawValue(c.source));
+  w.field("timeZone", c.timeZone);
+  w.field("title", c.title);
+  w.field("totalTurns", c.totalTurns);
+  w.key("turns").beginArray();
+  for (const Turn& t : c.turns) writeJSON(w, t);
+  w.endArray();
+  w.endObject();
+}
+
+std::optional<std::string> encodeConversation(const Conversation& c, DateForm dates) {
+  return encodeLine([&](JSONWriter& w) { writeJSON(w, c, dates); });
 }
 
 Result<Turn> turnFromJSON(const Json& j) {

@@ -53,10 +53,12 @@ struct Conversation {
   bool startsMidChat() const;
 };
 
-// JSON forms. Encoding throws UnencodableValue for a date without ISO text;
-// callers go through the line encoders, which turn that into a dropped line.
-Json toJSON(const Turn& t);
-Json toJSON(const Conversation& c, DateForm dates);
+// JSON forms, keys sorted. Writing throws UnencodableValue for invalid UTF-8
+// or a date without ISO text; line encoders turn that into a dropped line.
+void writeJSON(JSONWriter& w, const Turn& t);
+void writeJSON(JSONWriter& w, const Conversation& c, DateForm dates);
+// The conversation as one compact JSON text; nullopt when it cannot be encoded.
+std::optional<std::string> encodeConversation(const Conversation& c, DateForm dates);
 Result<Turn> turnFromJSON(const Json& j);
 Result<Conversation> conversationFromJSON(const Json& j);
 

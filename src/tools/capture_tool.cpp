@@ -32,8 +32,9 @@ struct Io {
     err << "zel-capture: " << file << ": " << what << '\n';
     status = 2;
   }
-  void line(const Json& value) {
-    if (auto text = encodeJSON(value)) out << *text << '\n';
+  template <class Write>
+  void line(Write&& write) {
+    if (auto text = encodeLine(write)) out << *text << '\n';
   }
 };
 
@@ -71,20 +72,18 @@ void forEachTreeFile(const std::vector<std::string>& files, Io& io,
 
 void textCommand(const std::vector<std::string>& files, Io& io) {
   forEachTreeFile(files, io, [&](std::vector<AXNode>& windows) {
-    for (const AXNode& w : windows) io.line(Json{{"text", w.text()}, {"texts", w.texts()}});
+    for (const AXNode& window : windows)
+      io.line([&](JSONWriter& w) {
+        w.beginObject().member("text", window.text()).key("texts").strings(window.texts()).endObject();
+      });
   });
 }
 
 void extractCommand(const Extractor& extractor, const std::vector<std::string>& files, Io& io) {
   forEachTreeFile(files, io, [&](std::vector<AXNode>& windows) {
     for (const AXNode& w : windows) {
-      std::optional<std::string> line;
-      if (auto c = extractor.extract(w)) {
-        try {
-          line = encodeJSON(toJSON(*c, DateForm::wholeSeconds));
-        } catch (const UnencodableValue&) {
-        }
-      }
+      auto c = extractor.extract(w);
+      const auto line = c ? encodeConversation(*c, DateForm::wholeSeconds) : std::nullopt;
       io.out << line.value_or("null") << '\n';
     }
   });
