@@ -26,7 +26,6 @@ inline bool plain(unsigned char c) { return c >= 0x20 && c < 0x80 && c != '"' &&
 }  // namespace
 
 void appendJSONString(std::string& out, std::string_view text) {
-  out.reserve(out.size() + text.size() + 2);
   out += '"';
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   const auto* end = p + text.size();
