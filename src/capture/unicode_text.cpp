@@ -1,6 +1,7 @@
 #include "capture/unicode_text.h"
 
 #include <unicode/brkiter.h>
+#include <unicode/locid.h>
 #include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
@@ -93,6 +94,61 @@ bool endsWithNormalized(const icu::UnicodeString& text, const icu::UnicodeString
 }
 
 }  // namespace
+
+namespace {
+icu::UnicodeString unicode(std::string_view text) {
+  return icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+}
+std::string utf8(const icu::UnicodeString& s) {
+  std::string out;
+  s.toUTF8String(out);
+  return out;
+}
+}  // namespace
+
+std::string lowercased(std::string_view text) {
+  icu::UnicodeString s = unicode(text);
+  s.toLower(icu::Locale::getRoot());
+  return utf8(s);
+}
+
+size_t characterCount(std::string_view text) {
+  if (std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F; })) return text.size();
+  const icu::UnicodeString s = unicode(text);
+  icu::BreakIterator* bi = characters();
+  if (!bi) return static_cast<size_t>(s.countChar32());
+  bi->setText(s);
+  size_t count = 0;
+  for (int32_t b = bi->next(); b != icu::BreakIterator::DONE; b = bi->next()) ++count;
+  return count;
+}
+
+bool isValidUTF8(std::string_view text) {
+  const auto* s = reinterpret_cast<const uint8_t*>(text.data());
+  const auto length = static_cast<int32_t>(text.size());
+  for (int32_t i = 0; i < length;) {
+    UChar32 c;
+    U8_NEXT(s, i, length, c);
+    if (c < 0) return false;
+  }
+  return true;
+}
+
+std::string repairedUTF8(std::string_view text) {
+  if (isValidUTF8(text)) return std::string(text);
+  return utf8(unicode(text));
+}
+
+bool containsWhiteSpace(std::string_view text) {
+  const auto* s = reinterpret_cast<const uint8_t*>(text.data());
+  const auto length = static_cast<int32_t>(text.size());
+  for (int32_t i = 0; i < length;) {
+    UChar32 c;
+    U8_NEXT(s, i, length, c);
+    if (c >= 0 && u_isUWhiteSpace(c)) return true;
+  }
+  return false;
+}
 
 bool endsWithCanonically(std::string_view text, std::string_view suffix) {
   return endsWithNormalized(nfd(text), nfd(suffix));

@@ -17,6 +17,16 @@ bool isWhiteSpace(char32_t c);
 std::string_view trimmedView(std::string_view text);
 inline std::string trimmed(std::string_view text) { return std::string(trimmedView(text)); }
 
+// Lower case by the full Unicode case mapping, independent of any locale.
+std::string lowercased(std::string_view text);
+// The number of user-perceived characters (grapheme clusters).
+size_t characterCount(std::string_view text);
+bool isValidUTF8(std::string_view text);
+// The text with every ill-formed UTF-8 sequence replaced by U+FFFD.
+std::string repairedUTF8(std::string_view text);
+// Whether any code point has the White_Space property.
+bool containsWhiteSpace(std::string_view text);
+
 // Whether `text` ends with `suffix` when both are compared by canonical
 // equivalence (precomposed and decomposed forms match), with the match
 // starting on a character boundary.
