@@ -3,29 +3,22 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "agent/command_line.h"
+#include "capture/line_printer.h"
 #include "platform/platform.h"
 
 namespace {
-
-int writeAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0) return -1;
-    bytes.remove_prefix(static_cast<size_t>(n));
-  }
-  return 0;
-}
 
 std::unique_ptr<zel::platform::Platform> openPlatformOrExit() {
   std::string error;
   auto platform = zel::platform::openPlatform(error);
   if (!platform) {
-    writeAll(STDERR_FILENO, error + "\n");
+    zel::writeAll(STDERR_FILENO, error + "\n");
     std::_Exit(2);
   }
   return platform;
@@ -35,6 +28,8 @@ std::unique_ptr<zel::platform::Platform> openPlatformOrExit() {
 
 int main(int argc, char** argv) {
   using namespace zel::agent;
+  // A host that stops reading must not end the agent: writes then fail quietly.
+  std::signal(SIGPIPE, SIG_IGN);
   std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
 
   switch (commandOf(args)) {
@@ -43,7 +38,7 @@ int main(int argc, char** argv) {
     case Command::trust: {
       auto platform = openPlatformOrExit();
       std::string line(platform->accessibility().isTrusted() ? trustedText : notTrustedText);
-      writeAll(STDOUT_FILENO, line + "\n");
+      zel::writeAll(STDOUT_FILENO, line + "\n");
       return 0;
     }
     case Command::serve: {
