@@ -5,6 +5,10 @@
 #include <cassert>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace zel {
 
 namespace {
@@ -31,6 +35,22 @@ void appendJSONString(std::string& out, std::string_view text) {
   const auto* end = p + text.size();
   while (p < end) {
     const auto* run = p;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time: a signed compare below 0x20 catches control
+    // bytes and every non-ASCII byte at once.
+    const __m128i space = _mm_set1_epi8(0x20), quote = _mm_set1_epi8('"'), backslash = _mm_set1_epi8('\\');
+    while (end - p >= 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      const __m128i special =
+          _mm_or_si128(_mm_cmplt_epi8(v, space), _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)));
+      const int mask = _mm_movemask_epi8(special);
+      if (mask) {
+        p += __builtin_ctz(static_cast<unsigned>(mask));
+        break;
+      }
+      p += 16;
+    }
+#endif
     while (end - p >= 8) {
       uint64_t w;
       std::memcpy(&w, p, 8);

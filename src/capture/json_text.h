@@ -67,11 +67,12 @@ class JSONWriter {
   bool afterKey_ = false;
 };
 
-// Runs `write` on a fresh string; nullopt when something in it cannot be
-// encoded, so that the caller drops the line.
+// Runs `write` on a fresh string (of `expectedBytes` capacity); nullopt when
+// something in it cannot be encoded, so that the caller drops the line.
 template <class Write>
-std::optional<std::string> encodeLine(Write&& write) {
+std::optional<std::string> encodeLine(Write&& write, size_t expectedBytes = 0) {
   std::string out;
+  out.reserve(expectedBytes);
   try {
     JSONWriter w(out);
     write(w);

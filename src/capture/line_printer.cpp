@@ -20,8 +20,8 @@ bool writeAll(int fd, std::string_view bytes) {
 
 namespace {
 template <class Write>
-std::optional<std::string> withLineFeed(Write&& write) {
-  auto line = encodeLine(write);
+std::optional<std::string> withLineFeed(Write&& write, size_t expectedBytes = 256) {
+  auto line = encodeLine(write, expectedBytes);
   if (line) *line += '\n';
   return line;
 }
@@ -30,13 +30,20 @@ std::optional<std::string> withLineFeed(Write&& write) {
 std::optional<std::string> LinePrinter::chatLine(std::string_view bundleID, Date at, ReadStatus read,
                                                  const std::vector<Conversation>& chats,
                                                  const std::optional<std::string>& tree) {
-  return withLineFeed([&](JSONWriter& w) {
+  // Chat lines are mostly turn text: room for all of it, so the line is not
+  // copied again as it grows.
+  size_t expected = 256 + (tree ? tree->size() : 0);
+  for (const Conversation& c : chats)
+    for (const Turn& t : c.turns) expected += t.text.size() + t.text.size() / 8 + 96;
+  return withLineFeed(
+      [&](JSONWriter& w) {
     w.beginObject().key("at").date(at, DateForm::wholeSeconds).member("bundle_id", bundleID);
     w.key("chats").beginArray();
     for (const Conversation& c : chats) writeJSON(w, c, DateForm::wholeSeconds);
     w.endArray();
     w.member("read", rawValue(read)).field("tree", tree).endObject();
-  });
+      },
+      expected);
 }
 
 std::optional<std::string> LinePrinter::profileLine(std::string_view bundleID, Date at, const ProfileRead& profile) {
