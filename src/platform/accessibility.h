@@ -22,8 +22,10 @@ using AXElement = std::shared_ptr<const AXElementHandle>;
 // Error codes the callers tell apart; every other code is a failure.
 namespace ax_error {
 constexpr int32_t success = 0;
+constexpr int32_t invalidElement = -25202;
 constexpr int32_t cannotComplete = -25204;
 constexpr int32_t attributeUnsupported = -25205;
+constexpr int32_t apiDisabled = -25211;
 constexpr int32_t noValue = -25212;
 }  // namespace ax_error
 

@@ -31,4 +31,11 @@ class Platform {
 // sets `error` to one line that says what is wrong.
 std::unique_ptr<Platform> openPlatform(std::string& error);
 
+// The platform of this process, for the process-wide objects that reach the
+// system (the tree switch, the signature cache). The executable installs it
+// once at start; until then, and in tests that install none, it is a platform
+// with no accessibility, no applications and no session.
+Platform& processPlatform();
+void installProcessPlatform(std::unique_ptr<Platform> platform);
+
 }  // namespace zel::platform

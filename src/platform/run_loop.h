@@ -1,7 +1,9 @@
 #pragma once
 // The main run loop, which delivers system notifications on the main thread.
 
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 
 namespace zel::platform {
 

@@ -13,47 +13,146 @@ namespace {
 using nlohmann::json;
 using R = Result<Desktop>;
 
-std::optional<std::string> decodeApp(const json& j, DesktopApp& app) {
-  if (!j.is_object()) return "must be an object";
-  auto bundle = j.find("bundleID");
-  if (bundle == j.end() || !bundle->is_string()) return "\"bundleID\" must be a text";
+struct Problem {
+  std::string what;
+};
+
+const json* member(const json& j, const char* key) {
+  auto it = j.find(key);
+  return it == j.end() ? nullptr : &*it;
+}
+
+std::optional<std::string> optionalText(const json& j, const char* key, const std::string& where) {
+  const json* v = member(j, key);
+  if (!v || v->is_null()) return std::nullopt;
+  if (!v->is_string()) throw Problem{where + ": \"" + key + "\" must be a text"};
+  return v->get<std::string>();
+}
+
+std::vector<std::string> texts(const json& j, const char* key, const std::string& where) {
+  std::vector<std::string> out;
+  const json* v = member(j, key);
+  if (!v) return out;
+  if (!v->is_array()) throw Problem{where + ": \"" + key + "\" must be a list of texts"};
+  for (const json& t : *v) {
+    if (!t.is_string()) throw Problem{where + ": \"" + key + "\" must be a list of texts"};
+    out.push_back(t.get<std::string>());
+  }
+  return out;
+}
+
+// Adds the element tree `root` to the flat list, without recursion; returns
+// the root's index.
+ElementIndex addTree(const json& root, std::vector<DesktopElement>& elements, const std::string& where) {
+  struct Job {
+    const json* node;
+    std::optional<ElementIndex> parent;
+    std::string where;
+  };
+  std::vector<Job> jobs{{&root, std::nullopt, where}};
+  const auto rootIndex = static_cast<ElementIndex>(elements.size());
+  while (!jobs.empty()) {
+    Job job = std::move(jobs.back());
+    jobs.pop_back();
+    const json& j = *job.node;
+    if (!j.is_object()) throw Problem{job.where + ": an element must be an object"};
+    if (elements.size() >= UINT32_MAX) throw Problem{job.where + ": too many elements"};
+    DesktopElement e;
+    e.role = optionalText(j, "role", job.where);
+    e.subrole = optionalText(j, "subrole", job.where);
+    e.title = optionalText(j, "title", job.where);
+    e.desc = optionalText(j, "desc", job.where);
+    e.domID = optionalText(j, "domID", job.where);
+    e.url = optionalText(j, "url", job.where);
+    e.identifier = optionalText(j, "identifier", job.where);
+    if (const json* v = member(j, "value"); v && !v->is_null()) {
+      if (v->is_string()) e.value = v->get<std::string>();
+      else if (v->is_boolean()) e.value = v->get<bool>();
+      else if (v->is_number_integer() && !(v->is_number_unsigned() && v->get<uint64_t>() > uint64_t(INT64_MAX)))
+        e.value = v->get<int64_t>();
+      else if (v->is_number()) e.value = v->get<double>();
+      else throw Problem{job.where + ": \"value\" must be a text, a number or a boolean"};
+    }
+    e.domClasses = texts(j, "domClasses", job.where);
+    e.unreadable = texts(j, "unreadable", job.where);
+    const auto index = static_cast<ElementIndex>(elements.size());
+    elements.push_back(std::move(e));
+    if (job.parent) elements[*job.parent].children.push_back(index);
+    if (const json* kids = member(j, "children")) {
+      if (!kids->is_array()) throw Problem{job.where + ": \"children\" must be a list of elements"};
+      // Children are pushed in reverse so that they are added in order.
+      for (size_t i = kids->size(); i-- > 0;)
+        jobs.push_back({&(*kids)[i], index, job.where + ".children[" + std::to_string(i) + "]"});
+    }
+  }
+  return rootIndex;
+}
+
+DesktopApp decodeApp(const json& j, std::vector<DesktopElement>& elements, const std::string& where) {
+  if (!j.is_object()) throw Problem{where + ": must be an object"};
+  DesktopApp app;
+  const json* bundle = member(j, "bundleID");
+  if (!bundle || !bundle->is_string()) throw Problem{where + ": \"bundleID\" must be a text"};
   app.bundleID = bundle->get<std::string>();
-  auto pid = j.find("pid");
-  if (pid == j.end() || !pid->is_number_integer() || pid->get<int64_t>() < INT32_MIN ||
-      pid->get<int64_t>() > INT32_MAX || (pid->is_number_unsigned() && pid->get<uint64_t>() > INT32_MAX))
-    return "\"pid\" must be a 32-bit integer";
+  const json* pid = member(j, "pid");
+  if (!pid || !pid->is_number_integer() || (pid->is_number_unsigned() && pid->get<uint64_t>() > INT32_MAX) ||
+      pid->get<int64_t>() < INT32_MIN || pid->get<int64_t>() > INT32_MAX)
+    throw Problem{where + ": \"pid\" must be a 32-bit integer"};
   app.pid = static_cast<Pid>(pid->get<int64_t>());
-  if (auto it = j.find("launched"); it != j.end()) {
-    auto date = it->is_string() ? parseISO8601(it->get<std::string>()) : std::nullopt;
-    if (!date) return "\"launched\" must be an ISO 8601 date";
+  if (const json* v = member(j, "launched")) {
+    auto date = v->is_string() ? parseISO8601(v->get<std::string>()) : std::nullopt;
+    if (!date) throw Problem{where + ": \"launched\" must be an ISO 8601 date"};
     app.launched = date->sinceReference;
   }
-  if (auto it = j.find("signature"); it != j.end()) {
-    const std::string s = it->is_string() ? it->get<std::string>() : "";
+  if (const json* v = member(j, "signature")) {
+    const std::string s = v->is_string() ? v->get<std::string>() : "";
     if (s == "vendors") app.signature = SignatureVerdict::vendors;
     else if (s == "refused") app.signature = SignatureVerdict::refused;
     else if (s == "changedOnDisk") app.signature = SignatureVerdict::changedOnDisk;
-    else return "\"signature\" must be \"vendors\", \"refused\" or \"changedOnDisk\"";
+    else throw Problem{where + ": \"signature\" must be \"vendors\", \"refused\" or \"changedOnDisk\""};
   }
-  if (auto it = j.find("languages"); it != j.end()) app.languages = *it;
-  if (auto it = j.find("menuBar"); it != j.end()) {
-    if (!it->is_array()) return "\"menuBar\" must be a list of texts";
-    std::vector<std::string> titles;
-    for (const json& t : *it) {
-      if (!t.is_string()) return "\"menuBar\" must be a list of texts";
-      titles.push_back(t.get<std::string>());
+  if (const json* v = member(j, "languages")) app.languages = *v;
+  if (member(j, "menuBar")) app.menuBar = texts(j, "menuBar", where);
+  app.treeNeeds = optionalText(j, "treeNeeds", where);
+  if (const json* v = member(j, "windowsError")) {
+    if (!v->is_number_integer() || v->get<int64_t>() < INT32_MIN || v->get<int64_t>() > INT32_MAX)
+      throw Problem{where + ": \"windowsError\" must be an integer"};
+    app.windowsError = static_cast<int32_t>(v->get<int64_t>());
+  }
+  if (const json* windows = member(j, "windows")) {
+    if (!windows->is_array()) throw Problem{where + ": \"windows\" must be a list of elements"};
+    for (size_t i = 0; i < windows->size(); ++i)
+      app.windows.push_back(addTree((*windows)[i], elements, where + ".windows[" + std::to_string(i) + "]"));
+  }
+  for (const char* key : {"focusedWindow", "mainWindow"}) {
+    const json* v = member(j, key);
+    if (!v || v->is_null()) continue;
+    std::optional<ElementIndex> index;
+    if (v->is_number_integer()) {
+      const int64_t i = v->get<int64_t>();
+      if (i < 0 || static_cast<uint64_t>(i) >= app.windows.size())
+        throw Problem{where + ": \"" + key + "\" names no window"};
+      index = app.windows[static_cast<size_t>(i)];
+    } else {
+      index = addTree(*v, elements, where + "." + key);
     }
-    app.menuBar = std::move(titles);
+    (std::string_view(key) == "focusedWindow" ? app.focusedWindow : app.mainWindow) = index;
   }
-  return std::nullopt;
+  return app;
 }
 
 }  // namespace
 
+const DesktopApp* Desktop::app(Pid pid) const {
+  for (const auto& a : apps)
+    if (a.pid == pid) return &a;
+  return nullptr;
+}
+
 Result<Desktop> Desktop::decode(std::string_view text) {
   json j;
   try {
-    j = json::parse(text);
+    j = json::parse(text.begin(), text.end());
   } catch (const json::exception& e) {
     std::string what = e.what();
     if (auto close = what.find("] "); close != std::string::npos) what.erase(0, close + 2);
@@ -61,45 +160,44 @@ Result<Desktop> Desktop::decode(std::string_view text) {
   }
   if (!j.is_object()) return R::failure("the desktop must be a JSON object");
 
-  Desktop d;
-  if (auto it = j.find("trusted"); it != j.end()) {
-    if (!it->is_boolean()) return R::failure("\"trusted\" must be true or false");
-    d.trusted = it->get<bool>();
-  }
-  if (auto it = j.find("front"); it != j.end() && !it->is_null()) {
-    if (!it->is_string()) return R::failure("\"front\" must be a text or null");
-    d.front = it->get<std::string>();
-  }
-  if (auto it = j.find("idleSeconds"); it != j.end()) {
-    if (!it->is_number()) return R::failure("\"idleSeconds\" must be a number");
-    d.idleSeconds = it->get<double>();
-  }
-  if (auto it = j.find("session"); it != j.end() && !it->is_null()) {
-    if (!it->is_object()) return R::failure("\"session\" must be an object or null");
-    auto flag = it->find("CGSSessionScreenIsLocked");
-    d.screenLockFlag = flag != it->end() && flag->is_boolean() && flag->get<bool>();
-  }
-  if (auto it = j.find("displays"); it != j.end()) {
-    if (!it->is_array()) return R::failure("\"displays\" must be a list");
-    for (const json& display : *it) {
-      auto asleep = display.is_object() ? display.find("asleep") : display.end();
-      if (!display.is_object() || asleep == display.end() || !asleep->is_boolean())
-        return R::failure("each display must be {\"asleep\": true or false}");
-      d.displaysAsleep.push_back(asleep->get<bool>());
+  try {
+    Desktop d;
+    if (const json* v = member(j, "trusted")) {
+      if (!v->is_boolean()) throw Problem{"\"trusted\" must be true or false"};
+      d.trusted = v->get<bool>();
     }
-  }
-  if (auto it = j.find("apps"); it != j.end()) {
-    if (!it->is_array()) return R::failure("\"apps\" must be a list");
-    std::set<Pid> pids;
-    for (size_t i = 0; i < it->size(); ++i) {
-      DesktopApp app;
-      if (auto problem = decodeApp((*it)[i], app)) return R::failure("app " + std::to_string(i) + ": " + *problem);
-      if (!pids.insert(app.pid).second)
-        return R::failure("app " + std::to_string(i) + ": pid " + std::to_string(app.pid) + " is used twice");
-      d.apps.push_back(std::move(app));
+    d.front = optionalText(j, "front", "desktop");
+    if (const json* v = member(j, "idleSeconds")) {
+      if (!v->is_number()) throw Problem{"\"idleSeconds\" must be a number"};
+      d.idleSeconds = v->get<double>();
     }
+    if (const json* v = member(j, "session"); v && !v->is_null()) {
+      if (!v->is_object()) throw Problem{"\"session\" must be an object or null"};
+      const json* flag = member(*v, "CGSSessionScreenIsLocked");
+      d.screenLockFlag = flag && flag->is_boolean() && flag->get<bool>();
+    }
+    if (const json* v = member(j, "displays")) {
+      if (!v->is_array()) throw Problem{"\"displays\" must be a list"};
+      for (const json& display : *v) {
+        const json* asleep = display.is_object() ? member(display, "asleep") : nullptr;
+        if (!asleep || !asleep->is_boolean()) throw Problem{"each display must be {\"asleep\": true or false}"};
+        d.displaysAsleep.push_back(asleep->get<bool>());
+      }
+    }
+    if (const json* apps = member(j, "apps")) {
+      if (!apps->is_array()) throw Problem{"\"apps\" must be a list"};
+      std::set<Pid> pids;
+      for (size_t i = 0; i < apps->size(); ++i) {
+        const std::string where = "app " + std::to_string(i);
+        DesktopApp app = decodeApp((*apps)[i], d.elements, where);
+        if (!pids.insert(app.pid).second) throw Problem{where + ": pid " + std::to_string(app.pid) + " is used twice"};
+        d.apps.push_back(std::move(app));
+      }
+    }
+    return d;
+  } catch (const Problem& p) {
+    return R::failure(p.what);
   }
-  return d;
 }
 
 Result<Desktop> Desktop::load(const std::string& path) {

@@ -1,17 +1,33 @@
 #pragma once
-// The simulated desktop: one JSON file describes the running applications,
-// the front application, idle time, screen lock and displays.
+// The simulated desktop: one JSON file describes the running applications
+// with their windows as element trees, the front application, idle time,
+// screen lock and displays.
 
+#include <cstdint>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "capture/result.h"
 #include "platform/code_signing.h"
 
 namespace zel::platform {
+
+// Elements live in one flat list and name their children by index, so that
+// trees of any depth are built and freed without recursion.
+using ElementIndex = uint32_t;
+
+struct DesktopElement {
+  std::optional<std::string> role, subrole, title, desc, domID, url, identifier;
+  // "value": a text, or a number (integer, real or boolean).
+  std::variant<std::monostate, std::string, int64_t, double, bool> value;
+  std::vector<std::string> domClasses;
+  std::vector<std::string> unreadable;  // attribute names whose reads fail
+  std::vector<ElementIndex> children;
+};
 
 struct DesktopApp {
   std::string bundleID;
@@ -20,6 +36,10 @@ struct DesktopApp {
   SignatureVerdict signature = SignatureVerdict::vendors;
   std::optional<nlohmann::json> languages;
   std::optional<std::vector<std::string>> menuBar;
+  std::vector<ElementIndex> windows;
+  int32_t windowsError = 0;
+  std::optional<ElementIndex> focusedWindow, mainWindow;
+  std::optional<std::string> treeNeeds;
 };
 
 struct Desktop {
@@ -30,6 +50,9 @@ struct Desktop {
   std::optional<bool> screenLockFlag;
   std::vector<bool> displaysAsleep;
   std::vector<DesktopApp> apps;
+  std::vector<DesktopElement> elements;
+
+  const DesktopApp* app(Pid pid) const;
 
   static Result<Desktop> decode(std::string_view json);
   static Result<Desktop> load(const std::string& path);

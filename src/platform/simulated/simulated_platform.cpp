@@ -1,110 +1,420 @@
 #include "platform/simulated/simulated_platform.h"
 
+#include <sys/stat.h>
 #include <syslog.h>
 
+#include <chrono>
 #include <cstdlib>
 
 namespace zel::platform {
 
 namespace {
 
-struct AppElement final : AXElementHandle {
-  explicit AppElement(Pid p) : pid(p) {}
-  Pid pid;
-};
+using namespace std::chrono_literals;
+
+AXValue text(std::string s) {
+  AXValue v;
+  v.kind = AXValue::Kind::text;
+  v.text = std::move(s);
+  return v;
+}
+
+AXRead ok(AXValue v) { return {ax_error::success, std::move(v)}; }
+AXRead fail(int32_t error) { return {error, {}}; }
+
+bool allAsleep(const std::vector<bool>& displays) {
+  if (displays.empty()) return false;
+  for (bool asleep : displays)
+    if (!asleep) return false;
+  return true;
+}
 
 }  // namespace
 
+struct SimulatedPlatform::Handle final : AXElementHandle {
+  enum class Kind { application, element, menuBar, menuItem };
+  Kind kind = Kind::application;
+  Pid pid = 0;
+  std::shared_ptr<const Desktop> desktop;  // elements belong to the desktop they were read from
+  ElementIndex index = 0;                  // element, or menu item number
+};
+
 std::unique_ptr<Platform> openPlatform(std::string& error) {
+  const char* journal = std::getenv("ZEL_AX_JOURNAL");
+  std::optional<std::string> journalPath;
+  if (journal && *journal) journalPath = journal;
   const char* path = std::getenv("ZEL_AX_DESKTOP");
-  if (!path || !*path) return std::make_unique<SimulatedPlatform>(std::nullopt);
+  if (!path || !*path) return std::make_unique<SimulatedPlatform>(std::nullopt, std::string(), journalPath);
   auto desktop = Desktop::load(path);
   if (!desktop) {
     error = "zel-ax: desktop file " + desktop.error();
     return nullptr;
   }
-  return std::make_unique<SimulatedPlatform>(std::move(desktop.value()));
+  return std::make_unique<SimulatedPlatform>(std::move(desktop.value()), path, journalPath);
 }
 
-SimulatedPlatform::SimulatedPlatform(std::optional<Desktop> desktop) : desktop_(std::move(desktop)) {}
+SimulatedPlatform::SimulatedPlatform(std::optional<Desktop> desktop, std::string path,
+                                     std::optional<std::string> journal)
+    : path_(std::move(path)), journal_(std::move(journal)) {
+  if (desktop) desktop_ = std::make_shared<const Desktop>(std::move(*desktop));
+  if (!path_.empty()) {
+    struct stat st{};
+    if (::stat(path_.c_str(), &st) == 0) stamp_ = {static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec,
+                                                   static_cast<long long>(st.st_size), static_cast<unsigned long long>(st.st_ino)};
+    watcher_ = std::thread([this] { watch(); });
+  }
+}
+
+SimulatedPlatform::~SimulatedPlatform() {
+  {
+    std::lock_guard g(watchLock_);
+    watchStop_ = true;
+  }
+  watchWake_.notify_all();
+  if (watcher_.joinable()) watcher_.join();
+}
+
+std::shared_ptr<const Desktop> SimulatedPlatform::current() const {
+  std::lock_guard g(lock_);
+  return desktop_;
+}
+
+// ---- the file ----
+
+void SimulatedPlatform::watch() {
+  std::unique_lock g(watchLock_);
+  while (!watchStop_) {
+    watchWake_.wait_for(g, 250ms, [&] { return watchStop_; });
+    if (watchStop_) break;
+    g.unlock();
+    reload();
+    g.lock();
+  }
+}
+
+bool SimulatedPlatform::reload() {
+  struct stat st{};
+  if (path_.empty() || ::stat(path_.c_str(), &st) != 0) return false;
+  const FileStamp now{static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec,
+                      static_cast<long long>(st.st_size), static_cast<unsigned long long>(st.st_ino)};
+  {
+    std::lock_guard g(lock_);
+    if (now == stamp_) return false;
+    stamp_ = now;
+  }
+  auto desktop = Desktop::load(path_);
+  if (!desktop) return false;  // a broken rewrite: the last good desktop stays
+  replace(std::move(desktop.value()));
+  return true;
+}
+
+void SimulatedPlatform::replace(Desktop desktop) {
+  auto next = std::make_shared<const Desktop>(std::move(desktop));
+  std::shared_ptr<const Desktop> before;
+  {
+    std::lock_guard g(lock_);
+    before = desktop_;
+    desktop_ = next;
+  }
+  const std::optional<std::string> frontBefore = before ? before->front : std::nullopt;
+  const bool lockedBefore = before && before->screenLockFlag.value_or(false);
+  const bool asleepBefore = before && allAsleep(before->displaysAsleep);
+  if (next->front != frontBefore) post(SystemEvent::appActivated);
+  const bool locked = next->screenLockFlag.value_or(false);
+  if (locked != lockedBefore) post(locked ? SystemEvent::screenLocked : SystemEvent::screenUnlocked);
+  const bool asleep = allAsleep(next->displaysAsleep);
+  if (asleep != asleepBefore) post(asleep ? SystemEvent::screensDidSleep : SystemEvent::screensDidWake);
+}
+
+// ---- accessibility ----
 
 bool SimulatedPlatform::isTrusted() {
+  auto d = current();
+  return d && d->trusted;
+}
+
+AXElement SimulatedPlatform::application(Pid pid) {
+  auto h = std::make_shared<Handle>();
+  h->kind = Handle::Kind::application;
+  h->pid = pid;
+  return h;
+}
+
+bool SimulatedPlatform::webContentShown(Pid pid, const DesktopApp& app) {
+  if (!app.treeNeeds) return true;
   std::lock_guard g(lock_);
-  return desktop_ && desktop_->trusted;
+  auto it = webContent_.find(pid);
+  return it != webContent_.end() && it->second;
 }
 
-AXElement SimulatedPlatform::application(Pid pid) { return std::make_shared<AppElement>(pid); }
-
-// Element trees are not simulated yet: every read fails as an application that
-// does not answer would.
-AXRead SimulatedPlatform::attribute(const AXElement&, const std::string&) {
-  return {ax_error::cannotComplete, {}};
+AXValue SimulatedPlatform::elementValue(const std::shared_ptr<const Desktop>& d, Pid pid, ElementIndex index) {
+  auto h = std::make_shared<Handle>();
+  h->kind = Handle::Kind::element;
+  h->pid = pid;
+  h->desktop = d;
+  h->index = index;
+  AXValue v;
+  v.kind = AXValue::Kind::element;
+  v.element = std::move(h);
+  return v;
 }
 
-AXMultiRead SimulatedPlatform::attributes(const AXElement&, const std::vector<std::string>&) {
-  return {ax_error::cannotComplete, {}};
+AXRead SimulatedPlatform::read(const Handle& h, const std::string& name) {
+  auto d = current();
+  if (!d || !d->trusted) return fail(ax_error::apiDisabled);
+  // Elements of an earlier desktop have vanished from the screen.
+  if (h.kind != Handle::Kind::application && h.desktop != d) return fail(ax_error::invalidElement);
+  const DesktopApp* app = d->app(h.pid);
+  if (!app) return fail(ax_error::cannotComplete);
+
+  auto elementList = [&](const std::vector<ElementIndex>& indices) {
+    const bool web = webContentShown(h.pid, *app);
+    AXValue list;
+    list.kind = AXValue::Kind::list;
+    for (ElementIndex i : indices) {
+      const auto& role = d->elements[i].role;
+      if (!web && role && *role == "AXWebArea") continue;  // hidden until the tree switch
+      list.items.push_back(elementValue(d, h.pid, i));
+    }
+    return list;
+  };
+
+  switch (h.kind) {
+    case Handle::Kind::application:
+      if (name == "AXRole") {
+        if (app->treeNeeds == "AXRole") {
+          std::lock_guard g(lock_);
+          webContent_[h.pid] = true;
+        }
+        return ok(text("AXApplication"));
+      }
+      if (name == "AXWindows" || name == "AXChildren") {
+        if (app->windowsError != 0) return fail(app->windowsError);
+        return ok(elementList(app->windows));
+      }
+      if (name == "AXFocusedWindow" || name == "AXMainWindow") {
+        const auto& window = name == "AXFocusedWindow" ? app->focusedWindow : app->mainWindow;
+        if (!window) return fail(ax_error::noValue);
+        return ok(elementValue(d, h.pid, *window));
+      }
+      if (name == "AXMenuBar") {
+        if (!app->menuBar) return fail(ax_error::noValue);
+        auto bar = std::make_shared<Handle>();
+        bar->kind = Handle::Kind::menuBar;
+        bar->pid = h.pid;
+        bar->desktop = d;
+        AXValue v;
+        v.kind = AXValue::Kind::element;
+        v.element = std::move(bar);
+        return ok(v);
+      }
+      if (name == "AXEnhancedUserInterface" || name == "AXManualAccessibility") {
+        std::lock_guard g(lock_);
+        AXValue v;
+        v.kind = AXValue::Kind::boolean;
+        v.boolean = webContent_[h.pid];
+        return ok(v);
+      }
+      return fail(ax_error::attributeUnsupported);
+
+    case Handle::Kind::menuBar:
+      if (name == "AXRole") return ok(text("AXMenuBar"));
+      if (name == "AXChildren") {
+        AXValue list;
+        list.kind = AXValue::Kind::list;
+        for (size_t i = 0; i < app->menuBar->size(); ++i) {
+          auto item = std::make_shared<Handle>();
+          item->kind = Handle::Kind::menuItem;
+          item->pid = h.pid;
+          item->desktop = d;
+          item->index = static_cast<ElementIndex>(i);
+          AXValue v;
+          v.kind = AXValue::Kind::element;
+          v.element = std::move(item);
+          list.items.push_back(std::move(v));
+        }
+        return ok(list);
+      }
+      return fail(ax_error::attributeUnsupported);
+
+    case Handle::Kind::menuItem:
+      if (name == "AXRole") return ok(text("AXMenuBarItem"));
+      if (name == "AXTitle") return ok(text((*app->menuBar)[h.index]));
+      return fail(ax_error::attributeUnsupported);
+
+    case Handle::Kind::element: break;
+  }
+
+  const DesktopElement& e = d->elements[h.index];
+  for (const auto& unreadable : e.unreadable)
+    if (unreadable == name) return fail(ax_error::cannotComplete);
+  auto optionalText = [&](const std::optional<std::string>& v) { return v ? ok(text(*v)) : fail(ax_error::noValue); };
+  if (name == "AXRole") return optionalText(e.role);
+  if (name == "AXSubrole") return optionalText(e.subrole);
+  if (name == "AXTitle") return optionalText(e.title);
+  if (name == "AXDescription") return optionalText(e.desc);
+  if (name == "AXDOMIdentifier") return optionalText(e.domID);
+  if (name == "AXIdentifier") return optionalText(e.identifier);
+  if (name == "AXURL") {
+    if (!e.url) return fail(ax_error::noValue);
+    AXValue v = text(*e.url);
+    v.kind = AXValue::Kind::url;
+    return ok(v);
+  }
+  if (name == "AXValue") {
+    AXValue v;
+    if (const auto* s = std::get_if<std::string>(&e.value)) return ok(text(*s));
+    if (const auto* i = std::get_if<int64_t>(&e.value)) {
+      v.kind = AXValue::Kind::integer;
+      v.integer = *i;
+    } else if (const auto* r = std::get_if<double>(&e.value)) {
+      v.kind = AXValue::Kind::real;
+      v.real = *r;
+    } else if (const auto* b = std::get_if<bool>(&e.value)) {
+      v.kind = AXValue::Kind::boolean;
+      v.boolean = *b;
+    } else {
+      return fail(ax_error::noValue);
+    }
+    return ok(v);
+  }
+  if (name == "AXDOMClassList") {
+    AXValue list;
+    list.kind = AXValue::Kind::list;
+    for (const auto& c : e.domClasses) list.items.push_back(text(c));
+    return ok(list);
+  }
+  if (name == "AXChildren") return ok(elementList(e.children));
+  return fail(ax_error::attributeUnsupported);
 }
 
-void SimulatedPlatform::setBoolean(const AXElement&, const std::string&, bool) {}
+AXRead SimulatedPlatform::attribute(const AXElement& element, const std::string& name) {
+  const auto* h = dynamic_cast<const Handle*>(element.get());
+  if (!h) return fail(ax_error::invalidElement);
+  return read(*h, name);
+}
 
-bool SimulatedPlatform::equal(const AXElement& a, const AXElement& b) { return a && a == b; }
+AXMultiRead SimulatedPlatform::attributes(const AXElement& element, const std::vector<std::string>& names) {
+  const auto* h = dynamic_cast<const Handle*>(element.get());
+  if (!h) return {ax_error::invalidElement, {}};
+  auto d = current();
+  if (!d || !d->trusted) return {ax_error::apiDisabled, {}};
+  AXMultiRead out;
+  for (const auto& name : names) {
+    AXRead r = read(*h, name);
+    if (r.error == ax_error::success) {
+      out.values.push_back(std::move(r.value));
+    } else {
+      AXValue placeholder;
+      placeholder.kind = AXValue::Kind::placeholder;
+      out.values.push_back(std::move(placeholder));
+    }
+  }
+  return out;
+}
+
+void SimulatedPlatform::setBoolean(const AXElement& application, const std::string& name, bool value) {
+  const auto* h = dynamic_cast<const Handle*>(application.get());
+  if (!h || h->kind != Handle::Kind::application) return;
+  journal_.set(h->pid, name, value);
+  auto d = current();
+  if (!d || !d->trusted) return;
+  const DesktopApp* app = d->app(h->pid);
+  if (app && app->treeNeeds == name) {
+    std::lock_guard g(lock_);
+    webContent_[h->pid] = value;
+  }
+}
+
+bool SimulatedPlatform::equal(const AXElement& a, const AXElement& b) {
+  const auto* x = dynamic_cast<const Handle*>(a.get());
+  const auto* y = dynamic_cast<const Handle*>(b.get());
+  if (!x || !y) return false;
+  if (x->kind != y->kind || x->pid != y->pid) return false;
+  if (x->kind == Handle::Kind::application) return true;
+  return x->desktop == y->desktop && x->index == y->index;
+}
+
+// ---- workspace, session, signing, preferences, log ----
 
 std::optional<std::string> SimulatedPlatform::frontBundleID() {
-  std::lock_guard g(lock_);
-  return desktop_ ? desktop_->front : std::nullopt;
+  auto d = current();
+  return d ? d->front : std::nullopt;
 }
 
 std::vector<RunningApp> SimulatedPlatform::runningApps(const std::string& bundleID) {
-  std::lock_guard g(lock_);
   std::vector<RunningApp> found;
-  if (desktop_)
-    for (const auto& app : desktop_->apps)
+  if (auto d = current())
+    for (const auto& app : d->apps)
       if (app.bundleID == bundleID) found.push_back({app.pid, app.launched});
   return found;
 }
 
 std::optional<bool> SimulatedPlatform::screenLockFlag() {
-  std::lock_guard g(lock_);
-  return desktop_ ? desktop_->screenLockFlag : std::nullopt;
+  auto d = current();
+  return d ? d->screenLockFlag : std::nullopt;
 }
 
 std::vector<bool> SimulatedPlatform::displaysAsleep() {
-  std::lock_guard g(lock_);
-  return desktop_ ? desktop_->displaysAsleep : std::vector<bool>{};
+  auto d = current();
+  return d ? d->displaysAsleep : std::vector<bool>{};
 }
 
 double SimulatedPlatform::idleSeconds() {
-  std::lock_guard g(lock_);
-  return desktop_ ? desktop_->idleSeconds : 0;
+  auto d = current();
+  return d ? d->idleSeconds : 0;
 }
 
 SignatureVerdict SimulatedPlatform::verdict(Pid pid, const std::string&) {
-  std::lock_guard g(lock_);
-  if (desktop_)
-    for (const auto& app : desktop_->apps)
-      if (app.pid == pid) return app.signature;
-  return SignatureVerdict::refused;
+  auto d = current();
+  const DesktopApp* app = d ? d->app(pid) : nullptr;
+  return app ? app->signature : SignatureVerdict::refused;
 }
 
 std::optional<nlohmann::json> SimulatedPlatform::appleLanguages(const std::string& bundleID) {
-  std::lock_guard g(lock_);
-  if (desktop_)
-    for (const auto& app : desktop_->apps)
+  if (auto d = current())
+    for (const auto& app : d->apps)
       if (app.bundleID == bundleID) return app.languages;
   return std::nullopt;
 }
 
-void SimulatedPlatform::write(const std::string& line) { ::syslog(LOG_NOTICE, "%s", line.c_str()); }
+void SimulatedPlatform::write(const std::string& line) {
+  if (journal_.enabled()) journal_.log(line);
+  else ::syslog(LOG_NOTICE, "%s", line.c_str());
+}
 
-void SimulatedPlatform::run(const std::function<void(SystemEvent)>&) {
+// ---- run loop ----
+
+void SimulatedPlatform::post(SystemEvent e) {
+  {
+    std::lock_guard g(lock_);
+    // Nobody may be running the loop (a one-shot command): keep only the
+    // latest events.
+    if (queue_.size() >= 1024) queue_.pop_front();
+    queue_.push_back(e);
+  }
+  events_.notify_all();
+}
+
+void SimulatedPlatform::run(const std::function<void(SystemEvent)>& deliver) {
   std::unique_lock g(lock_);
-  stopped_.wait(g, [&] { return stopping_; });
+  while (true) {
+    events_.wait(g, [&] { return stopping_ || !queue_.empty(); });
+    if (stopping_) return;
+    const SystemEvent e = queue_.front();
+    queue_.pop_front();
+    g.unlock();
+    if (deliver) deliver(e);
+    g.lock();
+  }
 }
 
 void SimulatedPlatform::stop() {
-  std::lock_guard g(lock_);
-  stopping_ = true;
-  stopped_.notify_all();
+  {
+    std::lock_guard g(lock_);
+    stopping_ = true;
+  }
+  events_.notify_all();
 }
 
 }  // namespace zel::platform

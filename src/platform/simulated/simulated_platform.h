@@ -1,22 +1,31 @@
 #pragma once
 // The platform backend that answers every question from a desktop file (named
-// by ZEL_AX_DESKTOP). Without the variable there is no accessibility at all.
+// by ZEL_AX_DESKTOP). The file is looked at again every quarter second; a
+// change posts the notifications a real desktop would, and a broken rewrite
+// leaves the last good desktop in force. Without a file there is no
+// accessibility at all.
 
 #include <condition_variable>
+#include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <thread>
 
 #include "platform/platform.h"
 #include "platform/simulated/desktop.h"
+#include "platform/simulated/journal.h"
 
 namespace zel::platform {
 
 class SimulatedPlatform final : public Platform, Accessibility, Workspace, Session, CodeSigning, Preferences,
                                 SystemLog, RunLoop {
  public:
-  // `desktop` absent: no desktop file was named.
-  explicit SimulatedPlatform(std::optional<Desktop> desktop);
+  // `desktop` absent: no desktop file was named. `path`, when not empty, is
+  // watched for changes by a thread of the platform's own.
+  SimulatedPlatform(std::optional<Desktop> desktop, std::string path = {}, std::optional<std::string> journal = {});
+  ~SimulatedPlatform() override;
 
   Accessibility& accessibility() override { return *this; }
   Workspace& workspace() override { return *this; }
@@ -48,11 +57,40 @@ class SimulatedPlatform final : public Platform, Accessibility, Workspace, Sessi
   void run(const std::function<void(SystemEvent)>& deliver) override;
   void stop() override;
 
+  // Reads the file again now if it changed; true when a new desktop is in force.
+  bool reload();
+  // Replaces the desktop (as a changed file would) and posts what changed.
+  void replace(Desktop desktop);
+
  private:
-  std::mutex lock_;
-  std::condition_variable stopped_;
+  struct Handle;
+  std::shared_ptr<const Desktop> current() const;
+  AXRead read(const Handle& h, const std::string& name);
+  bool webContentShown(Pid pid, const DesktopApp& app);
+  AXValue elementValue(const std::shared_ptr<const Desktop>& d, Pid pid, ElementIndex index);
+  void post(SystemEvent e);
+  void watch();
+
+  mutable std::mutex lock_;
+  std::shared_ptr<const Desktop> desktop_;  // null: no desktop file
+  std::map<Pid, bool> webContent_;          // the tree switch state per process
+  std::string path_;
+  struct FileStamp {
+    long long mtime = 0, size = -1;
+    unsigned long long inode = 0;
+    friend bool operator==(const FileStamp&, const FileStamp&) = default;
+  };
+  FileStamp stamp_;
+  Journal journal_;
+
+  std::condition_variable events_;
+  std::deque<SystemEvent> queue_;
   bool stopping_ = false;
-  std::optional<Desktop> desktop_;
+
+  std::mutex watchLock_;
+  std::condition_variable watchWake_;
+  bool watchStop_ = false;
+  std::thread watcher_;
 };
 
 }  // namespace zel::platform
