@@ -1,5 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
 #include "platform/simulated/desktop.h"
 #include "platform/simulated/simulated_platform.h"
 
@@ -74,6 +80,203 @@ TEST(SimulatedPlatform, TrustFollowsTheDesktopAndIsFalseWithoutOne) {
   EXPECT_FALSE(SimulatedPlatform(std::nullopt).accessibility().isTrusted());
   EXPECT_TRUE(SimulatedPlatform(Desktop::decode("{}").value()).accessibility().isTrusted());
   EXPECT_FALSE(SimulatedPlatform(Desktop::decode(R"({"trusted":false})").value()).accessibility().isTrusted());
+}
+
+}  // namespace
+}  // namespace zel::platform
+
+namespace zel::platform {
+namespace {
+
+using Kind = AXValue::Kind;
+
+const char* const sampleDesktop = R"({
+  "front": "com.example.app",
+  "apps": [{"bundleID": "com.example.app", "pid": 10, "menuBar": ["Apple", "File"],
+            "windows": [
+              {"role": "AXWindow", "title": "One", "identifier": "main-window", "value": 42, "children": [
+                {"role": "AXStaticText", "value": "", "unreadable": ["AXTitle"]},
+                {"role": "AXGroup", "value": 2.5, "domClasses": ["a", "b"], "url": "https://x.com/a"},
+                {"role": "AXCheckBox", "value": true}]},
+              {"role": "AXWindow", "title": "Two"}],
+            "focusedWindow": 1,
+            "mainWindow": {"role": "AXWindow", "title": "Elsewhere"}},
+           {"bundleID": "com.example.broken", "pid": 11, "windowsError": -25204,
+            "windows": [{"role": "AXWindow"}]}]})";
+
+class SimulatedAX : public ::testing::Test {
+ protected:
+  SimulatedPlatform p{Desktop::decode(sampleDesktop).value()};
+  Accessibility& ax = p.accessibility();
+
+  std::vector<AXElement> windows(Pid pid) {
+    std::vector<AXElement> out;
+    auto r = ax.attribute(ax.application(pid), "AXWindows");
+    for (auto& v : r.value.items) out.push_back(v.element);
+    return out;
+  }
+};
+
+TEST_F(SimulatedAX, AttributesValuesAndErrors) {
+  auto w = windows(10);
+  ASSERT_EQ(w.size(), 2u);
+  EXPECT_EQ(ax.attribute(w[0], "AXTitle").value.text, "One");
+  EXPECT_EQ(ax.attribute(w[0], "AXIdentifier").value.text, "main-window");
+  auto number = ax.attribute(w[0], "AXValue");
+  EXPECT_EQ(number.value.kind, Kind::integer);
+  EXPECT_EQ(number.value.integer, 42);
+  EXPECT_EQ(ax.attribute(w[0], "AXSubrole").error, ax_error::noValue);
+  EXPECT_EQ(ax.attribute(w[0], "AXSomethingElse").error, ax_error::attributeUnsupported);
+
+  auto kids = ax.attribute(w[0], "AXChildren").value.items;
+  ASSERT_EQ(kids.size(), 3u);
+  auto empty = ax.attribute(kids[0].element, "AXValue");
+  EXPECT_EQ(empty.error, ax_error::success);
+  EXPECT_EQ(empty.value.text, "");
+  EXPECT_EQ(ax.attribute(kids[0].element, "AXTitle").error, ax_error::cannotComplete);
+  EXPECT_EQ(ax.attribute(kids[1].element, "AXValue").value.kind, Kind::real);
+  EXPECT_EQ(ax.attribute(kids[1].element, "AXURL").value.kind, Kind::url);
+  EXPECT_EQ(ax.attribute(kids[1].element, "AXDOMClassList").value.items.size(), 2u);
+  EXPECT_EQ(ax.attribute(kids[2].element, "AXValue").value.kind, Kind::boolean);
+
+  auto many = ax.attributes(kids[0].element, {"AXRole", "AXTitle", "AXSubrole", "AXValue"});
+  EXPECT_EQ(many.error, ax_error::success);
+  ASSERT_EQ(many.values.size(), 4u);
+  EXPECT_EQ(many.values[0].text, "AXStaticText");
+  EXPECT_EQ(many.values[1].kind, Kind::placeholder);
+  EXPECT_EQ(many.values[2].kind, Kind::placeholder);
+  EXPECT_EQ(many.values[3].kind, Kind::text);
+
+  EXPECT_EQ(ax.attribute(ax.application(11), "AXWindows").error, -25204);
+  EXPECT_NE(ax.attribute(ax.application(99), "AXWindows").error, ax_error::success);
+}
+
+TEST_F(SimulatedAX, FocusedAndMainWindowsAndTheMenuBar) {
+  auto w = windows(10);
+  auto focused = ax.attribute(ax.application(10), "AXFocusedWindow");
+  ASSERT_EQ(focused.error, ax_error::success);
+  EXPECT_TRUE(ax.equal(focused.value.element, w[1]));
+  EXPECT_FALSE(ax.equal(focused.value.element, w[0]));
+  auto main = ax.attribute(ax.application(10), "AXMainWindow");
+  EXPECT_EQ(ax.attribute(main.value.element, "AXTitle").value.text, "Elsewhere");
+  EXPECT_FALSE(ax.equal(main.value.element, w[0]));
+  EXPECT_EQ(ax.attribute(ax.application(11), "AXFocusedWindow").error, ax_error::noValue);
+
+  auto bar = ax.attribute(ax.application(10), "AXMenuBar");
+  ASSERT_EQ(bar.error, ax_error::success);
+  std::vector<std::string> titles;
+  for (auto& item : ax.attribute(bar.value.element, "AXChildren").value.items)
+    titles.push_back(ax.attribute(item.element, "AXTitle").value.text);
+  EXPECT_EQ(titles, (std::vector<std::string>{"Apple", "File"}));
+  EXPECT_EQ(ax.attribute(ax.application(11), "AXMenuBar").error, ax_error::noValue);
+}
+
+TEST(SimulatedDesktop, NothingIsReadableWithoutTrust) {
+  SimulatedPlatform p(Desktop::decode(R"({"trusted":false,"apps":[{"bundleID":"a","pid":1,"windows":[{}]}]})").value());
+  EXPECT_EQ(p.accessibility().attribute(p.accessibility().application(1), "AXWindows").error, ax_error::apiDisabled);
+  SimulatedPlatform none(std::nullopt);
+  EXPECT_EQ(none.accessibility().attributes(none.accessibility().application(1), {"AXRole"}).error,
+            ax_error::apiDisabled);
+}
+
+struct TempDir {
+  std::filesystem::path path;
+  TempDir() {
+    path = std::filesystem::temp_directory_path() /
+           ("zel-desktop-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(path);
+  }
+  ~TempDir() { std::filesystem::remove_all(path); }
+  std::string file(const std::string& name) const { return (path / name).string(); }
+  std::vector<std::string> lines(const std::string& name) const {
+    std::ifstream in(file(name));
+    std::vector<std::string> out;
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+  }
+};
+
+TEST(SimulatedDesktop, WebContentStaysHiddenUntilTheTreeIsSwitchedOn) {
+  TempDir dir;
+  const char* json = R"({"apps":[
+      {"bundleID":"org.mozilla.firefox","pid":1,"treeNeeds":"AXEnhancedUserInterface",
+       "windows":[{"role":"AXWindow","children":[{"role":"AXToolbar"},{"role":"AXWebArea"}]}]},
+      {"bundleID":"com.google.Chrome","pid":2,"treeNeeds":"AXRole",
+       "windows":[{"role":"AXWindow","children":[{"role":"AXWebArea"}]}]}]})";
+  SimulatedPlatform p(Desktop::decode(json).value(), std::string(), dir.file("journal"));
+  Accessibility& ax = p.accessibility();
+  auto childCount = [&](Pid pid) {
+    auto window = ax.attribute(ax.application(pid), "AXWindows").value.items.at(0).element;
+    return ax.attribute(window, "AXChildren").value.items.size();
+  };
+  EXPECT_EQ(childCount(1), 1u);
+  ax.setBoolean(ax.application(1), "AXManualAccessibility", true);  // not the attribute it needs
+  EXPECT_EQ(childCount(1), 1u);
+  ax.setBoolean(ax.application(1), "AXEnhancedUserInterface", true);
+  EXPECT_EQ(childCount(1), 2u);
+  ax.setBoolean(ax.application(1), "AXEnhancedUserInterface", false);
+  EXPECT_EQ(childCount(1), 1u);
+
+  EXPECT_EQ(childCount(2), 0u);
+  (void)ax.attribute(ax.application(2), "AXRole");
+  EXPECT_EQ(childCount(2), 1u);
+
+  p.systemLog().write("zel-ax capture.signature_refused com.example.app");
+  EXPECT_EQ(dir.lines("journal"),
+            (std::vector<std::string>{
+                R"({"attribute":"AXManualAccessibility","event":"set","pid":1,"value":true})",
+                R"({"attribute":"AXEnhancedUserInterface","event":"set","pid":1,"value":true})",
+                R"({"attribute":"AXEnhancedUserInterface","event":"set","pid":1,"value":false})",
+                R"({"event":"log","line":"zel-ax capture.signature_refused com.example.app"})"}));
+}
+
+TEST(SimulatedDesktop, AChangedFilePostsNotificationsAndABrokenOneIsIgnored) {
+  TempDir dir;
+  const std::string path = dir.file("desktop.json");
+  auto writeDesktop = [&](const std::string& json) {
+    // Written beside and renamed over, as tests and the demo change it.
+    std::ofstream(path + ".new") << json;
+    std::filesystem::rename(path + ".new", path);
+  };
+  writeDesktop(R"({"front":"a","session":{"CGSSessionScreenIsLocked":false},"displays":[{"asleep":false}],
+                   "apps":[{"bundleID":"a","pid":1,"windows":[{"title":"w"}]}]})");
+  SimulatedPlatform p(Desktop::load(path).value(), path);
+  auto oldWindow = p.accessibility().attribute(p.accessibility().application(1), "AXWindows").value.items.at(0).element;
+
+  std::vector<SystemEvent> seen;
+  std::mutex seenLock;
+  std::condition_variable delivered;
+  std::thread loop([&] {
+    p.runLoop().run([&](SystemEvent e) {
+      std::lock_guard g(seenLock);
+      seen.push_back(e);
+      delivered.notify_all();
+    });
+  });
+
+  writeDesktop("{ broken");
+  EXPECT_FALSE(p.reload());
+  EXPECT_EQ(p.workspace().frontBundleID(), "a");
+
+  writeDesktop(R"({"front":"b","session":{"CGSSessionScreenIsLocked":true},"displays":[{"asleep":true}],
+                   "apps":[{"bundleID":"a","pid":1,"windows":[{"title":"w"}]}]})");
+  p.reload();  // the watcher may have been first; either way the new desktop is in force
+  EXPECT_EQ(p.workspace().frontBundleID(), "b");
+  EXPECT_EQ(p.session().screenLockFlag(), true);
+  // Elements of the earlier desktop have vanished.
+  EXPECT_EQ(p.accessibility().attribute(oldWindow, "AXTitle").error, ax_error::invalidElement);
+
+  p.replace(Desktop::decode(R"({"front":"b","session":{},"displays":[{"asleep":false}]})").value());
+  {
+    std::unique_lock g(seenLock);
+    delivered.wait_for(g, std::chrono::seconds(10), [&] { return seen.size() >= 5; });
+  }
+  p.runLoop().stop();
+  loop.join();
+  EXPECT_EQ(seen, (std::vector<SystemEvent>{SystemEvent::appActivated, SystemEvent::screenLocked,
+                                            SystemEvent::screensDidSleep, SystemEvent::screenUnlocked,
+                                            SystemEvent::screensDidWake}));
 }
 
 }  // namespace
