@@ -14,14 +14,17 @@
 
 namespace {
 
-std::unique_ptr<zel::platform::Platform> openPlatformOrExit() {
+// Opens the platform and makes it the process's; a desktop that cannot be
+// read ends the agent with one line and status 2.
+zel::platform::Platform& openPlatformOrExit() {
   std::string error;
   auto platform = zel::platform::openPlatform(error);
   if (!platform) {
     zel::writeAll(STDERR_FILENO, error + "\n");
     std::_Exit(2);
   }
-  return platform;
+  zel::platform::installProcessPlatform(std::move(platform));
+  return zel::platform::processPlatform();
 }
 
 }  // namespace
@@ -36,14 +39,14 @@ int main(int argc, char** argv) {
     case Command::usage:
       fail(usageText);
     case Command::trust: {
-      auto platform = openPlatformOrExit();
-      std::string line(platform->accessibility().isTrusted() ? trustedText : notTrustedText);
+      auto& platform = openPlatformOrExit();
+      std::string line(platform.accessibility().isTrusted() ? trustedText : notTrustedText);
       zel::writeAll(STDOUT_FILENO, line + "\n");
       return 0;
     }
     case Command::serve: {
       const ServeConfig config = serveConfig(args);
-      auto platform = openPlatformOrExit();
+      (void)openPlatformOrExit();
       (void)config;
       // Until the readers run, serving means staying up until the host closes
       // our input.
