@@ -154,6 +154,41 @@ bool endsWithCanonically(std::string_view text, std::string_view suffix) {
   return endsWithNormalized(nfd(text), nfd(suffix));
 }
 
+bool startsWithCanonically(std::string_view text, std::string_view prefix) {
+  const icu::UnicodeString t = nfd(text), p = nfd(prefix);
+  if (p.length() > t.length() || t.compare(0, p.length(), p) != 0) return false;
+  if (p.length() == t.length() || p.length() == 0) return true;
+  icu::BreakIterator* bi = characters();
+  if (!bi) return false;
+  bi->setText(t);
+  return bi->isBoundary(p.length());
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+  return unicode(a).caseCompare(unicode(b), U_FOLD_CASE_DEFAULT) == 0;
+}
+
+std::string_view trimmedHorizontal(std::string_view text) {
+  const auto* s = reinterpret_cast<const uint8_t*>(text.data());
+  const auto length = static_cast<int32_t>(text.size());
+  int32_t start = 0, end = length;
+  while (start < length) {
+    int32_t next = start;
+    UChar32 c;
+    U8_NEXT(s, next, length, c);
+    if (c < 0 || !u_isblank(c)) break;
+    start = next;
+  }
+  while (end > start) {
+    int32_t previous = end;
+    UChar32 c;
+    U8_PREV(s, start, previous, c);
+    if (c < 0 || !u_isblank(c)) break;
+    end = previous;
+  }
+  return text.substr(static_cast<size_t>(start), static_cast<size_t>(end - start));
+}
+
 bool endsWithAnyCanonically(std::string_view text, const std::vector<std::string>& suffixes) {
   const icu::UnicodeString normalized = nfd(text);
   for (const auto& suffix : suffixes)

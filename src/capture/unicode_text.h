@@ -34,6 +34,14 @@ bool endsWithCanonically(std::string_view text, std::string_view suffix);
 // The same against a list of suffixes, normalising `text` once.
 bool endsWithAnyCanonically(std::string_view text, const std::vector<std::string>& suffixes);
 
+// Whether `text` begins with `prefix` by canonical equivalence, the match
+// ending on a character boundary.
+bool startsWithCanonically(std::string_view text, std::string_view prefix);
+// Equal ignoring case (full case folding).
+bool equalsIgnoringCase(std::string_view a, std::string_view b);
+// Leading and trailing tabs and space separators removed.
+std::string_view trimmedHorizontal(std::string_view text);
+
 // The numbers a text shows: maximal runs of numeric characters, each read in
 // base 10 from the characters' whole-number values. A run holding a character
 // without a whole-number value, or whose value does not fit 64 bits, is
