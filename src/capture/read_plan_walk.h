@@ -56,6 +56,7 @@ std::optional<AXNode> full(Source& source, const typename Source::Element& eleme
     if (detail::isWebArea(values.node) && inside) return false;
     AXNode* node = into ? &into->children.emplace_back(std::move(values.node)) : &(root = std::move(values.node));
     if (budget <= 0) return true;
+    node->children.reserve(values.children.size());
     if (plan) {
       const PlanStep step = plan->step(*node);
       if (step.kind == PlanStep::Kind::skip) return true;
@@ -75,6 +76,7 @@ std::optional<AXNode> full(Source& source, const typename Source::Element& eleme
     budget -= 1;
     ElementValues<Element> values = source.addresses(e);
     AXNode* node = &into->children.emplace_back(std::move(values.node));
+    node->children.reserve(values.children.size());
     const bool childrenInOwnLink = inOwnLink || detail::opensOwnLink(*node, ownSlug);
     if (detail::isPhoto(*node) && !(needOwnLink && !childrenInOwnLink)) {
       found = true;

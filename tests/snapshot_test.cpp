@@ -1,0 +1,250 @@
+// Live snapshots over the simulated desktop: which windows are captured, in
+// which order, and that private windows are never walked.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "capture/snapshotter.h"
+#include "platform/simulated/simulated_platform.h"
+
+namespace zel {
+namespace {
+
+using platform::Accessibility;
+using platform::AXElement;
+
+// Counts the content reads (full element reads) that go through it.
+class CountingAccessibility final : public Accessibility {
+ public:
+  explicit CountingAccessibility(Accessibility& inner) : inner_(inner) {}
+  int contentReads = 0;
+  bool isTrusted() override { return inner_.isTrusted(); }
+  AXElement application(platform::Pid pid) override { return inner_.application(pid); }
+  void setMessagingTimeout(const AXElement& e, double s) override { inner_.setMessagingTimeout(e, s); }
+  platform::AXRead attribute(const AXElement& e, const std::string& n) override { return inner_.attribute(e, n); }
+  platform::AXMultiRead attributes(const AXElement& e, const std::vector<std::string>& names) override {
+    if (names == AXSnapshotter::attributes()) ++contentReads;
+    return inner_.attributes(e, names);
+  }
+  void setBoolean(const AXElement& e, const std::string& n, bool v) override { inner_.setBoolean(e, n, v); }
+  bool equal(const AXElement& a, const AXElement& b) override { return inner_.equal(a, b); }
+
+ private:
+  Accessibility& inner_;
+};
+
+class CountingPlatform final : public platform::Platform {
+ public:
+  explicit CountingPlatform(platform::Platform& inner) : inner_(inner), ax(inner.accessibility()) {}
+  Accessibility& accessibility() override { return ax; }
+  platform::Workspace& workspace() override { return inner_.workspace(); }
+  platform::Session& session() override { return inner_.session(); }
+  platform::CodeSigning& codeSigning() override { return inner_.codeSigning(); }
+  platform::Preferences& preferences() override { return inner_.preferences(); }
+  platform::SystemLog& systemLog() override { return inner_.systemLog(); }
+  platform::RunLoop& runLoop() override { return inner_.runLoop(); }
+
+ private:
+  platform::Platform& inner_;
+
+ public:
+  CountingAccessibility ax;
+};
+
+// A desktop, a home folder for browser profiles, and a snapshotter over them.
+class Snapshots : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    home_ = std::filesystem::temp_directory_path() /
+            ("snapshot-home-" + std::to_string(::getpid()) + "-" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(home_);
+  }
+  void TearDown() override { std::filesystem::remove_all(home_); }
+
+  AXSnapshotter::Result snap(const std::string& desktopJSON, const std::string& bundleID, int64_t budget = 60000,
+                             const AXSnapshotter::PageFilter* page = nullptr) {
+    sets.clear();
+    auto desktop = platform::Desktop::decode(desktopJSON);
+    EXPECT_TRUE(desktop) << desktop.error();
+    simulated_ = std::make_unique<platform::SimulatedPlatform>(std::move(desktop.value()));
+    counting_ = std::make_unique<CountingPlatform>(*simulated_);
+    switch_ = std::make_unique<TreeSwitch>(
+        counting_->accessibility(),
+        TreeSwitch::Functions{[this](const AXElement&, const std::string& a, bool v) { sets.push_back(a + (v ? "+" : "-")); },
+                              {}, [](const AXElement&, double) { return true; }, {}});
+    signatures_ = std::make_unique<AppSignature::Checked>(
+        [this](platform::Pid pid, const std::string& b) { return AppSignature::verdict(simulated_->codeSigning(), pid, b); },
+        [] { return Date{0}; }, [](const std::string&) {});
+    AXSnapshotter s(budget, AXSnapshotter::Environment{*counting_, *switch_, *signatures_, home_});
+    return s.snapshot(bundleID, page);
+  }
+
+  std::vector<AXNode> trees(const AXSnapshotter::Result& r) {
+    if (auto* t = std::get_if<std::vector<AXNode>>(&r)) return *t;
+    ADD_FAILURE() << "snapshot failed";
+    return {};
+  }
+  std::vector<std::string> titles(const AXSnapshotter::Result& r) {
+    std::vector<std::string> out;
+    for (const auto& t : trees(r)) out.push_back(t.title.value_or("-"));
+    return out;
+  }
+  int contentReads() const { return counting_->ax.contentReads; }
+
+  std::filesystem::path home_;
+  std::vector<std::string> sets;
+  std::unique_ptr<platform::SimulatedPlatform> simulated_;
+  std::unique_ptr<CountingPlatform> counting_;
+  std::unique_ptr<TreeSwitch> switch_;
+  std::unique_ptr<AppSignature::Checked> signatures_;
+};
+
+std::string app(const std::string& bundleID, const std::string& rest) {
+  return R"({"bundleID":")" + bundleID + R"(","pid":7,)" + rest + "}";
+}
+std::string desktop(const std::string& apps, const std::string& extra = "") {
+  return "{" + extra + R"("apps":[)" + apps + "]}";
+}
+
+TEST_F(Snapshots, ErrorsComeBeforeAnyRead) {
+  auto untrusted = snap(desktop(app("com.example.a", R"("windows":[{"title":"w"}])"), R"("trusted":false,)"), "com.example.a");
+  EXPECT_EQ(std::get<SnapshotError>(untrusted), (SnapshotError{SnapshotError::Kind::notTrusted, ""}));
+  EXPECT_EQ(readStatus(std::get<SnapshotError>(untrusted)), ReadStatus::notTrusted);
+
+  auto absent = snap(desktop(app("com.openai.codex", R"("windows":[{}])")), "com.anthropic.claudefordesktop");
+  EXPECT_EQ(std::get<SnapshotError>(absent).kind, SnapshotError::Kind::notRunning);
+  auto refused = snap(desktop(app("com.openai.codex", R"("signature":"refused","windows":[{}])")), "com.openai.codex");
+  EXPECT_EQ(std::get<SnapshotError>(refused).kind, SnapshotError::Kind::notRunning);
+  EXPECT_EQ(contentReads(), 0);
+  auto changed = snap(desktop(app("com.openai.codex", R"("signature":"changedOnDisk")")), "com.openai.codex");
+  EXPECT_EQ(std::get<SnapshotError>(changed), (SnapshotError{SnapshotError::Kind::needsRestart, "com.openai.codex"}));
+  EXPECT_EQ(readStatus(std::get<SnapshotError>(changed)), ReadStatus::needsRestart);
+
+  auto none = snap(desktop(app("com.openai.codex", R"("windows":[])")), "com.openai.codex");
+  EXPECT_EQ(std::get<SnapshotError>(none).kind, SnapshotError::Kind::noVisibleWindow);
+  EXPECT_EQ(sets, std::vector<std::string>{"AXEnhancedUserInterface+"});  // switched on before giving up
+  auto broken = snap(desktop(app("com.openai.codex", R"("windowsError":-25204,"windows":[{}])")), "com.openai.codex");
+  EXPECT_EQ(std::get<SnapshotError>(broken).kind, SnapshotError::Kind::unreadable);
+  EXPECT_EQ(readStatus(std::get<SnapshotError>(broken)), ReadStatus::failed);
+  auto unsupported = snap(desktop(app("com.openai.codex", R"("windowsError":-25205,"windows":[{}])")), "com.openai.codex");
+  EXPECT_EQ(std::get<SnapshotError>(unsupported).kind, SnapshotError::Kind::noVisibleWindow);
+}
+
+TEST_F(Snapshots, WindowsInListOrderWithFocusedAndMainOnlyAdded) {
+  const std::string windows = R"("windows":[{"title":"A"},{"title":"B"}],)";
+  EXPECT_EQ(titles(snap(desktop(app("com.openai.codex", windows + R"("focusedWindow":1,"mainWindow":1)")), "com.openai.codex")),
+            (std::vector<std::string>{"A", "B"}));
+  EXPECT_EQ(titles(snap(desktop(app("com.openai.codex", R"("windowsError":-25204,"windows":[{"title":"A"},{"title":"B"}],
+      "focusedWindow":1,"mainWindow":{"title":"M"})")), "com.openai.codex")),
+            (std::vector<std::string>{"B", "M"}));
+  EXPECT_EQ(sets, std::vector<std::string>{"AXEnhancedUserInterface+"});
+}
+
+TEST_F(Snapshots, ValuesAsNodes) {
+  auto t = trees(snap(desktop(app("com.anthropic.claudefordesktop", R"("windows":[{"role":"AXWindow","title":"","value":42,
+      "children":[{"role":"AXStaticText","value":2.5},{"role":"AXCheckBox","value":true,"unreadable":["AXRole"]},
+                  {"role":"AXLink","url":"https://x.com/a","domClasses":["c"],"domID":"d"}]}])")), "com.anthropic.claudefordesktop"));
+  ASSERT_EQ(t.size(), 1u);
+  EXPECT_EQ(t[0].title, std::nullopt);  // an empty title is absent
+  EXPECT_EQ(t[0].value, "42");
+  EXPECT_EQ(t[0].children[0].value, "2.5");
+  EXPECT_EQ(t[0].children[1].value, "1");
+  EXPECT_EQ(t[0].children[1].role, std::nullopt);
+  EXPECT_EQ(t[0].children[2].url, "https://x.com/a");
+  EXPECT_EQ(t[0].children[2].domClasses, std::vector<std::string>{"c"});
+  EXPECT_EQ(t[0].children[2].domID, "d");
+}
+
+TEST_F(Snapshots, EachWindowHasItsOwnBudgetAndDeepChainsAreWalked) {
+  const std::string five = R"({"role":"AXWindow","children":[{},{},{},{},{},{},{}]})";
+  auto t = trees(snap(desktop(app("com.anthropic.claudefordesktop", R"("windows":[)" + five + "," + five + "]")), "com.anthropic.claudefordesktop", 5));
+  ASSERT_EQ(t.size(), 2u);
+  EXPECT_EQ(t[0].children.size(), 4u);
+  EXPECT_EQ(t[1].children.size(), 4u);
+
+  std::string deep = R"({"role":"AXStaticText","value":"end"})";
+  for (int i = 0; i < 60000; ++i) deep = R"({"role":"AXGroup","children":[)" + deep + "]}";
+  auto chain = trees(snap(desktop(app("com.anthropic.claudefordesktop", R"("windows":[)" + deep + "]")), "com.anthropic.claudefordesktop"));
+  ASSERT_EQ(chain.size(), 1u);
+  EXPECT_EQ(chain[0].preorder().size(), 60000u);  // the budget ends it, nothing else
+}
+
+const std::string chromeMenus = R"("menuBar":["Apple","Chrome","File","Edit","View","History","Bookmarks","Window"],)";
+
+std::string page(const std::string& title, const std::string& url) {
+  return R"({"role":"AXWindow","title":")" + title + R"(","children":[{"role":"AXWebArea","url":")" + url +
+         R"(","children":[{"role":"AXStaticText","value":"content"}]}]})";
+}
+
+TEST_F(Snapshots, ChromeIsReadOnlyInALanguageAndMenusItsRulesTrust) {
+  const std::string windows = R"("windows":[)" + page("Chat - Google Chrome", "https://chatgpt.com/c/a") + "," +
+                              page("Secret - Google Chrome (Incognito)", "https://chatgpt.com/c/b") + "," +
+                              R"({"role":"AXWindow","unreadable":["AXTitle"],"children":[]}])";
+  EXPECT_EQ(titles(snap(desktop(app("com.google.Chrome", R"("languages":["en-GB"],)" + chromeMenus + windows)), "com.google.Chrome")),
+            std::vector<std::string>{"Chat - Google Chrome"});
+
+  auto german = snap(desktop(app("com.google.Chrome", R"("languages":["de-DE"],)" + chromeMenus + windows)), "com.google.Chrome");
+  EXPECT_TRUE(trees(german).empty());
+  EXPECT_EQ(contentReads(), 0);
+  EXPECT_TRUE(sets.empty());  // Chrome is woken by a read, never set; see the journal test for the wake
+
+  auto noLanguage = snap(desktop(app("com.google.Chrome", chromeMenus + windows)), "com.google.Chrome");
+  EXPECT_TRUE(trees(noLanguage).empty());
+  auto fewMenus = snap(desktop(app("com.google.Chrome", R"("languages":["en-US"],"menuBar":["File","Edit","View","History"],)" + windows)),
+                       "com.google.Chrome");
+  EXPECT_TRUE(trees(fewMenus).empty());
+  EXPECT_EQ(contentReads(), 0);
+}
+
+TEST_F(Snapshots, SafariWindowsNeedTheirNormalMarkerAndNoPrivateOne) {
+  auto window = [](const std::string& title, const std::string& controls) {
+    return R"({"role":"AXWindow","title":")" + title + R"(","children":[{"role":"AXToolbar","children":[)" + controls +
+           R"(]},{"role":"AXWebArea","url":"https://claude.ai/chat/x","children":[{"role":"AXButton","identifier":"SidebarLibraryItemTabGroup?isPrivate=true"}]}]})";
+  };
+  const std::string normal = R"({"role":"AXButton","identifier":"TabGroupPickerButton"})";
+  const std::string privateMarker = R"({"role":"AXButton","domID":"SidebarLibraryItemTabGroup?isPrivate=true-7"})";
+  const std::string unsure = R"({"unreadable":["AXRole"]})";
+  const std::string windows = R"("windows":[)" + window("Normal", normal) + "," + window("No marker", "") + "," +
+                              window("Private", normal + "," + privateMarker) + "," + window("Unsure", normal + "," + unsure) +
+                              "," + window("Titled, Private Browsing", normal) + "]";
+  auto t = snap(desktop(app("com.apple.Safari", windows)), "com.apple.Safari");
+  EXPECT_EQ(titles(t), std::vector<std::string>{"Normal"});
+  EXPECT_EQ(contentReads(), 5);  // only the readable window's five elements are walked
+}
+
+TEST_F(Snapshots, FirefoxInAlwaysPrivateModeIsNotReadAtAll) {
+  const auto profile = home_ / "Library/Application Support/Firefox/Profiles/p";
+  std::filesystem::create_directories(profile);
+  std::ofstream(profile / "prefs.js") << "user_pref(\"browser.privatebrowsing.autostart\", false);\n";
+  std::ofstream(profile / ".parentlock") << "";
+  const std::string firefox = app("org.mozilla.firefox", R"("windows":[)" + page("Chat", "https://claude.ai/chat/x") + "]");
+  // No other process holds the profile: nothing proves the mode is off.
+  EXPECT_TRUE(trees(snap(desktop(firefox), "org.mozilla.firefox")).empty());
+  EXPECT_EQ(contentReads(), 0);
+  EXPECT_TRUE(sets.empty());
+}
+
+TEST_F(Snapshots, PagesOutsideTheFilterAreSkipped) {
+  const std::string windows = R"("windows":[)" + page("Chat", "https://chatgpt.com/c/a") + "," + page("Mail", "https://mail.example.com/") +
+                              R"(,{"role":"AXWindow","title":"No page"},
+      {"role":"AXWindow","title":"Nested","children":[{"role":"AXWebArea","children":[{"role":"AXGroup","children":[
+        {"role":"AXWebArea","url":"https://chatgpt.com/c/inner"}]}]}]}])";
+  std::vector<std::string> asked;
+  AXSnapshotter::PageFilter chats = [&](const std::string& url) {
+    asked.push_back(url);
+    return url.starts_with("https://chatgpt.com/");
+  };
+  auto plain = snap(desktop(app("com.openai.codex", windows)), "com.openai.codex", 60000, &chats);
+  EXPECT_EQ(titles(plain), (std::vector<std::string>{"Chat", "Nested"}));
+  EXPECT_EQ(asked.back(), "https://chatgpt.com/c/inner");  // a page without an address: its inner page's
+  AXSnapshotter::PageFilter nothing = [](const std::string&) { return false; };
+  EXPECT_TRUE(trees(snap(desktop(app("com.openai.codex", windows)), "com.openai.codex", 60000, &nothing)).empty());
+  EXPECT_EQ(contentReads(), 0);
+}
+
+}  // namespace
+}  // namespace zel
