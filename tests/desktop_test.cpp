@@ -62,6 +62,11 @@ TEST(DesktopFile, BrokenFilesSayWhatIsWrong) {
       {R"({"apps":[{"bundleID":"a","pid":1,"signature":"ok"}]})",
        "app 0: \"signature\" must be \"vendors\", \"refused\" or \"changedOnDisk\""},
       {R"({"displays":[{}]})", "each display must be {\"asleep\": true or false}"},
+      {R"({"apps":[{"bundleID":"a","pid":1,"windows":[{"children":[{},{"children":[{"title":3}]}]}]}]})",
+       "app 0.windows[0].children[1].children[0]: \"title\" must be a text"},
+      {R"({"apps":[{"bundleID":"a","pid":1,"windows":[7]}]})", "app 0.windows[0]: an element must be an object"},
+      {R"({"apps":[{"bundleID":"a","pid":1,"windows":[{}],"focusedWindow":3}]})",
+       "app 0: \"focusedWindow\" names no window"},
   };
   for (const auto& c : cases) {
     auto d = Desktop::decode(c.json);

@@ -166,8 +166,10 @@ TEST_F(Snapshots, EachWindowHasItsOwnBudgetAndDeepChainsAreWalked) {
   EXPECT_EQ(t[0].children.size(), 4u);
   EXPECT_EQ(t[1].children.size(), 4u);
 
-  std::string deep = R"({"role":"AXStaticText","value":"end"})";
-  for (int i = 0; i < 60000; ++i) deep = R"({"role":"AXGroup","children":[)" + deep + "]}";
+  std::string deep;
+  for (int i = 0; i < 60000; ++i) deep += R"({"role":"AXGroup","children":[)";
+  deep += R"({"role":"AXStaticText","value":"end"})";
+  for (int i = 0; i < 60000; ++i) deep += "]}";
   auto chain = trees(snap(desktop(app("com.anthropic.claudefordesktop", R"("windows":[)" + deep + "]")), "com.anthropic.claudefordesktop"));
   ASSERT_EQ(chain.size(), 1u);
   EXPECT_EQ(chain[0].preorder().size(), 60000u);  // the budget ends it, nothing else

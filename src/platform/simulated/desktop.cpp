@@ -42,47 +42,70 @@ std::vector<std::string> texts(const json& j, const char* key, const std::string
 }
 
 // Adds the element tree `root` to the flat list, without recursion; returns
-// the root's index.
+// the root's index. Where an element sits is spelled out only for an error,
+// so that deep trees are not slowed by paths.
 ElementIndex addTree(const json& root, std::vector<DesktopElement>& elements, const std::string& where) {
   struct Job {
     const json* node;
     std::optional<ElementIndex> parent;
-    std::string where;
+    size_t position;  // among the parent's children
   };
-  std::vector<Job> jobs{{&root, std::nullopt, where}};
   const auto rootIndex = static_cast<ElementIndex>(elements.size());
+  std::vector<std::pair<ElementIndex, size_t>> origin;  // per element of this tree: parent, position
+  auto pathOf = [&](std::optional<ElementIndex> parent, size_t position, bool isRoot) {
+    std::vector<size_t> positions;
+    if (!isRoot) positions.push_back(position);
+    for (auto p = parent; p && *p != rootIndex;) {
+      const auto& [up, at] = origin[*p - rootIndex];
+      positions.push_back(at);
+      p = up;
+    }
+    std::string path = where;
+    for (auto it = positions.rbegin(); it != positions.rend(); ++it) path += ".children[" + std::to_string(*it) + "]";
+    return path;
+  };
+
+  std::vector<Job> jobs{{&root, std::nullopt, 0}};
   while (!jobs.empty()) {
-    Job job = std::move(jobs.back());
+    const Job job = jobs.back();
     jobs.pop_back();
     const json& j = *job.node;
-    if (!j.is_object()) throw Problem{job.where + ": an element must be an object"};
-    if (elements.size() >= UINT32_MAX) throw Problem{job.where + ": too many elements"};
-    DesktopElement e;
-    e.role = optionalText(j, "role", job.where);
-    e.subrole = optionalText(j, "subrole", job.where);
-    e.title = optionalText(j, "title", job.where);
-    e.desc = optionalText(j, "desc", job.where);
-    e.domID = optionalText(j, "domID", job.where);
-    e.url = optionalText(j, "url", job.where);
-    e.identifier = optionalText(j, "identifier", job.where);
-    if (const json* v = member(j, "value"); v && !v->is_null()) {
-      if (v->is_string()) e.value = v->get<std::string>();
-      else if (v->is_boolean()) e.value = v->get<bool>();
-      else if (v->is_number_integer() && !(v->is_number_unsigned() && v->get<uint64_t>() > uint64_t(INT64_MAX)))
-        e.value = v->get<int64_t>();
-      else if (v->is_number()) e.value = v->get<double>();
-      else throw Problem{job.where + ": \"value\" must be a text, a number or a boolean"};
-    }
-    e.domClasses = texts(j, "domClasses", job.where);
-    e.unreadable = texts(j, "unreadable", job.where);
-    const auto index = static_cast<ElementIndex>(elements.size());
-    elements.push_back(std::move(e));
-    if (job.parent) elements[*job.parent].children.push_back(index);
-    if (const json* kids = member(j, "children")) {
-      if (!kids->is_array()) throw Problem{job.where + ": \"children\" must be a list of elements"};
+    try {
+      if (!j.is_object()) throw Problem{"an element must be an object"};
+      if (elements.size() >= UINT32_MAX) throw Problem{"too many elements"};
+      DesktopElement e;
+      e.role = optionalText(j, "role", "");
+      e.subrole = optionalText(j, "subrole", "");
+      e.title = optionalText(j, "title", "");
+      e.desc = optionalText(j, "desc", "");
+      e.domID = optionalText(j, "domID", "");
+      e.url = optionalText(j, "url", "");
+      e.identifier = optionalText(j, "identifier", "");
+      if (const json* v = member(j, "value"); v && !v->is_null()) {
+        if (v->is_string()) e.value = v->get<std::string>();
+        else if (v->is_boolean()) e.value = v->get<bool>();
+        else if (v->is_number_integer() && !(v->is_number_unsigned() && v->get<uint64_t>() > uint64_t(INT64_MAX)))
+          e.value = v->get<int64_t>();
+        else if (v->is_number()) e.value = v->get<double>();
+        else throw Problem{"\"value\" must be a text, a number or a boolean"};
+      }
+      e.domClasses = texts(j, "domClasses", "");
+      e.unreadable = texts(j, "unreadable", "");
+      const json* kids = member(j, "children");
+      if (kids && !kids->is_array()) throw Problem{"\"children\" must be a list of elements"};
+
+      const auto index = static_cast<ElementIndex>(elements.size());
+      elements.push_back(std::move(e));
+      origin.emplace_back(job.parent.value_or(index), job.position);
+      if (job.parent) elements[*job.parent].children.push_back(index);
       // Children are pushed in reverse so that they are added in order.
-      for (size_t i = kids->size(); i-- > 0;)
-        jobs.push_back({&(*kids)[i], index, job.where + ".children[" + std::to_string(i) + "]"});
+      if (kids)
+        for (size_t i = kids->size(); i-- > 0;) jobs.push_back({&(*kids)[i], index, i});
+    } catch (const Problem& p) {
+      // optionalText and texts report with an empty place: put the place in.
+      std::string what = p.what;
+      if (what.starts_with(": ")) what.erase(0, 2);
+      throw Problem{pathOf(job.parent, job.position, !job.parent) + ": " + what};
     }
   }
   return rootIndex;
