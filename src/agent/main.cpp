@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "agent/command_line.h"
+#include "agent/service.h"
 #include "capture/line_printer.h"
 #include "platform/platform.h"
 
@@ -46,16 +47,7 @@ int main(int argc, char** argv) {
     }
     case Command::serve: {
       const ServeConfig config = serveConfig(args);
-      (void)openPlatformOrExit();
-      (void)config;
-      // Until the readers run, serving means staying up until the host closes
-      // our input.
-      char buffer[4096];
-      while (true) {
-        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (n == 0 || (n < 0 && errno != EINTR)) break;
-      }
-      return 0;
+      serve(config, openPlatformOrExit());
     }
   }
   return 0;

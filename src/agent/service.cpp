@@ -1,0 +1,142 @@
+#include "agent/service.h"
+
+#include <pthread.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <thread>
+
+#include "agent/front_app.h"
+#include "agent/presence_watcher.h"
+#include "agent/reader.h"
+#include "capture/chat_page.h"
+#include "capture/extractors.h"
+#include "capture/line_printer.h"
+#include "capture/tree_switch.h"
+
+namespace zel::agent {
+
+namespace {
+
+// Every way out of serve puts back what the agent switched on in other
+// applications first. Output is written unbuffered, so nothing is lost by
+// leaving without running destructors under live threads.
+[[noreturn]] void quit() {
+  TreeSwitch::shared().disableAll();
+  std::_Exit(0);
+}
+
+}  // namespace
+
+void readControlLines(int fd, ProfileControl& control, Wake& wake, const std::function<Date()>& now,
+                      size_t longestLine) {
+  std::string line;
+  bool skipping = false;  // inside a line too long to keep
+  auto handle = [&] {
+    if (!skipping) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (auto parsed = ControlLine::parse(line)) {
+        control.apply(*parsed, now());
+        wake.poke();
+      }
+    }
+    line.clear();
+    skipping = false;
+  };
+  char buffer[65536];
+  while (true) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    std::string_view bytes(buffer, static_cast<size_t>(n));
+    while (!bytes.empty()) {
+      const size_t lf = bytes.find('\n');
+      const std::string_view piece = bytes.substr(0, lf);
+      if (!skipping) {
+        if (line.size() + piece.size() > longestLine) {
+          skipping = true;
+          line.clear();
+          line.shrink_to_fit();
+        } else {
+          line.append(piece);
+        }
+      }
+      if (lf == std::string_view::npos) break;
+      handle();
+      bytes.remove_prefix(lf + 1);
+    }
+  }
+  if (!line.empty() || skipping) handle();
+}
+
+void serve(const ServeConfig& config, platform::Platform& platform) {
+  // The shared objects live as long as the process; threads hold them until
+  // it ends.
+  auto* consent = new BrowserChatConsent(config.args);
+  std::set<ProfilePage::Site> sites;
+  for (const auto& word : config.profileSites)
+    if (auto site = siteNamed(word)) sites.insert(*site);
+  auto* profiles = new ProfileControl(sites);
+  auto* wake = new Wake();
+
+  // SIGINT and SIGTERM are taken by one thread of their own: blocked here,
+  // before any thread starts, so that every thread inherits the mask.
+  sigset_t quitSignals;
+  sigemptyset(&quitSignals);
+  sigaddset(&quitSignals, SIGINT);
+  sigaddset(&quitSignals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &quitSignals, nullptr);
+  std::thread([quitSignals] {
+    int received = 0;
+    while (sigwait(&quitSignals, &received) != 0) {
+    }
+    quit();
+  }).detach();
+
+  std::thread([profiles, wake] {
+    readControlLines(STDIN_FILENO, *profiles, *wake, &Date::now);
+    quit();
+  }).detach();
+
+  auto* printer = new LinePrinter(STDOUT_FILENO);
+  auto* schedule = new ReadSchedule{config.every, 20.0, 60.0, 120.0, 60.0};
+  auto* front = new FrontApp(platform.workspace(), [wake] { wake->poke(); });
+  auto* presence = new PresenceWatcher(platform.session(), *schedule, *wake);
+  std::thread([presence] { presence->run(); }).detach();
+
+  auto* snapshotter = new AXSnapshotter(60000);
+  const SharedObjects shared{*wake, *presence, *schedule, *front, *profiles, *printer};
+  for (const auto& [bundleID, extractor] : Extractors::byBundleID()) {
+    if (config.apps && !config.apps->contains(bundleID)) continue;
+    ReaderConfig rc;
+    rc.bundleID = bundleID;
+    rc.extractor = extractor;
+    if (const Browser* b = Browsers::named(bundleID)) rc.browser = *b;
+    rc.profilesOn = rc.browser && rc.browser->reads.profiles && !sites.empty();
+    if (const auto* browserExtractor = dynamic_cast<const BrowserExtractor*>(extractor.get())) {
+      rc.chatAllowed = consent->allows(bundleID);
+      // A window passes when it shows a readable chat page in an allowed
+      // browser, or an own profile page (once profile reading runs here).
+      rc.pageFilter = [consent, browserExtractor, bundleID](const std::string& url) {
+        return consent->mayWalk(
+            url, bundleID, [&](const std::string& u) { return browserExtractor->reads(u); },
+            [](const std::string&) { return false; });
+      };
+    }
+    auto* reader = new Reader(std::move(rc), shared, *snapshotter);
+    std::thread([reader] { reader->run(); }).detach();
+  }
+
+  auto deliver = [front, presence](platform::SystemEvent e) {
+    if (e == platform::SystemEvent::appActivated) front->activated();
+    else presence->notify(e);
+  };
+  while (true) {
+    platform.runLoop().run(deliver);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+  }
+}
+
+}  // namespace zel::agent

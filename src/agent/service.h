@@ -1,0 +1,23 @@
+#pragma once
+// zel-ax serve: builds the shared objects, installs the quit paths, starts the
+// control-line, presence and reader threads, and keeps the main thread in the
+// platform's run loop.
+
+#include <functional>
+#include <string_view>
+
+#include "agent/command_line.h"
+#include "capture/profile_reading.h"
+#include "capture/read_pacing.h"
+#include "platform/platform.h"
+
+namespace zel::agent {
+
+[[noreturn]] void serve(const ServeConfig& config, platform::Platform& platform);
+
+// Reads control lines from `fd` until it ends, applying each that parses.
+// Lines longer than `longestLine` are skipped without being held.
+void readControlLines(int fd, ProfileControl& control, Wake& wake, const std::function<Date()>& now,
+                      size_t longestLine = 1 << 20);
+
+}  // namespace zel::agent
