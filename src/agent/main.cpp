@@ -47,6 +47,7 @@ int main(int argc, char** argv) {
     }
     case Command::serve: {
       const ServeConfig config = serveConfig(args);
+      blockQuitSignals();  // before the platform starts threads of its own
       serve(config, openPlatformOrExit());
     }
   }

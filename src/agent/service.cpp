@@ -71,6 +71,21 @@ void readControlLines(int fd, ProfileControl& control, Wake& wake, const std::fu
   if (!line.empty() || skipping) handle();
 }
 
+namespace {
+sigset_t quitSignalSet() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  return set;
+}
+}  // namespace
+
+void blockQuitSignals() {
+  const sigset_t set = quitSignalSet();
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
 void serve(const ServeConfig& config, platform::Platform& platform) {
   // The shared objects live as long as the process; threads hold them until
   // it ends.
@@ -81,13 +96,10 @@ void serve(const ServeConfig& config, platform::Platform& platform) {
   auto* profiles = new ProfileControl(sites);
   auto* wake = new Wake();
 
-  // SIGINT and SIGTERM are taken by one thread of their own: blocked here,
-  // before any thread starts, so that every thread inherits the mask.
-  sigset_t quitSignals;
-  sigemptyset(&quitSignals);
-  sigaddset(&quitSignals, SIGINT);
-  sigaddset(&quitSignals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &quitSignals, nullptr);
+  // SIGINT and SIGTERM are taken by one thread of their own (the caller
+  // blocked them before any thread started).
+  blockQuitSignals();
+  const sigset_t quitSignals = quitSignalSet();
   std::thread([quitSignals] {
     int received = 0;
     while (sigwait(&quitSignals, &received) != 0) {

@@ -13,6 +13,11 @@
 
 namespace zel::agent {
 
+// Blocks SIGINT and SIGTERM in the calling thread and every thread started
+// after it; serve then takes them on a thread of its own. Call it before any
+// thread starts.
+void blockQuitSignals();
+
 [[noreturn]] void serve(const ServeConfig& config, platform::Platform& platform);
 
 // Reads control lines from `fd` until it ends, applying each that parses.
