@@ -131,9 +131,9 @@ void serve(const ServeConfig& config, platform::Platform& platform) {
       rc.chatAllowed = consent->allows(bundleID);
       // A window passes when it shows a readable chat page in an allowed
       // browser, or an own profile page (once profile reading runs here).
-      rc.pageFilter = [consent, browserExtractor, bundleID](const std::string& url) {
+      rc.pageFilter = [consent, browserExtractor, id = rc.bundleID](const std::string& url) {
         return consent->mayWalk(
-            url, bundleID, [&](const std::string& u) { return browserExtractor->reads(u); },
+            url, id, [&](const std::string& u) { return browserExtractor->reads(u); },
             [](const std::string&) { return false; });
       };
     }
