@@ -243,7 +243,7 @@ struct TextFrame {
 thread_local std::vector<TextFrame> textStack;
 }  // namespace
 
-std::string AXNode::text() const {
+std::string AXNode::text(const AXNode* leaveOut) const {
   std::string acc;
   using Frame = TextFrame;
   auto& stack = textStack;
@@ -254,6 +254,7 @@ std::string AXNode::text() const {
   size_t base = 0;
 
   auto visit = [&](const AXNode& n) {
+    if (&n == leaveOut && &n != this) return;
     const RoleKind kind = roleKind(n.role);
     switch (kind) {
       case RoleKind::staticText:

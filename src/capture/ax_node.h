@@ -56,7 +56,10 @@ struct AXNode {
 
   // The subtree rendered to text: static texts run together, blocks end lines,
   // table cells are joined by " | ", buttons and images are silent.
-  std::string text() const;
+  std::string text() const { return text(nullptr); }
+  // The same rendering with one node of the subtree (and all below it) left
+  // out, as if it were not there; the root itself is never left out.
+  std::string text(const AXNode* leaveOut) const;
   // The static texts of the subtree in pre-order, trimmed, without empty ones
   // and lone bullets.
   std::vector<std::string> texts() const;

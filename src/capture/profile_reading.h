@@ -87,4 +87,48 @@ std::vector<ProfileRead> ProfileControl::unambiguous(const std::vector<ProfileRe
   return kept;
 }
 
+// When an own profile page is read quickly (fresh in the front browser) and
+// when it rests (settled: the same content read twice a moment apart).
+class ProfileSchedule {
+ public:
+  double fast = 1;         // read interval while a fresh page is in front
+  double window = 20;      // how long after first seen a page counts as fresh
+  double rest = 600;       // how long a settled page rests
+  double stableGap = 1;    // how long a read must stay the same before resting
+
+  // What of a read, when it changes, makes the page worth reading again:
+  // sections, entries, the bio and the photo appearing or going.
+  static std::string signature(const ProfileRead& read);
+
+  void record(const std::set<std::string>& seen, const std::map<std::string, std::string>& own, Date now);
+  std::optional<double> interval(Date now, bool isFront) const;
+  bool isResting(const std::string& key, Date now) const;
+  std::set<std::string> resting(Date now) const;
+  void retry(ProfilePage::Site site);
+
+ private:
+  struct Own {
+    std::string signature;
+    Date at;
+  };
+  std::map<std::string, Date> visits_;
+  std::map<std::string, Own> lastOwn_;
+  std::map<std::string, Date> resting_;
+};
+
+// Keeps profile output quiet: a read is printed when its content changed, a
+// not-own status at most every five seconds while it stays the same.
+class ProfileGate {
+ public:
+  double statusEvery = 5;
+
+  bool shouldPrint(const ProfileRead& read, const std::string& key);
+  bool shouldPrint(const ProfileStatus& status, const std::string& key, Date at);
+  void retry(ProfilePage::Site site);
+
+ private:
+  std::map<std::string, ProfileRead> last_;
+  std::map<std::string, std::pair<ProfileStatus, Date>> lastStatus_;
+};
+
 }  // namespace zel

@@ -196,6 +196,18 @@ bool endsWithAnyCanonically(std::string_view text, const std::vector<std::string
   return false;
 }
 
+bool isAllNumeric(std::string_view text) {
+  if (text.empty()) return false;
+  const auto* s = reinterpret_cast<const uint8_t*>(text.data());
+  const auto length = static_cast<int32_t>(text.size());
+  for (int32_t i = 0; i < length;) {
+    UChar32 c;
+    U8_NEXT(s, i, length, c);
+    if (c < 0 || u_getIntPropertyValue(c, UCHAR_NUMERIC_TYPE) == U_NT_NONE) return false;
+  }
+  return true;
+}
+
 std::vector<int64_t> numbersIn(std::string_view text) {
   std::vector<int64_t> numbers;
   // In ASCII text the only numeric characters are the digits, and every

@@ -42,6 +42,9 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b);
 // Leading and trailing tabs and space separators removed.
 std::string_view trimmedHorizontal(std::string_view text);
 
+// Whether the text is not empty and every character in it is numeric.
+bool isAllNumeric(std::string_view text);
+
 // The numbers a text shows: maximal runs of numeric characters, each read in
 // base 10 from the characters' whole-number values. A run holding a character
 // without a whole-number value, or whose value does not fit 64 bits, is

@@ -11,6 +11,7 @@
 #include "capture/claude_extractor.h"
 #include "capture/extractors.h"
 #include "capture/grok_extractor.h"
+#include "capture/profile_extractor.h"
 #include "capture/json_text.h"
 
 namespace zel::tools {
@@ -18,7 +19,8 @@ namespace zel::tools {
 const char* const captureUsage =
     "usage: zel-capture text FILE...\n"
     "       zel-capture extract --app BUNDLE_ID FILE...\n"
-    "       zel-capture extract --extractor chatgpt|claude|grok [--source SOURCE] FILE...";
+    "       zel-capture extract --extractor chatgpt|claude|grok [--source SOURCE] FILE...\n"
+    "       zel-capture profile [--now ISO8601] FILE...";
 
 namespace {
 
@@ -142,6 +144,29 @@ std::shared_ptr<const Extractor> chosenExtractor(const std::vector<std::string>&
   return nullptr;
 }
 
+void profileCommand(const std::vector<std::string>& files, Date now, const CaptureClock& clock, Io& io) {
+  forEachTreeFile(files, io, [&](std::vector<AXNode>& windows) {
+    for (const AXNode& w : windows) {
+      const auto outcome = ProfileExtractor::extract(w, now, clock);
+      std::optional<std::string> line;
+      if (outcome && outcome->read()) {
+        line = encodeLine([&](JSONWriter& j) {
+          j.beginObject().member("kind", "profile");
+          writeJSON(j.key("profile"), *outcome->read(), DateForm::nanoseconds);
+          j.endObject();
+        });
+      } else if (outcome) {
+        line = encodeLine([&](JSONWriter& j) {
+          j.beginObject().member("kind", "profile_status");
+          writeJSON(j.key("profile_status"), *outcome->status());
+          j.endObject();
+        });
+      }
+      io.out << line.value_or("null") << '\n';
+    }
+  });
+}
+
 }  // namespace
 
 int runCaptureTool(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
@@ -152,6 +177,22 @@ int runCaptureTool(const std::vector<std::string>& args, std::istream& in, std::
     textCommand({args.begin() + 1, args.end()}, io);
     out.flush();
     return io.status;
+  }
+  if (command == "profile") {
+    size_t files = 1;
+    std::optional<Date> now = clock.now();
+    if (args.size() > 1 && args[1] == "--now") {
+      now = args.size() > 2 ? parseISO8601(args[2]) : std::nullopt;
+      files = 3;
+      if (!now) err << "zel-capture: --now takes an ISO 8601 date such as 2026-01-31T09:15:00Z\n";
+    }
+    if (now && files < args.size()) {
+      profileCommand({args.begin() + static_cast<long>(files), args.end()}, *now, clock, io);
+      out.flush();
+      return io.status;
+    }
+    err << captureUsage << '\n';
+    return 1;
   }
   if (command == "extract") {
     size_t files = args.size();
