@@ -98,5 +98,24 @@ TEST(CaptureToolExtract, OneExtractorWithItsSource) {
   EXPECT_NE(grok.out.find(R"("source":"grokWeb")"), std::string::npos);  // the source is ignored for grok
 }
 
+TEST(CaptureToolProfile, OneLinePerWindow) {
+  auto r = run({"profile", "--now", "2026-01-31T09:15:00.5Z", fixture("linkedin_own_profile.json"),
+                fixture("x_other_profile.json"), fixture("chatgpt_grouped.json")});
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::istringstream lines(r.out);
+  std::string own, other, chat;
+  std::getline(lines, own);
+  std::getline(lines, other);
+  std::getline(lines, chat);
+  EXPECT_TRUE(own.starts_with(R"({"kind":"profile","profile":{"capturedAt":"2026-01-31T09:15:00.500000000Z",)")) << own;
+  EXPECT_EQ(other, R"({"kind":"profile_status","profile_status":{"own":false,"site":"x","view":"profile"}})");
+  EXPECT_EQ(chat, "null");
+
+  auto bad = run({"profile", "--now", "yesterday", fixture("x_other_profile.json")});
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_TRUE(bad.err.starts_with("zel-capture: --now takes an ISO 8601 date")) << bad.err;
+  EXPECT_EQ(run({"profile"}).status, 1);
+}
+
 }  // namespace
 }  // namespace zel::tools

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <unordered_map>
 
 #include "capture/hosts.h"
 #include "capture/unicode_text.h"
@@ -15,6 +16,45 @@ namespace zel::LinkedInProfileExtractor {
 namespace {
 
 using Path = std::vector<std::string>;
+
+// Every reading of a page asks for the same links' addresses several times
+// (proof, cards, entries, photo); each node's address is parsed once per
+// outermost call and remembered by node for the calls inside it.
+class LinkMemo {
+ public:
+  const LinkPath* of(const AXNode& n) {
+    if (!n.url) return nullptr;
+    auto [it, fresh] = links_.try_emplace(&n);
+    if (fresh) it->second = LinkPath::parse(*n.url);
+    return it->second ? &*it->second : nullptr;
+  }
+
+ private:
+  std::unordered_map<const AXNode*, std::optional<LinkPath>> links_;
+};
+
+thread_local LinkMemo* activeMemo = nullptr;
+
+class MemoScope {
+ public:
+  MemoScope() {
+    if (!activeMemo) {
+      own_.emplace();
+      activeMemo = &*own_;
+    }
+  }
+  ~MemoScope() {
+    if (own_) activeMemo = nullptr;
+  }
+  MemoScope(const MemoScope&) = delete;
+  MemoScope& operator=(const MemoScope&) = delete;
+
+ private:
+  std::optional<LinkMemo> own_;
+};
+
+// The parsed address of a node (link or image); valid within a MemoScope.
+const LinkPath* linkOf(const AXNode& n) { return activeMemo ? activeMemo->of(n) : nullptr; }
 
 bool startsWith(const Path& path, std::initializer_list<std::string_view> words) {
   if (path.size() < words.size()) return false;
@@ -27,7 +67,7 @@ bool startsWith(const Path& path, std::initializer_list<std::string_view> words)
 // The own link path of a link node: its segments after "in/<slug>".
 std::optional<Path> ownPath(const AXNode& n, std::string_view slug) {
   if (!hasRole(n, "AXLink") || !n.url) return std::nullopt;
-  const auto link = LinkPath::parse(*n.url);
+  const LinkPath* link = linkOf(n);
   if (!link) return std::nullopt;
   return link->underLinkedIn(slug);
 }
@@ -62,7 +102,7 @@ ProfileImage image(const std::string& url, std::optional<std::string> from) {
 std::optional<ProfileImage> logoOf(const AXNode& link) {
   const AXNode* img = link.first([](const AXNode& n) {
     if (!hasRole(n, "AXImage") || !n.url) return false;
-    const auto p = LinkPath::parse(*n.url);
+    const LinkPath* p = linkOf(n);
     return p && p->host == hosts::linkedInImages;
   });
   if (!img) return std::nullopt;
@@ -98,6 +138,7 @@ std::vector<std::string> proof(const std::vector<Path>& paths) {
 }
 
 std::vector<const AXNode*> cards(const AXNode& page, std::string_view slug) {
+  MemoScope memo;
   std::vector<const AXNode*> found;
   std::vector<const AXNode*> pending{&page};
   while (!pending.empty()) {
@@ -139,6 +180,7 @@ std::vector<const AXNode*> cards(const AXNode& page, std::string_view slug) {
 }
 
 std::vector<Path> topCardPaths(const AXNode& page, std::string_view slug) {
+  MemoScope memo;
   for (const AXNode* card : cards(page, slug)) {
     if (!card->domID || !card->domID->starts_with(cardPrefix)) continue;
     if (card->domID->substr(cardPrefix.size()).find("Topcard") == std::string::npos) continue;
@@ -188,6 +230,7 @@ std::string bodyText(const AXNode& card) {
 
 std::optional<ProfileSection> read(const AXNode& card, std::string_view slug, ProfilePage::View view,
                                    ProfileHealth& health) {
+  MemoScope memo;
   const CardKind ck = cardKind(card.domID.value_or(""));
   if (ck.never) return std::nullopt;
 
@@ -195,9 +238,9 @@ std::optional<ProfileSection> read(const AXNode& card, std::string_view slug, Pr
   std::vector<std::string> editPaths;
   forEachPreorder(card, [&](const AXNode& n) {
     if (!hasRole(n, "AXLink") || !n.url) return true;
-    if (auto lp = LinkPath::parse(*n.url)) {
+    if (const LinkPath* lp = linkOf(n)) {
       if (auto own = lp->underLinkedIn(slug)) editPaths.push_back(editPath(*own));
-      linkPaths.push_back(std::move(*lp));
+      linkPaths.push_back(*lp);
     }
     return true;
   });
@@ -321,6 +364,7 @@ std::optional<ProfileSection> read(const AXNode& card, std::string_view slug, Pr
 }
 
 ProfileOutcome extract(const AXNode& page, const ProfilePage& at, Date now, const CaptureClock& clock) {
+  MemoScope memo;
   const auto started = std::chrono::steady_clock::now();
   const std::string& slug = at.handle;
   std::vector<Path> ownPaths;
@@ -373,6 +417,7 @@ ProfileOutcome extract(const AXNode& page, const ProfilePage& at, Date now, cons
 // ---- entries ----
 
 std::vector<Event> events(const AXNode& card, std::string_view slug) {
+  MemoScope memo;
   std::vector<Event> out;
   std::vector<const AXNode*> pending;
   for (auto it = card.children.rbegin(); it != card.children.rend(); ++it) pending.push_back(&*it);
@@ -381,7 +426,7 @@ std::vector<Event> events(const AXNode& card, std::string_view slug) {
     pending.pop_back();
     if (hasRole(n, "AXLink")) {
       if (!n.url) continue;
-      const auto lp = LinkPath::parse(*n.url);
+      const LinkPath* lp = linkOf(n);
       if (!lp || !lp->isLinkedIn()) continue;
       if (lp->segments.size() >= 2 && (lp->segments[0] == "company" || lp->segments[0] == "school")) {
         out.push_back({lp->segments[0] == "company" ? Event::Kind::company : Event::Kind::school, lp->segments[1],
@@ -535,6 +580,7 @@ std::vector<ProfileSkill> skills(const AXNode& card) {
 }
 
 Topcard topcard(const AXNode& card) {
+  MemoScope memo;
   const auto nodes = card.preorder();
   Topcard t;
   size_t start = 0;
@@ -552,7 +598,7 @@ Topcard topcard(const AXNode& card) {
   for (size_t i = 0; i < nodes.size(); ++i) {
     const AXNode& n = *nodes[i];
     if (!hasRole(n, "AXLink") || !n.url) continue;
-    const auto lp = LinkPath::parse(*n.url);
+    const LinkPath* lp = linkOf(n);
     if (lp && lp->segments.size() >= 2 && lp->segments[lp->segments.size() - 2] == "overlay" &&
         lp->segments.back() == "contact-info") {
       contact = i;
@@ -573,6 +619,7 @@ Topcard topcard(const AXNode& card) {
 }
 
 std::optional<ProfileImage> photo(const AXNode& page, std::string_view slug) {
+  MemoScope memo;
   struct Flags {
     bool ownLink = false, excluded = false, overlay = false;
   };
@@ -586,7 +633,7 @@ std::optional<ProfileImage> photo(const AXNode& page, std::string_view slug) {
       if (*n->domID == "msg-overlay") flags.overlay = true;
     }
     if (hasRole(*n, "AXLink") && n->url) {
-      if (const auto lp = LinkPath::parse(*n->url)) {
+      if (const LinkPath* lp = linkOf(*n)) {
         const auto member = lp->linkedInMember();
         if (member && *member == slug && lp->segments.size() == 2) flags.ownLink = true;
         else if (member) flags.excluded = true;
@@ -595,7 +642,7 @@ std::optional<ProfileImage> photo(const AXNode& page, std::string_view slug) {
       }
     }
     if (hasRole(*n, "AXImage") && n->url) {
-      const auto lp = LinkPath::parse(*n->url);
+      const LinkPath* lp = linkOf(*n);
       const bool photoImage =
           lp && lp->host == hosts::linkedInImages &&
           std::any_of(lp->segments.begin(), lp->segments.end(),

@@ -79,6 +79,10 @@ std::optional<ProfilePage::Site> ProfilePage::siteOfHost(std::string_view host) 
 }
 
 std::optional<std::string> percentDecoded(std::string_view text) {
+  if (text.find('%') == std::string_view::npos) {  // nothing to decode
+    if (!isValidUTF8(text)) return std::nullopt;
+    return std::string(text);
+  }
   auto pct = boost::urls::make_pct_string_view(boost::core::string_view(text.data(), text.size()));
   if (!pct) return std::nullopt;
   std::string decoded = pct->decode();

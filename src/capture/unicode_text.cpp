@@ -107,6 +107,12 @@ std::string utf8(const icu::UnicodeString& s) {
 }  // namespace
 
 std::string lowercased(std::string_view text) {
+  if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    std::string out(text);
+    for (char& c : out)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+  }
   icu::UnicodeString s = unicode(text);
   s.toLower(icu::Locale::getRoot());
   return utf8(s);
