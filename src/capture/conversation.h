@@ -51,7 +51,19 @@ struct Conversation {
   std::string chatKey() const;
   // Whether the capture begins after the chat's first message.
   bool startsMidChat() const;
+
+  // This (earlier) capture of a chat folded with a later capture of it: every
+  // message seen is kept, grown messages are updated, new ones placed among
+  // the known ones.
+  Conversation merged(const Conversation& later) const;
+  static std::vector<Turn> mergeByContent(const std::vector<Turn>& earlier, const std::vector<Turn>& later);
 };
+
+namespace SessionMerge {
+// Captures in capture order to one conversation per chat, in the order each
+// chat first appeared.
+std::vector<Conversation> merge(const std::vector<Conversation>& captures);
+}  // namespace SessionMerge
 
 // JSON forms, keys sorted. Writing throws UnencodableValue for invalid UTF-8
 // or a date without ISO text; line encoders turn that into a dropped line.

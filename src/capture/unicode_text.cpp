@@ -202,6 +202,27 @@ bool endsWithAnyCanonically(std::string_view text, const std::vector<std::string
   return false;
 }
 
+std::string decomposed(std::string_view text) {
+  if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+    return std::string(text);
+  return utf8(nfd(text));
+}
+
+bool oneBeginsWithOther(std::string_view a, std::string_view b) {
+  if (a.size() < b.size()) std::swap(a, b);
+  if (!a.starts_with(b)) return false;
+  if (a.size() == b.size() || b.empty()) return true;
+  // A byte prefix is a prefix of characters only when it ends between two.
+  const unsigned char next = static_cast<unsigned char>(a[b.size()]);
+  if (next < 0x80 && !(next == '\n' && b.back() == '\r')) return true;
+  const icu::UnicodeString longer = unicode(a);
+  const int32_t at = unicode(b).length();
+  icu::BreakIterator* bi = characters();
+  if (!bi) return false;
+  bi->setText(longer);
+  return bi->isBoundary(at);
+}
+
 bool isAllNumeric(std::string_view text) {
   if (text.empty()) return false;
   const auto* s = reinterpret_cast<const uint8_t*>(text.data());

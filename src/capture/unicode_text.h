@@ -42,6 +42,12 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b);
 // Leading and trailing tabs and space separators removed.
 std::string_view trimmedHorizontal(std::string_view text);
 
+// The canonical decomposition (NFD) of a text, as UTF-8.
+std::string decomposed(std::string_view text);
+// Whether one of two decomposed texts begins with the other, the shorter one
+// ending on a character boundary of the longer.
+bool oneBeginsWithOther(std::string_view a, std::string_view b);
+
 // Whether the text is not empty and every character in it is numeric.
 bool isAllNumeric(std::string_view text);
 

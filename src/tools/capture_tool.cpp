@@ -13,6 +13,7 @@
 #include "capture/grok_extractor.h"
 #include "capture/profile_extractor.h"
 #include "capture/json_text.h"
+#include "capture/unicode_text.h"
 
 namespace zel::tools {
 
@@ -20,7 +21,8 @@ const char* const captureUsage =
     "usage: zel-capture text FILE...\n"
     "       zel-capture extract --app BUNDLE_ID FILE...\n"
     "       zel-capture extract --extractor chatgpt|claude|grok [--source SOURCE] FILE...\n"
-    "       zel-capture profile [--now ISO8601] FILE...";
+    "       zel-capture profile [--now ISO8601] FILE...\n"
+    "       zel-capture merge [FILE...]";
 
 namespace {
 
@@ -167,6 +169,53 @@ void profileCommand(const std::vector<std::string>& files, Date now, const Captu
   });
 }
 
+// Conversations from JSON lines: each line a conversation, or a chat line
+// whose "chats" are taken in order. Nullopt, with a message, for a file with
+// a line that is neither.
+std::optional<std::vector<Conversation>> captures(const std::string& name, const std::string& bytes, Io& io) {
+  std::vector<Conversation> found;
+  size_t lineNumber = 0;
+  for (size_t start = 0; start < bytes.size();) {
+    size_t end = bytes.find('\n', start);
+    if (end == std::string::npos) end = bytes.size();
+    const std::string_view line(bytes.data() + start, end - start);
+    start = end + 1;
+    ++lineNumber;
+    if (trimmedView(line).empty()) continue;
+    const Json j = Json::parse(line.begin(), line.end(), nullptr, false);
+    auto fail = [&](const std::string& why) {
+      io.problem(name, "line " + std::to_string(lineNumber) + ": " + why);
+      return std::nullopt;
+    };
+    if (j.is_discarded()) return fail("not JSON");
+    if (j.is_object() && j.contains("chats")) {
+      if (!j["chats"].is_array()) return fail("\"chats\" must be an array");
+      for (const Json& c : j["chats"]) {
+        auto conversation = conversationFromJSON(c);
+        if (!conversation) return fail(conversation.error());
+        found.push_back(std::move(conversation.value()));
+      }
+      continue;
+    }
+    auto conversation = conversationFromJSON(j);
+    if (!conversation) return fail(conversation.error());
+    found.push_back(std::move(conversation.value()));
+  }
+  return found;
+}
+
+void mergeCommand(std::vector<std::string> files, Io& io) {
+  if (files.empty()) files.push_back("-");
+  std::vector<Conversation> all;
+  for (const auto& name : files) {
+    auto bytes = readFile(name, io);
+    if (!bytes) continue;
+    if (auto found = captures(name, *bytes, io)) all.insert(all.end(), found->begin(), found->end());
+  }
+  for (const Conversation& c : SessionMerge::merge(all))
+    if (auto line = encodeConversation(c, DateForm::wholeSeconds)) io.out << *line << '\n';
+}
+
 }  // namespace
 
 int runCaptureTool(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
@@ -175,6 +224,11 @@ int runCaptureTool(const std::vector<std::string>& args, std::istream& in, std::
   const std::string command = args.empty() ? "" : args[0];
   if (command == "text" && args.size() >= 2) {
     textCommand({args.begin() + 1, args.end()}, io);
+    out.flush();
+    return io.status;
+  }
+  if (command == "merge") {
+    mergeCommand({args.begin() + 1, args.end()}, io);
     out.flush();
     return io.status;
   }
