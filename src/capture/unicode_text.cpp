@@ -5,6 +5,7 @@
 #include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
+#include <unicode/utext.h>
 #include <unicode/utf8.h>
 
 #include <algorithm>
@@ -200,6 +201,34 @@ bool endsWithAnyCanonically(std::string_view text, const std::vector<std::string
   for (const auto& suffix : suffixes)
     if (endsWithNormalized(normalized, nfd(suffix))) return true;
   return false;
+}
+
+std::vector<std::string_view> graphemes(std::string_view text) {
+  std::vector<std::string_view> out;
+  if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    for (size_t i = 0; i < text.size(); ++i) {
+      const size_t n = (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
+      out.push_back(text.substr(i, n));
+      i += n - 1;
+    }
+    return out;
+  }
+  icu::BreakIterator* bi = characters();
+  UErrorCode status = U_ZERO_ERROR;
+  UText* ut = utext_openUTF8(nullptr, text.data(), static_cast<int64_t>(text.size()), &status);
+  if (!bi || U_FAILURE(status)) {
+    utext_close(ut);
+    out.push_back(text);
+    return out;
+  }
+  bi->setText(ut, status);
+  // Offsets are native UTF-8 byte offsets of the text.
+  for (int32_t start = bi->first(), end = bi->next(); end != icu::BreakIterator::DONE; start = end, end = bi->next())
+    out.push_back(text.substr(static_cast<size_t>(start), static_cast<size_t>(end - start)));
+  utext_close(ut);
+  // The iterator keeps no reference to the closed text beyond this call.
+  bi->setText(icu::UnicodeString());
+  return out;
 }
 
 std::string decomposed(std::string_view text) {

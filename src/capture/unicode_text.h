@@ -42,6 +42,10 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b);
 // Leading and trailing tabs and space separators removed.
 std::string_view trimmedHorizontal(std::string_view text);
 
+// The user-perceived characters (grapheme clusters) of a UTF-8 text, as
+// views into it.
+std::vector<std::string_view> graphemes(std::string_view text);
+
 // The canonical decomposition (NFD) of a text, as UTF-8.
 std::string decomposed(std::string_view text);
 // Whether one of two decomposed texts begins with the other, the shorter one

@@ -12,6 +12,7 @@
 #include "capture/extractors.h"
 #include "capture/grok_extractor.h"
 #include "capture/profile_extractor.h"
+#include "capture/scrub.h"
 #include "capture/json_text.h"
 #include "capture/unicode_text.h"
 
@@ -22,7 +23,8 @@ const char* const captureUsage =
     "       zel-capture extract --app BUNDLE_ID FILE...\n"
     "       zel-capture extract --extractor chatgpt|claude|grok [--source SOURCE] FILE...\n"
     "       zel-capture profile [--now ISO8601] FILE...\n"
-    "       zel-capture merge [FILE...]";
+    "       zel-capture merge [FILE...]\n"
+    "       zel-capture scrub FILE...";
 
 namespace {
 
@@ -216,6 +218,28 @@ void mergeCommand(std::vector<std::string> files, Io& io) {
     if (auto line = encodeConversation(c, DateForm::wholeSeconds)) io.out << *line << '\n';
 }
 
+void scrubCommand(const std::vector<std::string>& files, Io& io) {
+  std::vector<AXNode> trees;
+  forEachTreeFile(files, io, [&](std::vector<AXNode>& windows) {
+    for (AXNode& w : windows) trees.push_back(std::move(w));
+  });
+  auto clean = scrubbed(trees);
+  if (!clean) {
+    io.err << "zel-capture: no random key could be drawn; nothing was scrubbed\n";
+    io.status = 2;
+    return;
+  }
+  for (const AXNode& t : *clean) {
+    std::string line;
+    try {
+      t.appendJSON(line);
+    } catch (const UnencodableValue&) {
+      continue;
+    }
+    io.out << line << '\n';
+  }
+}
+
 }  // namespace
 
 int runCaptureTool(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
@@ -224,6 +248,11 @@ int runCaptureTool(const std::vector<std::string>& args, std::istream& in, std::
   const std::string command = args.empty() ? "" : args[0];
   if (command == "text" && args.size() >= 2) {
     textCommand({args.begin() + 1, args.end()}, io);
+    out.flush();
+    return io.status;
+  }
+  if (command == "scrub" && args.size() >= 2) {
+    scrubCommand({args.begin() + 1, args.end()}, io);
     out.flush();
     return io.status;
   }
