@@ -21,20 +21,6 @@ ProfileOutcome read(const AXNode& window) {
   return o.value_or(ProfileOutcome::notOwn({}));
 }
 
-AXNode link(const std::string& url, std::vector<AXNode> kids = {}) {
-  AXNode n = el("AXLink", std::move(kids));
-  n.url = url;
-  return n;
-}
-AXNode image(const std::string& url) {
-  AXNode n = el("AXImage");
-  n.url = url;
-  return n;
-}
-AXNode withID(AXNode n, std::string id) {
-  n.domID = std::move(id);
-  return n;
-}
 AXNode card(const std::string& ending, std::vector<AXNode> kids) {
   return withID(el("AXGroup", std::move(kids)), std::string(LI::cardPrefix) + "X1" + ending);
 }

@@ -8,21 +8,6 @@ namespace {
 
 using namespace test;
 
-AXNode link(const std::string& url, std::vector<AXNode> kids = {}) {
-  AXNode n = el("AXLink", std::move(kids));
-  n.url = url;
-  return n;
-}
-AXNode image(const std::string& url) {
-  AXNode n = el("AXImage");
-  n.url = url;
-  return n;
-}
-AXNode withID(AXNode n, std::string id) {
-  n.domID = std::move(id);
-  return n;
-}
-
 size_t count(const AXNode& n) { return n.preorder().size(); }
 
 TEST(PlannedWalk, WithoutAPlanEverythingIsReadOnceButFramedPages) {

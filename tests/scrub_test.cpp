@@ -12,11 +12,6 @@ namespace {
 
 using namespace test;
 
-AXNode link(const std::string& url) {
-  AXNode n = el("AXLink");
-  n.url = url;
-  return n;
-}
 AXNode page(const std::string& url, std::vector<AXNode> kids) {
   AXNode p = el("AXWebArea", std::move(kids));
   p.url = url;

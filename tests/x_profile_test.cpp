@@ -12,16 +12,6 @@ using namespace test;
 
 const Date at{791543700};
 
-AXNode link(const std::string& url, std::vector<AXNode> kids = {}) {
-  AXNode n = el("AXLink", std::move(kids));
-  n.url = url;
-  return n;
-}
-AXNode image(const std::string& url) {
-  AXNode n = el("AXImage");
-  n.url = url;
-  return n;
-}
 AXNode xPage(std::vector<AXNode> kids) {
   AXNode p = el("AXWebArea", std::move(kids));
   p.url = "https://x.com/sample_handle";

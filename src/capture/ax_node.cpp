@@ -101,15 +101,7 @@ void cloneChildren(const AXNode& src, AXNode& dst, bool dropFrames) {
     for (const AXNode& c : job.src->children) {
       const bool page = isWebArea(c);
       if (page && job.insidePage) continue;
-      AXNode& copy = job.dst->children.emplace_back();
-      copy.role = c.role;
-      copy.subrole = c.subrole;
-      copy.title = c.title;
-      copy.desc = c.desc;
-      copy.value = c.value;
-      copy.domClasses = c.domClasses;
-      copy.domID = c.domID;
-      copy.url = c.url;
+      AXNode& copy = job.dst->children.emplace_back(c.withoutChildren());
       // The reserve above keeps `copy` in place while its siblings are added.
       if (!c.children.empty()) jobs.push_back({&c, &copy, dropFrames && (job.insidePage || page)});
     }
@@ -322,16 +314,21 @@ std::vector<std::string> AXNode::texts() const {
   return out;
 }
 
+AXNode AXNode::withoutChildren() const {
+  AXNode copy;
+  copy.role = role;
+  copy.subrole = subrole;
+  copy.title = title;
+  copy.desc = desc;
+  copy.value = value;
+  copy.domClasses = domClasses;
+  copy.domID = domID;
+  copy.url = url;
+  return copy;
+}
+
 AXNode AXNode::withoutFramedPages() const {
-  AXNode root;
-  root.role = role;
-  root.subrole = subrole;
-  root.title = title;
-  root.desc = desc;
-  root.value = value;
-  root.domClasses = domClasses;
-  root.domID = domID;
-  root.url = url;
+  AXNode root = withoutChildren();
   cloneChildren(*this, root, true);
   return root;
 }

@@ -82,8 +82,8 @@ struct AXNode {
   static Result<AXNode> decode(std::string_view json);
   static constexpr size_t maxDepth = 4096;
 
- private:
-  AXNode shallowCopy() const;
+  // A copy of this node's own values, without children.
+  AXNode withoutChildren() const;
 };
 
 inline bool hasRole(const AXNode& n, std::string_view role) { return n.role && *n.role == role; }

@@ -4,6 +4,7 @@
 #include "capture/claude_extractor.h"
 #include "capture/grok_extractor.h"
 #include "capture/hosts.h"
+#include "capture/profile_page.h"
 #include "capture/unicode_text.h"
 
 namespace zel {
@@ -26,17 +27,6 @@ bool isProjectSegment(std::string_view s) {
   return true;
 }
 
-std::vector<std::string_view> split(std::string_view s, char at) {
-  std::vector<std::string_view> pieces;
-  size_t start = 0;
-  while (true) {
-    const size_t next = s.find(at, start);
-    pieces.push_back(s.substr(start, next == std::string_view::npos ? std::string_view::npos : next - start));
-    if (next == std::string_view::npos) return pieces;
-    start = next + 1;
-  }
-}
-
 using Segments = std::vector<std::string_view>;
 
 bool is(const Segments& segments, std::initializer_list<std::string_view> expected) {
@@ -49,7 +39,7 @@ BrowserChatConsent::BrowserChatConsent(const std::vector<std::string>& arguments
   for (size_t i = 0; i < arguments.size(); ++i) {
     if (arguments[i] != "--chat-browsers") continue;
     if (i + 1 < arguments.size())
-      for (std::string_view piece : split(arguments[i + 1], ','))
+      for (std::string_view piece : splitKeepingEmpty(arguments[i + 1], ','))
         if (!piece.empty()) bundleIDs.emplace(piece);
     break;
   }
@@ -68,7 +58,7 @@ std::optional<std::string> ChatPage::address(std::string_view url, Source source
   const std::string_view host = beforeQuery.substr(0, slash);
   std::string_view path = beforeQuery.substr(slash);
   if (path.ends_with('/')) path.remove_suffix(1);
-  Segments segments = split(path, '/');
+  Segments segments = splitKeepingEmpty(path, '/');
   segments.erase(segments.begin());
 
   const std::string result = std::string(scheme) + std::string(beforeQuery);
@@ -95,7 +85,7 @@ std::optional<std::string> ChatPage::address(std::string_view url, Source source
         return std::nullopt;
       }
       if (host != hosts::x || !is(segments, {"i", "grok"})) return std::nullopt;
-      for (std::string_view item : split(query, '&')) {
+      for (std::string_view item : splitKeepingEmpty(query, '&')) {
         constexpr std::string_view key = "conversation=";
         if (!item.starts_with(key)) continue;
         // The first conversation item decides.

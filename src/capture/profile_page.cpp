@@ -21,6 +21,8 @@ constexpr std::array<std::pair<ProfilePage::View, std::string_view>, 4> views{{
     {ProfilePage::View::detailsEducation, "details/education"},
 }};
 
+}  // namespace
+
 std::vector<std::string_view> splitKeepingEmpty(std::string_view s, char at) {
   std::vector<std::string_view> pieces;
   size_t start = 0;
@@ -31,8 +33,6 @@ std::vector<std::string_view> splitKeepingEmpty(std::string_view s, char at) {
     start = next + 1;
   }
 }
-
-}  // namespace
 
 std::string_view rawValue(ProfilePage::Site s) { return s == ProfilePage::Site::linkedin ? "linkedin" : "x"; }
 

@@ -62,6 +62,9 @@ struct LinkPath {
   std::optional<std::vector<std::string>> underLinkedIn(std::string_view slug) const;
 };
 
+// Splits at every `at`, keeping empty pieces ("a//b" gives "a", "", "b").
+std::vector<std::string_view> splitKeepingEmpty(std::string_view s, char at);
+
 // Percent-decodes text; nullopt for an invalid escape or bytes that are not
 // UTF-8 once decoded.
 std::optional<std::string> percentDecoded(std::string_view text);

@@ -55,19 +55,6 @@ std::unique_ptr<ReadPlan> profileReadPlan(std::string_view url) {
 }
 
 namespace {
-AXNode withoutChildren(const AXNode& n) {
-  AXNode copy;
-  copy.role = n.role;
-  copy.subrole = n.subrole;
-  copy.title = n.title;
-  copy.desc = n.desc;
-  copy.value = n.value;
-  copy.domClasses = n.domClasses;
-  copy.domID = n.domID;
-  copy.url = n.url;
-  return copy;
-}
-
 std::vector<const AXNode*> childrenOf(const AXNode& n) {
   std::vector<const AXNode*> kids;
   kids.reserve(n.children.size());
@@ -78,7 +65,7 @@ std::vector<const AXNode*> childrenOf(const AXNode& n) {
 
 ElementValues<RecordedSource::Element> RecordedSource::full(Element node) {
   fullReads.push_back(node);
-  return {withoutChildren(*node), childrenOf(*node)};
+  return {node->withoutChildren(), childrenOf(*node)};
 }
 
 ElementValues<RecordedSource::Element> RecordedSource::addresses(Element node) {

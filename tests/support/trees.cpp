@@ -42,6 +42,23 @@ AXNode subroled(AXNode n, std::string subrole) {
   return n;
 }
 
+AXNode withID(AXNode n, std::string domID) {
+  n.domID = std::move(domID);
+  return n;
+}
+
+AXNode link(std::string url, std::vector<AXNode> children) {
+  AXNode n = el("AXLink", std::move(children));
+  n.url = std::move(url);
+  return n;
+}
+
+AXNode image(std::string url) {
+  AXNode n = el("AXImage");
+  n.url = std::move(url);
+  return n;
+}
+
 void editAll(AXNode& root, const std::function<void(AXNode&)>& change) {
   std::vector<AXNode*> pending{&root};
   while (!pending.empty()) {

@@ -21,6 +21,10 @@ AXNode valued(AXNode n, std::string value);
 AXNode described(AXNode n, std::string desc);
 AXNode classed(AXNode n, std::vector<std::string> classes);
 AXNode subroled(AXNode n, std::string subrole);
+AXNode withID(AXNode n, std::string domID);
+// An AXLink or an AXImage with this address.
+AXNode link(std::string url, std::vector<AXNode> children = {});
+AXNode image(std::string url);
 
 // Calls `change` on every node of the tree, parents first.
 void editAll(AXNode& root, const std::function<void(AXNode&)>& change);
