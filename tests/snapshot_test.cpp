@@ -9,6 +9,7 @@
 
 #include "capture/snapshotter.h"
 #include "platform/simulated/simulated_platform.h"
+#include "support/temp_dir.h"
 
 namespace zel {
 namespace {
@@ -57,14 +58,6 @@ class CountingPlatform final : public platform::Platform {
 // A desktop, a home folder for browser profiles, and a snapshotter over them.
 class Snapshots : public ::testing::Test {
  protected:
-  void SetUp() override {
-    home_ = std::filesystem::temp_directory_path() /
-            ("snapshot-home-" + std::to_string(::getpid()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(home_);
-  }
-  void TearDown() override { std::filesystem::remove_all(home_); }
-
   AXSnapshotter::Result snap(const std::string& desktopJSON, const std::string& bundleID, int64_t budget = 60000,
                              const AXSnapshotter::PageFilter* page = nullptr) {
     sets.clear();
@@ -95,7 +88,8 @@ class Snapshots : public ::testing::Test {
   }
   int contentReads() const { return counting_->ax.contentReads; }
 
-  std::filesystem::path home_;
+  test::TempDir dir_;
+  const std::filesystem::path home_ = dir_.path();
   std::vector<std::string> sets;
   std::unique_ptr<platform::SimulatedPlatform> simulated_;
   std::unique_ptr<CountingPlatform> counting_;

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "support/process.h"
+#include "support/temp_dir.h"
 
 namespace zel {
 namespace {
@@ -17,21 +18,13 @@ const std::string usage =
 
 class ZelAx : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("zel-ax-cli-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
   std::string desktop(const std::string& json) {
     auto path = (dir_ / "desktop.json").string();
     std::ofstream(path) << json;
     return path;
   }
 
-  std::filesystem::path dir_;
+  test::TempDir dir_;
 };
 
 TEST_F(ZelAx, WrongCommandLinesPrintTheUsage) {

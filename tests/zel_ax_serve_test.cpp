@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "support/agent_process.h"
+#include "support/temp_dir.h"
 
 namespace zel {
 namespace {
@@ -25,15 +26,11 @@ const std::string allBrowsers = "com.google.Chrome,com.apple.Safari,org.mozilla.
 class Serve : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("zel-serve-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
     fs::create_directories(dir_ / "home");
     std::ifstream in(std::string(ZEL_EXAMPLES) + "/desktop.json");
     desktop_ = Json::parse(in);
     write();
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   // Writes the desktop beside the watched file and renames it over, as a
   // desktop changes at once.
@@ -82,7 +79,7 @@ class Serve : public ::testing::Test {
     return out;
   }
 
-  fs::path dir_;
+  test::TempDir dir_;
   Json desktop_;
 };
 

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <thread>
+#include <utility>
 
 extern char** environ;
 
@@ -93,6 +94,16 @@ std::optional<std::string> AgentProcess::readLine(std::chrono::milliseconds limi
     if (left.count() <= 0 || outputEnded_) return std::nullopt;
     fill(left);
   }
+}
+
+std::string AgentProcess::readAll(std::chrono::milliseconds limit) {
+  const auto deadline = Clock::now() + limit;
+  while (!outputEnded_) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0) break;
+    fill(left);
+  }
+  return std::exchange(buffered_, std::string());
 }
 
 std::vector<std::string> AgentProcess::linesFor(std::chrono::milliseconds window) {

@@ -23,6 +23,8 @@ class AgentProcess {
   // The next line of standard output, without its line feed; nullopt when
   // none comes within `limit` or the output ended.
   std::optional<std::string> readLine(std::chrono::milliseconds limit);
+  // All of standard output until it ends or `limit` passes.
+  std::string readAll(std::chrono::milliseconds limit);
   // Every line that arrives within `window`.
   std::vector<std::string> linesFor(std::chrono::milliseconds window);
   void write(const std::string& bytes);
