@@ -135,6 +135,9 @@ TEST(ProfileImage, ExpiryFromTheFirstEItem) {
       {"https://media.licdn.com/p?e=-99999999999999", std::nullopt},
       {"https://media.licdn.com/p", std::nullopt},
       {"https://media.licdn.com/p?E=5", std::nullopt},
+      {"https://media.licdn.com/p?#e=5", std::nullopt},  // an empty query before a fragment
+      {"https://media.licdn.com/p?e=5#frag", Date::fromUnix(5)},
+      {"https://media.licdn.com/p?%65=7", Date::fromUnix(7)},
   };
   for (const auto& c : cases) EXPECT_EQ(ProfileImage::expiry(c.url), c.expires) << c.url;
 }

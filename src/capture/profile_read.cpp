@@ -66,10 +66,17 @@ std::optional<int64_t> ProfileImage::size(std::string_view url) {
 std::optional<Date> ProfileImage::expiry(std::string_view url) {
   auto parsed = boost::urls::parse_uri_reference(boost::core::string_view(url.data(), url.size()));
   if (!parsed || !parsed->has_query()) return std::nullopt;
-  for (const auto& item : parsed->params()) {
-    if (item.key != "e") continue;
-    if (!item.has_value) return std::nullopt;
-    std::string_view text(item.value.data(), item.value.size());
+  // The query's items are split here rather than through the URL library's
+  // parameter view: Boost.URL 1.81 walks past the end of an empty query that
+  // a fragment follows ("?#f").
+  const std::string_view query(parsed->encoded_query().data(), parsed->encoded_query().size());
+  for (std::string_view item : splitKeepingEmpty(query, '&')) {
+    const size_t eq = item.find('=');
+    if (percentDecoded(item.substr(0, eq)) != "e") continue;
+    if (eq == std::string_view::npos) return std::nullopt;
+    const auto value = percentDecoded(item.substr(eq + 1));
+    if (!value) return std::nullopt;
+    std::string_view text = *value;
     if (text.starts_with('+')) text.remove_prefix(1);
     double seconds = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds);
