@@ -17,8 +17,10 @@
 #include "capture/profile_page.h"
 #include "capture/profile_read.h"
 #include "capture/profile_reading.h"
+#include "capture/scrub.h"
 #include "capture/private_windows.h"
 #include "platform/simulated/desktop.h"
+#include "support/trees.h"
 
 namespace zel {
 namespace {
@@ -74,6 +76,7 @@ TEST(HostileInput, RecordedTreesAndEverythingThatReadsThem) {
         for (const auto& [id, extractor] : registry) (void)extractor->extract(w);
         (void)ProfileExtractor::extract(w, Date{0});
       }
+      (void)scrubbed(*windows);
     }
   }
   EXPECT_GT(decoded, 0);  // some mangled trees still decode and go all the way through
@@ -116,7 +119,8 @@ TEST(HostileInput, AddressesPreferencesAndRolloutLines) {
   const std::string prefs = "// c\n/* b */ user_pref(\"browser.privatebrowsing.autostart\", 'x\\\"' , false);\n# x\n";
   const std::string rollout =
       R"({"type":"response_item","payload":{"type":"message","role":"user","content":[{"type":"input_text","text":"hi"}]}})";
-  for (int i = 0; i < 500; ++i) {
+  const std::string window = file(std::string(ZEL_FIXTURES) + "/x_own_profile.json");
+  for (int i = 0; i < 1500; ++i) {
     for (const auto& a : addresses) {
       const std::string m = mangle(a);
       for (Source s : {Source::chatGPTWeb, Source::claudeWeb, Source::grokWeb}) (void)ChatPage::address(m, s);
@@ -129,6 +133,17 @@ TEST(HostileInput, AddressesPreferencesAndRolloutLines) {
     (void)PrivateWindows::withoutComments(mangle(prefs));
     (void)CodexIdentity::userText(mangle(rollout));
     (void)CodexIdentity::words(mangle(rollout));
+  }
+  // Mangled addresses inside a profile page go through the scrubber's shaping.
+  auto page = decodeWindows(window);
+  ASSERT_TRUE(page);
+  for (int i = 0; i < 200; ++i) {
+    AXNode w = page->front();
+    test::editAll(w, [&](AXNode& n) {
+      if (n.url && n.role != "AXWebArea") n.url = mangle(*n.url);  // the page stays a profile page
+    });
+    (void)scrubbed(w);
+    (void)ProfileExtractor::extract(w, Date{0});
   }
 }
 
