@@ -19,7 +19,8 @@
 #include "capture/profile_reading.h"
 #include "capture/scrub.h"
 #include "capture/private_windows.h"
-#include "platform/simulated/desktop.h"
+#include "capture/snapshotter.h"
+#include "platform/simulated/simulated_platform.h"
 #include "support/trees.h"
 
 namespace zel {
@@ -98,8 +99,27 @@ TEST(HostileInput, DesktopsControlLinesConversationsAndProfiles) {
   read.photo = ProfileImage{"https://media.licdn.com/p?e=5", 100, Date{1}, "own_link"};
   const std::string profileJSON = *encodeLine([&](JSONWriter& w) { writeJSON(w, read, DateForm::nanoseconds); });
 
+  int snapshots = 0;
   for (int i = 0; i < 300; ++i) {
-    (void)platform::Desktop::decode(mangle(desktop));
+    // A mangled desktop that still decodes is read as the agent reads it.
+    if (auto d = platform::Desktop::decode(mangle(desktop))) {
+      platform::SimulatedPlatform p(std::move(d.value()));
+      TreeSwitch treeSwitch(p.accessibility(), {{}, {}, [](const platform::AXElement&, double) { return true; }, {}});
+      AppSignature::Checked signatures(
+          [&](platform::Pid pid, const std::string& b) { return AppSignature::verdict(p.codeSigning(), pid, b); },
+          [] { return Date{0}; }, [](const std::string&) {});
+      AXSnapshotter snapshotter(5000, AXSnapshotter::Environment{p, treeSwitch, signatures, "/nonexistent"});
+      AXSnapshotter::PageFilter any = [](const std::string&) { return true; };
+      AXSnapshotter::PlanFactory plans = [](const std::string& url) { return profileReadPlan(url); };
+      for (const auto& [id, extractor] : Extractors::byBundleID()) {
+        auto result = snapshotter.snapshot(id, &any, &plans);
+        if (auto* trees = std::get_if<std::vector<AXNode>>(&result))
+          for (const AXNode& t : *trees) {
+            (void)extractor->extract(t);
+            ++snapshots;
+          }
+      }
+    }
     if (auto line = ControlLine::parse(mangle(control))) {
       ProfileControl c({ProfilePage::Site::linkedin, ProfilePage::Site::x});
       c.apply(*line, Date{0});
@@ -109,6 +129,7 @@ TEST(HostileInput, DesktopsControlLinesConversationsAndProfiles) {
     const Json p = Json::parse(mangle(profileJSON), nullptr, false);
     if (!p.is_discarded()) (void)profileReadFromJSON(p);
   }
+  EXPECT_GT(snapshots, 0);
 }
 
 TEST(HostileInput, AddressesPreferencesAndRolloutLines) {
