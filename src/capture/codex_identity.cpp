@@ -168,6 +168,20 @@ uint64_t CodexIdentity::bytesRead() const {
 }
 
 std::string CodexIdentity::words(std::string_view text) {
+  if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    // In ASCII the letters and numbers are exactly A-Z, a-z and 0-9.
+    std::string joined;
+    bool inRun = false;
+    for (char c : text) {
+      const bool wordChar = c == '_' || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+      if (wordChar) {
+        if (!inRun && !joined.empty()) joined += ' ';
+        joined += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+      }
+      inRun = wordChar;
+    }
+    return joined;
+  }
   icu::UnicodeString s =
       icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
   s.toLower(icu::Locale::getRoot());
