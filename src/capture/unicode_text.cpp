@@ -13,8 +13,6 @@
 
 namespace zel {
 
-bool isWhiteSpace(char32_t c) { return u_isUWhiteSpace(static_cast<UChar32>(c)); }
-
 namespace {
 // White_Space among ASCII: tab, line feed, vertical tab, form feed, carriage
 // return and space.

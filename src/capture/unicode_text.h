@@ -8,10 +8,6 @@
 
 namespace zel {
 
-// True for code points with the Unicode White_Space property: spaces, tabs and
-// every line or paragraph separator.
-bool isWhiteSpace(char32_t c);
-
 // The text without leading and trailing white space and newlines. Bytes that do
 // not form valid UTF-8 are never white space, so they are kept.
 std::string_view trimmedView(std::string_view text);
