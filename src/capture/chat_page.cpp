@@ -130,9 +130,14 @@ std::unique_ptr<Extractor> BrowserExtractor::site(std::string_view url) const {
 
 bool BrowserExtractor::isIncognito(const std::optional<std::string>& windowTitle) {
   if (!windowTitle) return false;
-  for (const Browser& b : Browsers::all())
-    if (endsWithAnyCanonically(*windowTitle, b.privateWindow.titleSuffixes)) return true;
-  return false;
+  // Every browser's endings in table order, so the title is normalised once.
+  static const std::vector<std::string> endings = [] {
+    std::vector<std::string> all;
+    for (const Browser& b : Browsers::all())
+      all.insert(all.end(), b.privateWindow.titleSuffixes.begin(), b.privateWindow.titleSuffixes.end());
+    return all;
+  }();
+  return endsWithAnyCanonically(*windowTitle, endings);
 }
 
 std::optional<Conversation> BrowserExtractor::extract(const AXNode& window) const {

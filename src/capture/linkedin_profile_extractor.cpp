@@ -234,13 +234,13 @@ std::optional<ProfileSection> read(const AXNode& card, std::string_view slug, Pr
   const CardKind ck = cardKind(card.domID.value_or(""));
   if (ck.never) return std::nullopt;
 
-  std::vector<LinkPath> linkPaths;
+  std::vector<const LinkPath*> linkPaths;  // owned by the call's memo
   std::vector<std::string> editPaths;
   forEachPreorder(card, [&](const AXNode& n) {
     if (!hasRole(n, "AXLink") || !n.url) return true;
     if (const LinkPath* lp = linkOf(n)) {
       if (auto own = lp->underLinkedIn(slug)) editPaths.push_back(editPath(*own));
-      linkPaths.push_back(*lp);
+      linkPaths.push_back(lp);
     }
     return true;
   });
@@ -283,14 +283,14 @@ std::optional<ProfileSection> read(const AXNode& card, std::string_view slug, Pr
 
   if (section.typedBy.empty()) {
     if (!linkPaths.empty()) {
-      for (const auto& lp : linkPaths)
-        if (lp.isLinkedIn() && lp.segments.size() >= 2 && lp.segments[0] == "in" && lowercased(lp.segments[1]) != slug) {
+      for (const LinkPath* lp : linkPaths)
+        if (lp->isLinkedIn() && lp->segments.size() >= 2 && lp->segments[0] == "in" && lowercased(lp->segments[1]) != slug) {
           ++health.otherPeopleDropped;
           return std::nullopt;
         }
-      for (const auto& lp : linkPaths) {
-        const std::string first = lp.segments.empty() ? "" : lp.segments[0];
-        if (lp.isLinkedIn() && (first == "analytics" || first == "dashboard")) return std::nullopt;
+      for (const LinkPath* lp : linkPaths) {
+        const std::string first = lp->segments.empty() ? "" : lp->segments[0];
+        if (lp->isLinkedIn() && (first == "analytics" || first == "dashboard")) return std::nullopt;
       }
     }
     section.text = bodyText(card);
@@ -462,6 +462,7 @@ std::vector<Event> events(const AXNode& card, std::string_view slug) {
 
 std::vector<ProfileRole> roles(const AXNode& card, std::string_view slug) {
   std::vector<ProfileRole> list;
+  std::set<std::string> seen;  // role ids already listed
   std::vector<std::vector<std::string>> blocks;
   std::optional<std::pair<std::string, std::optional<ProfileImage>>> company;
   bool attach = false;
@@ -472,9 +473,7 @@ std::vector<ProfileRole> roles(const AXNode& card, std::string_view slug) {
         attach = false;
         break;
       case Event::Kind::role: {
-        if (e.lines.empty() ||
-            std::any_of(list.begin(), list.end(), [&](const ProfileRole& r) { return r.roleId == e.id; }))
-          break;
+        if (e.lines.empty() || !seen.insert(e.id).second) break;
         ProfileRole r;
         r.roleId = e.id;
         if (company) {
@@ -529,6 +528,7 @@ std::vector<ProfileRole> roles(const AXNode& card, std::string_view slug) {
 
 std::vector<ProfileSchool> schools(const AXNode& card, std::string_view slug) {
   std::vector<ProfileSchool> list;
+  std::set<std::string> seen;  // education ids already listed
   std::optional<std::pair<std::string, std::optional<ProfileImage>>> organisation;
   bool attach = false;
   for (auto& e : events(card, slug)) {
@@ -539,9 +539,7 @@ std::vector<ProfileSchool> schools(const AXNode& card, std::string_view slug) {
         attach = false;
         break;
       case Event::Kind::education:
-        if (e.lines.empty() ||
-            std::any_of(list.begin(), list.end(), [&](const ProfileSchool& s) { return s.educationId == e.id; }))
-          break;
+        if (e.lines.empty() || !seen.insert(e.id).second) break;
         list.push_back({e.id, organisation ? std::optional(organisation->first) : std::nullopt, e.lines,
                         organisation ? organisation->second : std::nullopt});
         attach = true;
@@ -557,6 +555,7 @@ std::vector<ProfileSchool> schools(const AXNode& card, std::string_view slug) {
 
 std::vector<ProfileSkill> skills(const AXNode& card) {
   std::vector<ProfileSkill> list;
+  std::set<std::string> seen;  // skill ids already listed
   constexpr std::string_view prefix = "com.linkedin.sdui.profile.skill(";
   forEachPreorder(card, [&](const AXNode& n) {
     if (!n.domID || !n.domID->starts_with(prefix) || !n.domID->ends_with(')')) return true;
@@ -565,7 +564,7 @@ std::vector<ProfileSkill> skills(const AXNode& card) {
     if (comma == std::string_view::npos || comma < prefix.size() - 1) return true;
     const std::string skillId(trimmedHorizontal(id.substr(comma + 1, id.size() - comma - 2)));
     if (skillId.empty()) return true;
-    if (std::any_of(list.begin(), list.end(), [&](const ProfileSkill& s) { return s.skillId == skillId; })) return true;
+    if (!seen.insert(skillId).second) return true;
     auto texts = n.texts();
     ProfileSkill s;
     s.skillId = skillId;
