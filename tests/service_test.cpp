@@ -11,6 +11,7 @@
 #include "capture/extractors.h"
 #include "platform/simulated/simulated_platform.h"
 #include "support/chats.h"
+#include "support/temp_dir.h"
 
 namespace zel::agent {
 namespace {
@@ -57,45 +58,129 @@ TEST(Watchers, FrontAppAndPresenceNotificationsWakeTheReaders) {
 }
 
 // A reader over the simulated desktop with an injected clock: it never has
-// to wait, because the clock is moved past every due date.
-TEST(Reader, PrintsChangesAndHeartbeatsOnly) {
-  std::ifstream in(std::string(ZEL_EXAMPLES) + "/desktop.json");
-  std::string json((std::istreambuf_iterator<char>(in)), {});
-  platform::SimulatedPlatform p(platform::Desktop::decode(json).value());
-  Wake wake;
-  FrontApp front(p.workspace(), [] {});
-  ReadSchedule schedule{0.2, 20, 60, 120, 60};
-  PresenceWatcher presence(p.session(), schedule, wake);
-  ProfileControl profiles({});
-  int fds[2];
-  ASSERT_EQ(::pipe(fds), 0);
-  LinePrinter printer(fds[1]);
-  TreeSwitch treeSwitch(p.accessibility(), {{}, {}, [](const platform::AXElement&, double) { return true; }, {}});
-  AppSignature::Checked signatures(
-      [&](platform::Pid pid, const std::string& b) { return AppSignature::verdict(p.codeSigning(), pid, b); },
-      [] { return Date{0}; }, [](const std::string&) {});
-  AXSnapshotter snapshotter(60000, AXSnapshotter::Environment{p, treeSwitch, signatures, "/nonexistent"});
+// to wait, because the clock is moved past every due date. Its lines go to a
+// pipe, and reads of watched elements to a journal.
+class ReaderTest : public ::testing::Test {
+ protected:
+  struct Pipe {
+    Pipe() { EXPECT_EQ(::pipe(fds), 0); }
+    ~Pipe() {
+      ::close(fds[0]);
+      if (fds[1] >= 0) ::close(fds[1]);
+    }
+    int fds[2] = {-1, -1};
+  };
 
-  Date now{800000000};
+  platform::Desktop desktop() const { return platform::Desktop::decode(desktop_.dump()).value(); }
+
+  Reader reader(ReaderConfig config) {
+    return Reader(std::move(config), SharedObjects{wake_, presence_, schedule_, front_, profiles_, printer_},
+                  snapshotter_, CaptureClock{[this] { return now_; }, [] { return std::optional<std::string>("UTC"); }});
+  }
+
+  // Every line printed so far, decoded.
+  std::vector<Json> lines() {
+    ::close(pipe_.fds[1]);
+    pipe_.fds[1] = -1;
+    std::string out;
+    char buffer[65536];
+    ssize_t n;
+    while ((n = ::read(pipe_.fds[0], buffer, sizeof buffer)) > 0) out.append(buffer, static_cast<size_t>(n));
+    std::vector<Json> decoded;
+    std::istringstream in(out);
+    for (std::string line; std::getline(in, line);) decoded.push_back(Json::parse(line));
+    return decoded;
+  }
+
+  int readsOf(const std::string& label) const {
+    int reads = 0;
+    std::ifstream in(dir_ / "journal");
+    for (std::string line; std::getline(in, line);)
+      if (Json::parse(line).value("label", "") == label) ++reads;
+    return reads;
+  }
+
+  test::TempDir dir_;
+  Json desktop_ = Json::parse(std::ifstream(std::string(ZEL_EXAMPLES) + "/desktop.json"));
+  Pipe pipe_;
+  Date now_{800000000};
+  platform::SimulatedPlatform platform_{desktop(), "", (dir_ / "journal").string()};
+  Wake wake_;
+  FrontApp front_{platform_.workspace(), [] {}};
+  ReadSchedule schedule_{0.2, 20, 60, 120, 60};
+  PresenceWatcher presence_{platform_.session(), schedule_, wake_};
+  ProfileControl profiles_{{ProfilePage::Site::linkedin}};
+  LinePrinter printer_{pipe_.fds[1]};
+  TreeSwitch treeSwitch_{platform_.accessibility(), {{}, {}, [](const platform::AXElement&, double) { return true; }, {}}};
+  AppSignature::Checked signatures_{
+      [this](platform::Pid pid, const std::string& b) { return AppSignature::verdict(platform_.codeSigning(), pid, b); },
+      [] { return Date{0}; }, [](const std::string&) {}};
+  AXSnapshotter snapshotter_{60000, AXSnapshotter::Environment{platform_, treeSwitch_, signatures_, "/nonexistent"}};
+};
+
+TEST_F(ReaderTest, PrintsChangesAndHeartbeatsOnly) {
   const auto extractor = Extractors::build(test::fixedClock()).byBundleID.at("com.anthropic.claudefordesktop");
-  Reader reader(ReaderConfig{"com.anthropic.claudefordesktop", extractor, std::nullopt, false, true, std::nullopt},
-                SharedObjects{wake, presence, schedule, front, profiles, printer}, snapshotter, [&] { return now; });
-  reader.cycle();
-  now = now.adding(1);
-  reader.cycle();  // unchanged: nothing printed
-  now = now.adding(60);
-  reader.cycle();  // the heartbeat
-  ::close(fds[1]);
-  std::string out;
-  char buffer[65536];
-  ssize_t n;
-  while ((n = ::read(fds[0], buffer, sizeof buffer)) > 0) out.append(buffer, static_cast<size_t>(n));
-  ::close(fds[0]);
+  Reader r = reader(ReaderConfig{"com.anthropic.claudefordesktop", extractor, std::nullopt, false, true, std::nullopt});
+  r.cycle();
+  now_ = now_.adding(1);
+  r.cycle();  // unchanged: nothing printed
+  now_ = now_.adding(60);
+  r.cycle();  // the heartbeat
   std::vector<std::string> ats;
-  std::istringstream lines(out);
-  for (std::string line; std::getline(lines, line);) ats.push_back(Json::parse(line)["at"]);
+  for (const Json& line : lines()) ats.push_back(line["at"]);
   // The first read, then the heartbeat 61 s later; the read between printed nothing.
   EXPECT_EQ(ats, (std::vector<std::string>{"2026-05-09T06:13:20Z", "2026-05-09T06:14:21Z"}));
+}
+
+// The user's own LinkedIn page in front: read while fresh, then left alone
+// while it rests, read again when the rest ends, and afresh when it comes
+// back after a read that found the browser gone.
+TEST_F(ReaderTest, AnOwnPageRestsOnceSettledAndStartsAfreshWhenItComesBack) {
+  Json window = Json::parse(std::ifstream(std::string(ZEL_FIXTURES) + "/linkedin_own_profile.json"));
+  for (Json& child : window["children"][0]["children"][0]["children"]) child["watch"] = "own";
+  const std::string chrome = "com.google.Chrome";
+  for (Json& app : desktop_["apps"])
+    if (app["bundleID"] == chrome) app["windows"] = Json::array({window});
+  desktop_["front"] = chrome;
+  platform_.replace(desktop());
+  front_.activated();
+  profiles_.apply(*ControlLine::parse(R"({"own":{"linkedin":"sample-slug"}})"), now_);
+
+  ReaderConfig config{chrome, Extractors::byBundleID().at(chrome), *Browsers::named(chrome), true, false, std::nullopt};
+  config.pageFilter = [](const std::string& url, const AXSnapshotter::PageFilter& profile) { return profile(url); };
+  Reader r = reader(std::move(config));
+  auto readsAfter = [&](double seconds) {
+    now_ = now_.adding(seconds);
+    r.cycle();
+    return readsOf("own");
+  };
+
+  const int first = readsAfter(0);
+  ASSERT_GT(first, 0);
+  const int settled = readsAfter(1.5);  // the same content a moment later: it rests
+  EXPECT_GT(settled, first);
+  EXPECT_EQ(readsAfter(1), settled);  // resting: refused by the page filter
+  EXPECT_EQ(readsAfter(300), settled);
+  const int before = readsAfter(300);  // the rest is over: read, and unchanged, so resting again
+  EXPECT_GT(before, settled);
+  EXPECT_EQ(readsAfter(1), before);
+
+  // Chrome quits: the failed read records that no page was seen. When it
+  // comes back, its page is fresh again, not resting.
+  Json gone = desktop_;
+  desktop_["apps"] = Json::array();
+  platform_.replace(desktop());
+  EXPECT_EQ(readsAfter(1), before);
+  desktop_ = gone;
+  platform_.replace(desktop());
+  EXPECT_GT(readsAfter(1), before);
+
+  // One profile line: everything later was the same content, and the status
+  // line of the read without Chrome is a chat line nobody may print here.
+  const auto printed = lines();
+  ASSERT_EQ(printed.size(), 1u);
+  EXPECT_EQ(printed[0]["kind"], "profile");
+  EXPECT_EQ(printed[0]["at"], "2026-05-09T06:13:20Z");
 }
 
 }  // namespace

@@ -10,8 +10,7 @@
 #include <map>
 #include <nlohmann/json.hpp>
 
-#include "support/agent_process.h"
-#include "support/temp_dir.h"
+#include "support/served_desktop.h"
 
 namespace zel {
 namespace {
@@ -23,64 +22,13 @@ using test::AgentProcess;
 
 const std::string allBrowsers = "com.google.Chrome,com.apple.Safari,org.mozilla.firefox";
 
-class Serve : public ::testing::Test {
+class Serve : public test::ServedDesktop {
  protected:
-  void SetUp() override {
-    fs::create_directories(dir_ / "home");
-    std::ifstream in(std::string(ZEL_EXAMPLES) + "/desktop.json");
-    desktop_ = Json::parse(in);
-    write();
-  }
-
-  // Writes the desktop beside the watched file and renames it over, as a
-  // desktop changes at once.
-  void write() {
-    const fs::path next = dir_ / "desktop.json.next";
-    std::ofstream(next) << desktop_.dump();
-    fs::rename(next, dir_ / "desktop.json");
-  }
-
-  Json& app(const std::string& bundleID) {
-    for (Json& a : desktop_["apps"])
-      if (a["bundleID"] == bundleID) return a;
-    throw std::runtime_error("no app " + bundleID);
-  }
-
-  std::unique_ptr<AgentProcess> start(std::vector<std::string> args) {
-    args.insert(args.begin(), "serve");
-    return std::make_unique<AgentProcess>(ZEL_AX_BINARY, args,
-                                          std::vector<std::pair<std::string, std::string>>{
-                                              {"ZEL_AX_DESKTOP", (dir_ / "desktop.json").string()},
-                                              {"ZEL_AX_JOURNAL", (dir_ / "journal").string()},
-                                              {"HOME", (dir_ / "home").string()},
-                                              {"CODEX_HOME", (dir_ / "codex").string()}});
-  }
-
-  std::vector<Json> journal() const {
-    std::vector<Json> events;
-    std::ifstream in(dir_ / "journal");
-    for (std::string line; std::getline(in, line);) events.push_back(Json::parse(line));
-    return events;
-  }
-
-  // The lines that arrive within `window`, by target.
-  static std::map<std::string, std::vector<Json>> byTarget(AgentProcess& agent, std::chrono::milliseconds window) {
-    std::map<std::string, std::vector<Json>> lines;
-    for (const auto& line : agent.linesFor(window)) {
-      Json j = Json::parse(line);
-      lines[j["bundle_id"].get<std::string>()].push_back(j);
-    }
-    return lines;
-  }
-
   static std::vector<std::string> sources(const Json& line) {
     std::vector<std::string> out;
     for (const auto& c : line["chats"]) out.push_back(c["source"].get<std::string>() + ":" + c.value("title", ""));
     return out;
   }
-
-  test::TempDir dir_;
-  Json desktop_;
 };
 
 TEST_F(Serve, EveryKindOfTargetPrintsItsConversationsOnce) {

@@ -1,9 +1,29 @@
 #include "agent/reader.h"
 
+#include <algorithm>
+
+#include "capture/profile_extractor.h"
+
 namespace zel::agent {
 
-Reader::Reader(ReaderConfig config, SharedObjects shared, const AXSnapshotter& snapshotter, std::function<Date()> now)
-    : config_(std::move(config)), shared_(shared), snapshotter_(snapshotter), now_(std::move(now)) {}
+namespace {
+
+// Names a kind of page of another person for the profile gate, without
+// their handle.
+std::string statusKey(const ProfileStatus& status) {
+  return std::string(rawValue(status.site)) + ":" + std::string(rawValue(status.view)) + ":not_own";
+}
+
+}  // namespace
+
+Reader::Reader(ReaderConfig config, SharedObjects shared, const AXSnapshotter& snapshotter, CaptureClock clock)
+    : config_(std::move(config)), shared_(shared), snapshotter_(snapshotter), clock_(std::move(clock)) {
+  if (config_.pageFilter) {
+    const AXSnapshotter::PageFilter profile = [this](const std::string& url) { return profilePage(url); };
+    pages_ = [this, profile](const std::string& url) { return (*config_.pageFilter)(url, profile); };
+  }
+  if (config_.profilesOn) plans_ = [](const std::string& url) { return profileReadPlan(url); };
+}
 
 void Reader::run() {
   while (true) cycle();
@@ -12,35 +32,62 @@ void Reader::run() {
 void Reader::waitUntilDue() {
   while (true) {
     const uint64_t g = shared_.wake.generation();
-    const Date now = now_();
-    const bool isFront = shared_.front.is(config_.bundleID);
+    const Date now = clock_.now();
+    const bool front = isFront();
     const double idle = shared_.presence.idleSeconds();
-    // Profile reading feeds its own pace here (fast reads of fresh pages,
-    // wanted reads after an arm request) once it runs in the reader.
-    const std::optional<double> fast;
-    const bool wanted = false;
-    const auto next = pace_.next(now, shared_.presence.session(), shared_.schedule, isFront, idle,
+    std::optional<double> fast;
+    bool wanted = false;
+    if (config_.profilesOn) {
+      fast = profileSchedule_.interval(now, isFront());
+      wanted = shared_.profiles.wantsRead(seenRevisions_, now);
+    }
+    const auto next = pace_.next(now, shared_.presence.session(), shared_.schedule, front, idle,
                                  gate_.heartbeatDue(), fast, gate_.unchanged(), wanted);
     if (next.kind == ReaderPace::Next::Kind::read) return;
     shared_.wake.wait(next.until, g);
   }
 }
 
+bool Reader::profilePage(const std::string& url) {
+  if (!config_.profilesOn) return false;
+  const auto page = ProfilePage::parse(url);
+  if (!page) return false;
+  if (shared_.profiles.isOtherHandle(*page, clock_.now(), isFront())) {
+    otherPages_.insert(*page);
+    return false;
+  }
+  if (shared_.profiles.mayWalk(*page, clock_.now(), isFront())) return seenPages_.offer(*page);
+  return false;
+}
+
 void Reader::cycle() {
   waitUntilDue();
-  const Date readTime = now_();
-  pace_.reading(readTime, shared_.presence.session(), shared_.front.is(config_.bundleID));
+  const Date readTime = clock_.now();
+  pace_.reading(readTime, shared_.presence.session(), isFront());
 
-  // Profile preparation goes here (revisions, resting pages).
+  std::map<ProfilePage::Site, uint64_t> revisions;
+  if (config_.profilesOn) {
+    // A changed request from the host starts its site afresh: what was
+    // printed or put to rest before counts no more.
+    revisions = shared_.profiles.requests();
+    for (const auto& [site, revision] : revisions) {
+      auto seen = seenRevisions_.find(site);
+      if (seen != seenRevisions_.end() && seen->second == revision) continue;
+      profileGate_.retry(site);
+      profileSchedule_.retry(site);
+    }
+    seenPages_.reset(profileSchedule_.resting(readTime));
+  }
 
-  const AXSnapshotter::PageFilter* page = config_.pageFilter ? &*config_.pageFilter : nullptr;
-  auto result = snapshotter_.snapshot(config_.bundleID, page, nullptr);
+  auto result = snapshotter_.snapshot(config_.bundleID, pages_ ? &pages_ : nullptr, plans_ ? &plans_ : nullptr);
   ReadStatus status = ReadStatus::ok;
   std::vector<AXNode> windows;
   if (auto* error = std::get_if<SnapshotError>(&result)) status = readStatus(*error);
   else windows = std::move(std::get<std::vector<AXNode>>(result));
 
-  // The profile path goes here, over the same windows.
+  // A failed snapshot still runs the profile path: it records that no page
+  // was seen.
+  if (config_.profilesOn) profilePath(windows, readTime);
 
   if (config_.chatAllowed) {
     std::vector<Conversation> chats;
@@ -48,7 +95,52 @@ void Reader::cycle() {
       if (auto c = config_.extractor->extract(window)) chats.push_back(std::move(*c));
     if (gate_.shouldPrint(chats, status, readTime)) shared_.printer.emit(config_.bundleID, readTime, status, chats);
   }
+  if (config_.profilesOn) seenRevisions_ = std::move(revisions);
   // Everything read in this cycle is released here, at the end of its scope.
+}
+
+void Reader::profilePath(std::vector<AXNode>& windows, Date readTime) {
+  ProfileControl& control = shared_.profiles;
+  // Milliseconds spent waiting for the snapshot; a clock set back counts 0.
+  const double waited = std::clamp(clock_.now().seconds(readTime) * 1000, 0.0, 1e15);
+  const auto elapsed = static_cast<int64_t>(waited);
+  std::map<std::string, std::string> ownSignatures;
+
+  std::vector<ProfileOutcome> outcomes;
+  std::vector<ProfileRead> ownReads;
+  for (const AXNode& window : windows)
+    if (auto outcome = ProfileExtractor::extract(window, readTime, clock_)) {
+      if (const ProfileRead* read = outcome->read()) ownReads.push_back(*read);
+      outcomes.push_back(std::move(*outcome));
+    }
+  const auto candidates = ProfileControl::unambiguous(ownReads, [&](ProfilePage::Site s) { return control.isSaved(s); });
+
+  for (ProfileOutcome& outcome : outcomes) {
+    if (const ProfileStatus* status = outcome.status()) {
+      if (profileGate_.shouldPrint(*status, statusKey(*status), readTime))
+        shared_.printer.emitProfileStatus(config_.bundleID, readTime, *status);
+      continue;
+    }
+    ProfileRead& read = std::get<ProfileRead>(outcome.value);
+    bool confirmed = false;
+    for (const ProfileRead& c : candidates)
+      if (c.site == read.site && c.handle == read.handle) confirmed = true;
+    if (!confirmed) continue;
+    read.health.readMs = elapsed;
+    const std::string key = ProfilePage{read.site, read.handle, read.view}.key();
+    if (!control.accept(read, clock_.now(), isFront())) continue;
+    ownSignatures[key] = ProfileSchedule::signature(read);
+    if (profileGate_.shouldPrint(read, key)) shared_.printer.emitProfile(config_.bundleID, readTime, read);
+  }
+
+  for (const ProfilePage& page : otherPages_.take()) {
+    if (!control.isArmed(page.site, clock_.now())) continue;
+    const ProfileStatus status{page.site, page.view, false};
+    if (profileGate_.shouldPrint(status, statusKey(status), readTime))
+      shared_.printer.emitProfileStatus(config_.bundleID, readTime, status);
+  }
+
+  profileSchedule_.record(seenPages_.pages(), ownSignatures, clock_.now());
 }
 
 }  // namespace zel::agent

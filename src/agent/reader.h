@@ -1,16 +1,23 @@
 #pragma once
 // One reader: waits until a read of its target is due, snapshots the
 // application, extracts conversations and prints what its change gate lets
+// through. A browser reader with profile reading on also reads the user's
+// own profile pages in the same cycle and prints what its profile gate lets
 // through.
 
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "agent/front_app.h"
 #include "agent/presence_watcher.h"
+#include "agent/profile_pages.h"
 #include "capture/browsers.h"
+#include "capture/capture_clock.h"
 #include "capture/chat_page.h"
 #include "capture/line_printer.h"
 #include "capture/profile_reading.h"
@@ -19,13 +26,17 @@
 
 namespace zel::agent {
 
+// Which pages of a browser may be walked, given the reader's own test of
+// profile pages.
+using PageFilter = std::function<bool(const std::string& url, const AXSnapshotter::PageFilter& profilePage)>;
+
 struct ReaderConfig {
   std::string bundleID;
   std::shared_ptr<const Extractor> extractor;
   std::optional<Browser> browser;
   bool profilesOn = false;
   bool chatAllowed = true;
-  std::optional<AXSnapshotter::PageFilter> pageFilter;
+  std::optional<PageFilter> pageFilter;  // browsers only
 };
 
 struct SharedObjects {
@@ -39,8 +50,10 @@ struct SharedObjects {
 
 class Reader {
  public:
+  // `clock` gives the current time of every decision and the time zone of
+  // profile reads.
   Reader(ReaderConfig config, SharedObjects shared, const AXSnapshotter& snapshotter,
-         std::function<Date()> now = &Date::now);
+         CaptureClock clock = CaptureClock::system());
 
   // Reads for ever.
   [[noreturn]] void run();
@@ -49,13 +62,28 @@ class Reader {
 
  private:
   void waitUntilDue();
+  bool isFront() const { return shared_.front.is(config_.bundleID); }
+  // The profile side of the page filter: own pages that may be walked and
+  // are not resting; other people's pages are remembered, never walked.
+  bool profilePage(const std::string& url);
+  // Profile lines and status lines from the windows of one read.
+  void profilePath(std::vector<AXNode>& windows, Date readTime);
 
   ReaderConfig config_;
   SharedObjects shared_;
   const AXSnapshotter& snapshotter_;
-  std::function<Date()> now_;
+  CaptureClock clock_;
+  AXSnapshotter::PageFilter pages_;
+  AXSnapshotter::PlanFactory plans_;
   ChangeGate gate_{60.0};
   ReaderPace pace_;
+
+  // Profile reading; untouched while it is off.
+  SeenPages seenPages_;
+  OtherHandlePages otherPages_;
+  ProfileGate profileGate_;
+  ProfileSchedule profileSchedule_;
+  std::map<ProfilePage::Site, uint64_t> seenRevisions_;
 };
 
 }  // namespace zel::agent

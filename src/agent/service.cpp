@@ -129,12 +129,12 @@ void serve(const ServeConfig& config, platform::Platform& platform) {
     rc.profilesOn = rc.browser && rc.browser->reads.profiles && !sites.empty();
     if (const auto* browserExtractor = dynamic_cast<const BrowserExtractor*>(extractor.get())) {
       rc.chatAllowed = consent->allows(bundleID);
-      // A window passes when it shows a readable chat page in an allowed
-      // browser, or an own profile page (once profile reading runs here).
-      rc.pageFilter = [consent, browserExtractor, id = rc.bundleID](const std::string& url) {
+      // A window passes when it shows a readable chat page in a browser
+      // where chat is allowed, or an own profile page the reader may walk.
+      rc.pageFilter = [consent, browserExtractor, id = rc.bundleID](const std::string& url,
+                                                                    const AXSnapshotter::PageFilter& profilePage) {
         return consent->mayWalk(
-            url, id, [&](const std::string& u) { return browserExtractor->reads(u); },
-            [](const std::string&) { return false; });
+            url, id, [&](const std::string& u) { return browserExtractor->reads(u); }, profilePage);
       };
     }
     auto* reader = new Reader(std::move(rc), shared, *snapshotter);

@@ -81,6 +81,7 @@ ElementIndex addTree(const json& root, std::vector<DesktopElement>& elements, co
       e.domID = optionalText(j, "domID", "");
       e.url = optionalText(j, "url", "");
       e.identifier = optionalText(j, "identifier", "");
+      e.watch = optionalText(j, "watch", "");
       if (const json* v = member(j, "value"); v && !v->is_null()) {
         if (v->is_string()) e.value = v->get<std::string>();
         else if (v->is_boolean()) e.value = v->get<bool>();

@@ -26,6 +26,7 @@ struct DesktopElement {
   std::variant<std::monostate, std::string, int64_t, double, bool> value;
   std::vector<std::string> domClasses;
   std::vector<std::string> unreadable;  // attribute names whose reads fail
+  std::optional<std::string> watch;     // a label: every read of this element is journalled
   std::vector<ElementIndex> children;
 };
 

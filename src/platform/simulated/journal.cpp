@@ -17,6 +17,11 @@ void Journal::log(const std::string& text) {
   append(line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
 }
 
+void Journal::read(const std::string& label, const std::vector<std::string>& attributes) {
+  nlohmann::json line = {{"event", "read"}, {"label", label}, {"attributes", attributes}};
+  append(line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+}
+
 void Journal::append(const std::string& line) {
   if (!path_) return;
   std::lock_guard g(lock_);

@@ -1,10 +1,12 @@
 #pragma once
 // A record of what the agent did to the simulated desktop: every boolean
-// attribute set and every system log line, one JSON line each, in order.
+// attribute set, every system log line and every read of a watched element,
+// one JSON line each, in order.
 
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/accessibility.h"
 
@@ -18,6 +20,7 @@ class Journal {
   bool enabled() const { return path_.has_value(); }
   void set(Pid pid, const std::string& attribute, bool value);
   void log(const std::string& line);
+  void read(const std::string& label, const std::vector<std::string>& attributes);
 
  private:
   void append(const std::string& line);

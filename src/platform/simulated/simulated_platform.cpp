@@ -288,15 +288,22 @@ AXRead SimulatedPlatform::read(const Handle& h, const std::string& name) {
   return fail(ax_error::attributeUnsupported);
 }
 
+void SimulatedPlatform::journalRead(const Handle& h, const std::vector<std::string>& names) {
+  if (!journal_.enabled() || h.kind != Handle::Kind::element || !h.desktop) return;
+  if (const auto& label = h.desktop->elements[h.index].watch) journal_.read(*label, names);
+}
+
 AXRead SimulatedPlatform::attribute(const AXElement& element, const std::string& name) {
   const auto* h = dynamic_cast<const Handle*>(element.get());
   if (!h) return fail(ax_error::invalidElement);
+  journalRead(*h, {name});
   return read(*h, name);
 }
 
 AXMultiRead SimulatedPlatform::attributes(const AXElement& element, const std::vector<std::string>& names) {
   const auto* h = dynamic_cast<const Handle*>(element.get());
   if (!h) return {ax_error::invalidElement, {}};
+  journalRead(*h, names);
   auto d = current();
   if (!d || !d->trusted) return {ax_error::apiDisabled, {}};
   AXMultiRead out;

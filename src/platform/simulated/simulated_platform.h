@@ -66,6 +66,7 @@ class SimulatedPlatform final : public Platform, Accessibility, Workspace, Sessi
   struct Handle;
   std::shared_ptr<const Desktop> current() const;
   AXRead read(const Handle& h, const std::string& name);
+  void journalRead(const Handle& h, const std::vector<std::string>& names);
   bool webContentShown(Pid pid, const DesktopApp& app);
   AXValue elementValue(const std::shared_ptr<const Desktop>& d, Pid pid, ElementIndex index);
   void post(SystemEvent e);

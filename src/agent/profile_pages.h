@@ -1,0 +1,45 @@
+#pragma once
+// The two page sets a browser reader keeps while it reads profiles: the own
+// pages its page filter let through during the current read, and the pages
+// of other people it met and refused to walk.
+
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "capture/profile_page.h"
+
+namespace zel::agent {
+
+// Own profile pages offered during one read, and those the profile schedule
+// says are resting (read again only after their rest ends).
+class SeenPages {
+ public:
+  // A new read: nothing offered yet, and these page keys resting.
+  void reset(std::set<std::string> resting);
+  // Records the page as seen; true when it is not resting.
+  bool offer(const ProfilePage& page);
+  std::set<std::string> pages() const;
+
+ private:
+  mutable std::mutex lock_;
+  std::set<std::string> pages_;
+  std::set<std::string> resting_;
+};
+
+// Other people's profile pages met during one read: never walked, only
+// remembered so that the host hears that such a page is showing.
+class OtherHandlePages {
+ public:
+  void insert(const ProfilePage& page);
+  // Everything met since the last take, leaving the set empty.
+  std::vector<ProfilePage> take();
+
+ private:
+  std::mutex lock_;
+  std::map<std::string, ProfilePage> pages_;  // by page key
+};
+
+}  // namespace zel::agent
