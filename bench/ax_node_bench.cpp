@@ -5,7 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "capture/ax_node.h"
+#include "trees/ax_node.h"
 #include "ratio_report.h"
 #include "support/trees.h"
 

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "capture/line_printer.h"
+#include "agent/line_printer.h"
 #include "ratio_report.h"
 
 namespace {

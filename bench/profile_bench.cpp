@@ -4,8 +4,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include "capture/linkedin_profile_extractor.h"
-#include "capture/profile_extractor.h"
+#include "profile/linkedin/linkedin_profile_extractor.h"
+#include "profile/profile_extractor.h"
 #include "ratio_report.h"
 #include "support/trees.h"
 

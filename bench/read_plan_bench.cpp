@@ -3,7 +3,11 @@
 
 #include <benchmark/benchmark.h>
 
-#include "capture/read_plan.h"
+#include "profile/linkedin/linkedin_read_plan.h"
+#include "profile/profile_read_plan.h"
+#include "profile/x/x_read_plan.h"
+#include "trees/read_plan.h"
+#include "trees/recorded_source.h"
 #include "ratio_report.h"
 #include "support/trees.h"
 

@@ -8,8 +8,8 @@
 
 #include <set>
 
-#include "capture/conversation.h"
-#include "capture/scrub.h"
+#include "chat/conversation.h"
+#include "scrub/scrubber.h"
 #include "ratio_report.h"
 #include "support/trees.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "capture/app_signature.h"
+#include "browsers/app_signature.h"
 #include "platform/simulated/simulated_platform.h"
 
 namespace zel {
@@ -9,12 +9,12 @@ namespace {
 using AppSignature::Verdict;
 
 TEST(AppSignature, Requirements) {
-  EXPECT_EQ(AppSignature::requirement("com.openai.codex"),
+  EXPECT_EQ(AppSignature::requirement("com.openai.codex", platform::System::macOS),
             "identifier \"com.openai.codex\" and anchor apple generic and certificate leaf[subject.OU] = \"2DC432GLL2\"");
-  EXPECT_EQ(AppSignature::requirement("com.google.Chrome"),
+  EXPECT_EQ(AppSignature::requirement("com.google.Chrome", platform::System::macOS),
             "identifier \"com.google.Chrome\" and anchor apple generic and certificate leaf[subject.OU] = \"EQHXZ8M8AV\"");
-  EXPECT_EQ(AppSignature::requirement("com.apple.Safari"), "identifier \"com.apple.Safari\" and anchor apple");
-  EXPECT_EQ(AppSignature::requirement("com.example.unknown"), std::nullopt);
+  EXPECT_EQ(AppSignature::requirement("com.apple.Safari", platform::System::macOS), "identifier \"com.apple.Safari\" and anchor apple");
+  EXPECT_EQ(AppSignature::requirement("com.example.unknown", platform::System::macOS), std::nullopt);
 }
 
 class Cache : public ::testing::Test {
@@ -82,7 +82,7 @@ TEST(VendorsApp, PicksTheFirstPassingInstance) {
   platform::SimulatedPlatform p(desktop.value());
   std::vector<std::string> logged;
   AppSignature::Checked checked(
-      [&](platform::Pid pid, const std::string& b) { return AppSignature::verdict(p.codeSigning(), pid, b); },
+      [&](platform::Pid pid, const std::string& b) { return AppSignature::verdict(p.codeSigning(), platform::System::macOS, pid, b); },
       [] { return Date{0}; }, [&](const std::string& b) { logged.push_back(b); });
 
   auto codex = AppSignature::vendorsApp(p.workspace(), checked, "com.openai.codex");
@@ -95,8 +95,8 @@ TEST(VendorsApp, PicksTheFirstPassingInstance) {
   EXPECT_EQ(AppSignature::vendorsApp(p.workspace(), checked, "com.apple.Safari").kind, AppSignature::Found::Kind::none);
   EXPECT_EQ(logged, (std::vector<std::string>{"com.openai.codex", "com.anthropic.claudefordesktop",
                                               "com.anthropic.claudefordesktop", "com.example.unknown"}));
-  EXPECT_TRUE(AppSignature::isVendors(p.codeSigning(), 2, "com.openai.codex"));
-  EXPECT_FALSE(AppSignature::isVendors(p.codeSigning(), 5, "com.example.unknown"));
+  EXPECT_TRUE(AppSignature::isVendors(p.codeSigning(), platform::System::macOS, 2, "com.openai.codex"));
+  EXPECT_FALSE(AppSignature::isVendors(p.codeSigning(), platform::System::macOS, 5, "com.example.unknown"));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "capture/ax_node.h"
-#include "capture/json_text.h"
+#include "trees/ax_node.h"
+#include "base/json_text.h"
 #include "support/trees.h"
 
 namespace zel {

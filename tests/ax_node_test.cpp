@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "capture/ax_node.h"
+#include "trees/ax_node.h"
 #include "support/trees.h"
 
 namespace zel {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "capture/browsers.h"
+#include "browsers/browsers.h"
 #include "platform/preferences.h"
 
 namespace zel {

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "capture/chat_page.h"
-#include "capture/claude_extractor.h"
+#include "chat/browser_chat_consent.h"
+#include "chat/browser_extractor.h"
+#include "chat/chat_page.h"
+#include "chat/own_chat_only.h"
+#include "chat/claude_extractor.h"
 #include "support/chats.h"
 #include "support/trees.h"
 
@@ -67,16 +70,8 @@ TEST(ChatPageRefuses, OnlyAppConversationsShowingOtherPages) {
   EXPECT_TRUE(ChatPage::refuses(conversation(Source::claudeApp, "https://claude.ai/settings/profile")));
 }
 
-TEST(BrowserChatConsent, ReadsTheFirstValue) {
-  using Words = std::vector<std::string>;
-  auto ids = [](Words args) { return BrowserChatConsent(args).bundleIDs; };
-  EXPECT_EQ(ids({"serve", "--chat-browsers", "com.google.Chrome,,com.apple.Safari,"}),
-            (std::set<std::string>{"com.google.Chrome", "com.apple.Safari"}));
-  EXPECT_EQ(ids({"serve", "--chat-browsers", "a", "--chat-browsers", "b"}), std::set<std::string>{"a"});
-  EXPECT_TRUE(ids({"serve", "--chat-browsers"}).empty());
-  EXPECT_TRUE(ids({"serve"}).empty());
-
-  BrowserChatConsent consent({"serve", "--chat-browsers", "com.google.Chrome"});
+TEST(BrowserChatConsent, AsksForChatPagesOnlyWhereAllowed) {
+  BrowserChatConsent consent({"com.google.Chrome"});
   int chatCalls = 0, profileCalls = 0;
   auto chat = [&](const std::string&) { return ++chatCalls, true; };
   auto profile = [&](const std::string&) { return ++profileCalls, false; };
@@ -113,10 +108,10 @@ TEST(BrowserExtractor, PrivateTitlesAreRefusedByTheBrowsersOwnEndings) {
   EXPECT_FALSE(browser("org.mozilla.firefox").extract(window));
   window.title = "Chat \u2014 Navigation prive\u0301e";  // decomposed: the same text
   EXPECT_FALSE(browser("org.mozilla.firefox").extract(window));
-  EXPECT_TRUE(BrowserExtractor::isIncognito("x \u2014 Private Browsing"));
-  EXPECT_TRUE(BrowserExtractor::isIncognito("x, Private Browsing"));
-  EXPECT_FALSE(BrowserExtractor::isIncognito("x (incognito)"));
-  EXPECT_FALSE(BrowserExtractor::isIncognito(std::nullopt));
+  EXPECT_TRUE(Browsers::endsLikePrivateWindow("x \u2014 Private Browsing"));
+  EXPECT_TRUE(Browsers::endsLikePrivateWindow("x, Private Browsing"));
+  EXPECT_FALSE(Browsers::endsLikePrivateWindow("x (incognito)"));
+  EXPECT_FALSE(Browsers::endsLikePrivateWindow(std::nullopt));
 }
 
 TEST(BrowserExtractor, OnlyConversationPagesOfSitesTheBrowserReads) {

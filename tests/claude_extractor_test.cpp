@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "capture/claude_extractor.h"
-#include "capture/unicode_text.h"
+#include "chat/claude_extractor.h"
+#include "base/unicode_text.h"
 #include "support/chats.h"
 #include "support/trees.h"
 

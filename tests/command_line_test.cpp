@@ -51,7 +51,12 @@ TEST(CommandLine, AppsAndProfiles) {
   EXPECT_EQ(serveConfig({"serve", "--profiles", "x,linkedin,x"}).profileSites,
             (std::set<std::string>{"linkedin", "x"}));
   EXPECT_TRUE(serveConfig({"serve", "--profiles"}).profileSites.empty());
-  EXPECT_EQ(serveConfig({"serve", "stray", "--apps", "a"}).args, (Words{"serve", "stray", "--apps", "a"}));
+  using Ids = std::set<std::string>;
+  EXPECT_EQ(serveConfig({"serve", "--chat-browsers", "com.google.Chrome,,com.apple.Safari,"}).chatBrowsers,
+            (Ids{"com.google.Chrome", "com.apple.Safari"}));
+  EXPECT_EQ(serveConfig({"serve", "--chat-browsers", "a", "--chat-browsers", "b"}).chatBrowsers, Ids{"a"});
+  EXPECT_TRUE(serveConfig({"serve", "--chat-browsers"}).chatBrowsers.empty());
+  EXPECT_TRUE(serveConfig({"serve", "stray", "--apps", "a"}).chatBrowsers.empty());
 }
 
 TEST(CommandLine, CommaList) {

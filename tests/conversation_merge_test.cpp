@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "capture/conversation.h"
+#include "chat/conversation.h"
 #include "support/chats.h"
 #include "tools/capture_tool.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "capture/conversation.h"
+#include "chat/conversation.h"
 
 namespace zel {
 namespace {

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "capture/date.h"
+#include "base/date.h"
 
 namespace zel {
 namespace {

@@ -2,10 +2,10 @@
 
 #include <thread>
 
-#include "capture/chatgpt_extractor.h"
-#include "capture/claude_extractor.h"
-#include "capture/extractors.h"
-#include "capture/grok_extractor.h"
+#include "chat/chatgpt_extractor.h"
+#include "chat/claude_extractor.h"
+#include "chat/extractors.h"
+#include "chat/grok_extractor.h"
 #include "support/trees.h"
 
 namespace zel {

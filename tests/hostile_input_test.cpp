@@ -8,18 +8,25 @@
 #include <random>
 #include <sstream>
 
-#include "capture/ax_node.h"
-#include "capture/chat_page.h"
-#include "capture/codex_identity.h"
-#include "capture/conversation.h"
-#include "capture/extractors.h"
-#include "capture/profile_extractor.h"
-#include "capture/profile_page.h"
-#include "capture/profile_read.h"
-#include "capture/profile_reading.h"
-#include "capture/scrub.h"
-#include "capture/private_windows.h"
-#include "capture/snapshotter.h"
+#include "trees/ax_node.h"
+#include "chat/browser_chat_consent.h"
+#include "chat/browser_extractor.h"
+#include "chat/chat_page.h"
+#include "chat/own_chat_only.h"
+#include "chat/codex_identity.h"
+#include "chat/conversation.h"
+#include "chat/extractors.h"
+#include "profile/profile_extractor.h"
+#include "profile/profile_read_plan.h"
+#include "profile/profile_page.h"
+#include "profile/profile_read.h"
+#include "profile/profile_control.h"
+#include "profile/profile_gate.h"
+#include "profile/profile_schedule.h"
+#include "scrub/scrubber.h"
+#include "browsers/private_windows.h"
+#include "snapshot/snapshotter.h"
+#include "trees/recorded_source.h"
 #include "platform/simulated/simulated_platform.h"
 #include "support/trees.h"
 
@@ -106,7 +113,7 @@ TEST(HostileInput, DesktopsControlLinesConversationsAndProfiles) {
       platform::SimulatedPlatform p(std::move(d.value()));
       TreeSwitch treeSwitch(p.accessibility(), {{}, {}, [](const platform::AXElement&, double) { return true; }, {}});
       AppSignature::Checked signatures(
-          [&](platform::Pid pid, const std::string& b) { return AppSignature::verdict(p.codeSigning(), pid, b); },
+          [&](platform::Pid pid, const std::string& b) { return AppSignature::verdict(p.codeSigning(), platform::System::macOS, pid, b); },
           [] { return Date{0}; }, [](const std::string&) {});
       AXSnapshotter snapshotter(5000, AXSnapshotter::Environment{p, treeSwitch, signatures, "/nonexistent"});
       AXSnapshotter::PageFilter any = [](const std::string&) { return true; };

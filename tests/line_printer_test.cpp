@@ -6,7 +6,7 @@
 #include <sstream>
 #include <thread>
 
-#include "capture/line_printer.h"
+#include "agent/line_printer.h"
 
 namespace zel {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <fstream>
 
-#include "capture/private_windows.h"
+#include "browsers/private_windows.h"
 #include "support/temp_dir.h"
 
 namespace zel {

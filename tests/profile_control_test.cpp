@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "capture/profile_reading.h"
+#include "profile/profile_control.h"
+#include "profile/profile_gate.h"
+#include "profile/profile_schedule.h"
 
 namespace zel {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "capture/profile_page.h"
+#include "profile/profile_page.h"
 
 namespace zel {
 namespace {

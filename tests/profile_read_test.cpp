@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "capture/profile_read.h"
+#include "profile/profile_read.h"
 
 namespace zel {
 namespace {

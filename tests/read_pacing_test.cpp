@@ -2,7 +2,13 @@
 
 #include <thread>
 
-#include "capture/read_pacing.h"
+#include "agent/change_gate.h"
+#include "agent/presence_look.h"
+#include "agent/read_schedule.h"
+#include "agent/read_status.h"
+#include "agent/reader_pace.h"
+#include "agent/session_gate.h"
+#include "agent/wake.h"
 
 namespace zel {
 namespace {

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "capture/read_plan.h"
+#include "profile/linkedin/linkedin_read_plan.h"
+#include "profile/profile_read_plan.h"
+#include "profile/x/x_read_plan.h"
+#include "trees/read_plan.h"
+#include "trees/recorded_source.h"
 #include "support/trees.h"
 
 namespace zel {
@@ -114,7 +118,13 @@ TEST(ReadPlans, OnlyProfilePagesHaveOne) {
   EXPECT_TRUE(dynamic_cast<XReadPlan*>(profileReadPlan("https://x.com/sam").get()));
   auto linkedIn = profileReadPlan("https://www.linkedin.com/in/Sample-Slug/details/skills/");
   ASSERT_TRUE(linkedIn);
-  EXPECT_EQ(linkedIn->ownSlug(), "sample-slug");
+  // The plan knows the page owner by the normalised slug of the address.
+  AXNode own;
+  own.role = "AXLink";
+  own.url = "https://www.linkedin.com/in/sample-slug/";
+  EXPECT_TRUE(linkedIn->opensOwnLink(own));
+  own.url = "https://www.linkedin.com/in/someone-else/";
+  EXPECT_FALSE(linkedIn->opensOwnLink(own));
 }
 
 }  // namespace

@@ -2,9 +2,9 @@
 
 #include <set>
 
-#include "capture/linkedin_profile_extractor.h"
-#include "capture/profile_extractor.h"
-#include "capture/scrub.h"
+#include "profile/linkedin/linkedin_profile_extractor.h"
+#include "profile/profile_extractor.h"
+#include "scrub/scrubber.h"
 #include "support/trees.h"
 
 namespace zel {

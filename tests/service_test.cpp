@@ -8,7 +8,7 @@
 #include "agent/presence_watcher.h"
 #include "agent/reader.h"
 #include "agent/service.h"
-#include "capture/extractors.h"
+#include "chat/extractors.h"
 #include "platform/simulated/simulated_platform.h"
 #include "support/chats.h"
 #include "support/temp_dir.h"
@@ -113,7 +113,7 @@ class ReaderTest : public ::testing::Test {
   LinePrinter printer_{pipe_.fds[1]};
   TreeSwitch treeSwitch_{platform_.accessibility(), {{}, {}, [](const platform::AXElement&, double) { return true; }, {}}};
   AppSignature::Checked signatures_{
-      [this](platform::Pid pid, const std::string& b) { return AppSignature::verdict(platform_.codeSigning(), pid, b); },
+      [this](platform::Pid pid, const std::string& b) { return AppSignature::verdict(platform_.codeSigning(), platform::System::macOS, pid, b); },
       [] { return Date{0}; }, [](const std::string&) {}};
   AXSnapshotter snapshotter_{60000, AXSnapshotter::Environment{platform_, treeSwitch_, signatures_, "/nonexistent"}};
 };

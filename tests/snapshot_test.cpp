@@ -7,7 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "capture/snapshotter.h"
+#include "agent/read_status.h"
+#include "snapshot/snapshotter.h"
 #include "platform/simulated/simulated_platform.h"
 #include "support/temp_dir.h"
 
@@ -47,6 +48,7 @@ class CountingPlatform final : public platform::Platform {
   platform::Preferences& preferences() override { return inner_.preferences(); }
   platform::SystemLog& systemLog() override { return inner_.systemLog(); }
   platform::RunLoop& runLoop() override { return inner_.runLoop(); }
+  platform::System system() const override { return inner_.system(); }
 
  private:
   platform::Platform& inner_;
@@ -70,7 +72,7 @@ class Snapshots : public ::testing::Test {
         TreeSwitch::Functions{[this](const AXElement&, const std::string& a, bool v) { sets.push_back(a + (v ? "+" : "-")); },
                               {}, [](const AXElement&, double) { return true; }, {}});
     signatures_ = std::make_unique<AppSignature::Checked>(
-        [this](platform::Pid pid, const std::string& b) { return AppSignature::verdict(simulated_->codeSigning(), pid, b); },
+        [this](platform::Pid pid, const std::string& b) { return AppSignature::verdict(simulated_->codeSigning(), platform::System::macOS, pid, b); },
         [] { return Date{0}; }, [](const std::string&) {});
     AXSnapshotter s(budget, AXSnapshotter::Environment{*counting_, *switch_, *signatures_, home_});
     return s.snapshot(bundleID, page);

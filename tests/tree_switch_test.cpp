@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "capture/tree_switch.h"
+#include "snapshot/tree_switch.h"
 #include "platform/simulated/simulated_platform.h"
 
 namespace zel {

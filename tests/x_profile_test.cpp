@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "capture/profile_extractor.h"
-#include "capture/x_profile_extractor.h"
+#include "profile/profile_extractor.h"
+#include "profile/x/x_profile_extractor.h"
 #include "support/chats.h"
 #include "support/trees.h"
 

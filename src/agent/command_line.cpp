@@ -49,7 +49,8 @@ std::vector<std::string> commaList(std::string_view value) {
 
 ServeConfig serveConfig(const std::vector<std::string>& args) {
   ServeConfig config;
-  config.args = args;
+  if (const auto* browsers = optionValue(args, "--chat-browsers"))
+    for (auto& id : commaList(*browsers)) config.chatBrowsers.insert(std::move(id));
   if (const auto* every = optionValue(args, "--every"))
     if (auto s = seconds(*every)) config.every = *s;
   if (const auto* apps = optionValue(args, "--apps")) {

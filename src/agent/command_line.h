@@ -19,7 +19,7 @@ struct ServeConfig {
   double every = 3.0;                         // front read interval, seconds
   std::optional<std::set<std::string>> apps;  // absent: every registered target
   std::set<std::string> profileSites;         // "linkedin" and/or "x"
-  std::vector<std::string> args;              // all words, for the chat consent
+  std::set<std::string> chatBrowsers;         // browsers the host allows chat pages in
 };
 
 enum class Command { trust, serve, usage };

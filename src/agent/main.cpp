@@ -10,13 +10,13 @@
 
 #include "agent/command_line.h"
 #include "agent/service.h"
-#include "capture/line_printer.h"
+#include "agent/line_printer.h"
 #include "platform/platform.h"
 
 namespace {
 
-// Opens the platform and makes it the process's; a desktop that cannot be
-// read ends the agent with one line and status 2.
+// Opens the platform, which lives as long as the process; a desktop that
+// cannot be read ends the agent with one line and status 2.
 zel::platform::Platform& openPlatformOrExit() {
   std::string error;
   auto platform = zel::platform::openPlatform(error);
@@ -24,8 +24,7 @@ zel::platform::Platform& openPlatformOrExit() {
     zel::writeAll(STDERR_FILENO, error + "\n");
     std::_Exit(2);
   }
-  zel::platform::installProcessPlatform(std::move(platform));
-  return zel::platform::processPlatform();
+  return *platform.release();
 }
 
 }  // namespace

@@ -4,7 +4,10 @@
 
 #include <functional>
 
-#include "capture/read_pacing.h"
+#include "agent/presence_look.h"
+#include "agent/read_schedule.h"
+#include "agent/session_gate.h"
+#include "agent/wake.h"
 #include "platform/run_loop.h"
 #include "platform/session.h"
 

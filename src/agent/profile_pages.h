@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "capture/profile_page.h"
+#include "profile/profile_page.h"
 
 namespace zel::agent {
 

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-#include "capture/profile_extractor.h"
+#include "profile/profile_extractor.h"
+#include "profile/profile_read_plan.h"
 
 namespace zel::agent {
 

@@ -11,10 +11,15 @@
 #include "agent/front_app.h"
 #include "agent/presence_watcher.h"
 #include "agent/reader.h"
-#include "capture/chat_page.h"
-#include "capture/extractors.h"
-#include "capture/line_printer.h"
-#include "capture/tree_switch.h"
+#include "chat/browser_chat_consent.h"
+#include "chat/browser_extractor.h"
+#include "chat/chat_page.h"
+#include "chat/own_chat_only.h"
+#include "chat/extractors.h"
+#include "agent/line_printer.h"
+#include "snapshot/tree_switch.h"
+#include "base/limits.h"
+#include "browsers/app_signature.h"
 
 namespace zel::agent {
 
@@ -23,8 +28,8 @@ namespace {
 // Every way out of serve puts back what the agent switched on in other
 // applications first. Output is written unbuffered, so nothing is lost by
 // leaving without running destructors under live threads.
-[[noreturn]] void quit() {
-  TreeSwitch::shared().disableAll();
+[[noreturn]] void quit(TreeSwitch& treeSwitch) {
+  treeSwitch.disableAll();
   std::_Exit(0);
 }
 
@@ -88,8 +93,18 @@ void blockQuitSignals() {
 
 void serve(const ServeConfig& config, platform::Platform& platform) {
   // The shared objects live as long as the process; threads hold them until
-  // it ends.
-  auto* consent = new BrowserChatConsent(config.args);
+  // it ends. Those that reach the system are built here over the platform
+  // that start-up opened, and handed down.
+  auto* treeSwitch = new TreeSwitch(platform.accessibility(), {}, platform.system());
+  auto* signatures = new AppSignature::Checked(
+      [&platform](platform::Pid pid, const std::string& bundleID) {
+        return AppSignature::verdict(platform.codeSigning(), platform.system(), pid, bundleID);
+      },
+      &Date::now,
+      [&platform](const std::string& bundleID) {
+        platform.systemLog().write("zel-ax " + std::string(AppSignature::logCode) + " " + bundleID);
+      });
+  auto* consent = new BrowserChatConsent(config.chatBrowsers);
   std::set<ProfilePage::Site> sites;
   for (const auto& word : config.profileSites)
     if (auto site = siteNamed(word)) sites.insert(*site);
@@ -100,16 +115,16 @@ void serve(const ServeConfig& config, platform::Platform& platform) {
   // blocked them before any thread started).
   blockQuitSignals();
   const sigset_t quitSignals = quitSignalSet();
-  std::thread([quitSignals] {
+  std::thread([quitSignals, treeSwitch] {
     int received = 0;
     while (sigwait(&quitSignals, &received) != 0) {
     }
-    quit();
+    quit(*treeSwitch);
   }).detach();
 
-  std::thread([profiles, wake] {
+  std::thread([profiles, wake, treeSwitch] {
     readControlLines(STDIN_FILENO, *profiles, *wake, &Date::now);
-    quit();
+    quit(*treeSwitch);
   }).detach();
 
   auto* printer = new LinePrinter(STDOUT_FILENO);
@@ -118,14 +133,17 @@ void serve(const ServeConfig& config, platform::Platform& platform) {
   auto* presence = new PresenceWatcher(platform.session(), *schedule, *wake);
   std::thread([presence] { presence->run(); }).detach();
 
-  auto* snapshotter = new AXSnapshotter(60000);
+  const char* home = std::getenv("HOME");
+  auto* snapshotter = new AXSnapshotter(
+      limits.nodeBudget,
+      AXSnapshotter::Environment{platform, *treeSwitch, *signatures, home && *home ? home : "."});
   const SharedObjects shared{*wake, *presence, *schedule, *front, *profiles, *printer};
-  for (const auto& [bundleID, extractor] : Extractors::byBundleID()) {
+  for (const auto& [bundleID, extractor] : Extractors::byBundleID(platform.system())) {
     if (config.apps && !config.apps->contains(bundleID)) continue;
     ReaderConfig rc;
     rc.bundleID = bundleID;
     rc.extractor = extractor;
-    if (const Browser* b = Browsers::named(bundleID)) rc.browser = *b;
+    if (const Browser* b = Browsers::named(bundleID, platform.system())) rc.browser = *b;
     rc.profilesOn = rc.browser && rc.browser->reads.profiles && !sites.empty();
     if (const auto* browserExtractor = dynamic_cast<const BrowserExtractor*>(extractor.get())) {
       rc.chatAllowed = consent->allows(bundleID);

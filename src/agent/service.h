@@ -7,8 +7,11 @@
 #include <string_view>
 
 #include "agent/command_line.h"
-#include "capture/profile_reading.h"
-#include "capture/read_pacing.h"
+#include "base/limits.h"
+#include "profile/profile_control.h"
+#include "profile/profile_gate.h"
+#include "profile/profile_schedule.h"
+#include "agent/wake.h"
 #include "platform/platform.h"
 
 namespace zel::agent {
@@ -23,6 +26,6 @@ void blockQuitSignals();
 // Reads control lines from `fd` until it ends, applying each that parses.
 // Lines longer than `longestLine` are skipped without being held.
 void readControlLines(int fd, ProfileControl& control, Wake& wake, const std::function<Date()>& now,
-                      size_t longestLine = 1 << 20);
+                      size_t longestLine = limits.controlLine);
 
 }  // namespace zel::agent

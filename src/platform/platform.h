@@ -1,6 +1,14 @@
 #pragma once
-// Everything the agent asks of the operating system, behind one object. The
-// executable links exactly one backend, which defines openPlatform().
+// Everything the agent asks of the operating system, behind one object, and
+// the choice of the backend that answers.
+//
+// The vocabulary of every interface here is macOS's accessibility vocabulary,
+// on purpose: roles ("AXWebArea"), attribute names ("AXChildren"), error
+// codes (-25205), bundle identifiers ("com.google.Chrome"). It is the one
+// language the library speaks; each backend translates its operating
+// system's interface into it, as a browser maps its one tree to each
+// platform's API. What differs per system beyond that is data (browser rows),
+// chosen by system().
 
 #include <memory>
 #include <string>
@@ -10,6 +18,7 @@
 #include "platform/preferences.h"
 #include "platform/run_loop.h"
 #include "platform/session.h"
+#include "platform/system.h"
 #include "platform/system_log.h"
 #include "platform/workspace.h"
 
@@ -25,17 +34,18 @@ class Platform {
   virtual Preferences& preferences() = 0;
   virtual SystemLog& systemLog() = 0;
   virtual RunLoop& runLoop() = 0;
+  // Whose applications it shows.
+  virtual System system() const = 0;
 };
 
-// Opens the backend this executable was built with. On failure returns null and
-// sets `error` to one line that says what is wrong.
+// Opens the platform of this process: the simulated desktop when
+// ZEL_AX_DESKTOP names a desktop file, else the native backend built into
+// this executable, else a platform on which nothing can be seen (not
+// trusted). On failure returns null and sets `error` to one line that says
+// what is wrong. Defined by the backends library the executable links.
 std::unique_ptr<Platform> openPlatform(std::string& error);
 
-// The platform of this process, for the process-wide objects that reach the
-// system (the tree switch, the signature cache). The executable installs it
-// once at start; until then, and in tests that install none, it is a platform
-// with no accessibility, no applications and no session.
-Platform& processPlatform();
-void installProcessPlatform(std::unique_ptr<Platform> platform);
+// A platform with no accessibility, no applications and no session.
+std::unique_ptr<Platform> absentPlatform();
 
 }  // namespace zel::platform

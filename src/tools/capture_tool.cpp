@@ -6,15 +6,15 @@
 #include <iterator>
 #include <sstream>
 
-#include "capture/ax_node.h"
-#include "capture/chatgpt_extractor.h"
-#include "capture/claude_extractor.h"
-#include "capture/extractors.h"
-#include "capture/grok_extractor.h"
-#include "capture/profile_extractor.h"
-#include "capture/scrub.h"
-#include "capture/json_text.h"
-#include "capture/unicode_text.h"
+#include "trees/ax_node.h"
+#include "chat/chatgpt_extractor.h"
+#include "chat/claude_extractor.h"
+#include "chat/extractors.h"
+#include "chat/grok_extractor.h"
+#include "profile/profile_extractor.h"
+#include "scrub/scrubber.h"
+#include "base/json_text.h"
+#include "base/unicode_text.h"
 
 namespace zel::tools {
 

@@ -4,7 +4,7 @@
 
 #include <iosfwd>
 
-#include "capture/capture_clock.h"
+#include "base/capture_clock.h"
 #include <string>
 #include <vector>
 

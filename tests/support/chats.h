@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "capture/capture_clock.h"
-#include "capture/conversation.h"
+#include "base/capture_clock.h"
+#include "chat/conversation.h"
 
 namespace zel::test {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "capture/ax_node.h"
+#include "trees/ax_node.h"
 
 namespace zel::test {
 

@@ -4,7 +4,7 @@
 #include <set>
 #include <sstream>
 
-#include "capture/date.h"
+#include "base/date.h"
 
 namespace zel::platform {
 

@@ -11,7 +11,7 @@
 #include <variant>
 #include <vector>
 
-#include "capture/result.h"
+#include "base/result.h"
 #include "platform/code_signing.h"
 
 namespace zel::platform {

@@ -6,6 +6,8 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "base/limits.h"
+
 namespace zel::platform {
 
 namespace {
@@ -39,18 +41,14 @@ struct SimulatedPlatform::Handle final : AXElementHandle {
   ElementIndex index = 0;                  // element, or menu item number
 };
 
-std::unique_ptr<Platform> openPlatform(std::string& error) {
-  const char* journal = std::getenv("ZEL_AX_JOURNAL");
-  std::optional<std::string> journalPath;
-  if (journal && *journal) journalPath = journal;
-  const char* path = std::getenv("ZEL_AX_DESKTOP");
-  if (!path || !*path) return std::make_unique<SimulatedPlatform>(std::nullopt, std::string(), journalPath);
+std::unique_ptr<Platform> SimulatedPlatform::open(const std::string& path, std::optional<std::string> journal,
+                                                  std::string& error) {
   auto desktop = Desktop::load(path);
   if (!desktop) {
     error = "zel-ax: desktop file " + desktop.error();
     return nullptr;
   }
-  return std::make_unique<SimulatedPlatform>(std::move(desktop.value()), path, journalPath);
+  return std::make_unique<SimulatedPlatform>(std::move(desktop.value()), path, std::move(journal));
 }
 
 SimulatedPlatform::SimulatedPlatform(std::optional<Desktop> desktop, std::string path,
@@ -397,7 +395,7 @@ void SimulatedPlatform::post(SystemEvent e) {
     std::lock_guard g(lock_);
     // Nobody may be running the loop (a one-shot command): keep only the
     // latest events.
-    if (queue_.size() >= 1024) queue_.pop_front();
+    if (queue_.size() >= limits.eventQueue) queue_.pop_front();
     queue_.push_back(e);
   }
   events_.notify_all();

@@ -27,6 +27,11 @@ class SimulatedPlatform final : public Platform, Accessibility, Workspace, Sessi
   SimulatedPlatform(std::optional<Desktop> desktop, std::string path = {}, std::optional<std::string> journal = {});
   ~SimulatedPlatform() override;
 
+  // The desktop in the file at `path`, watched for changes; null with one
+  // line in `error` when the file cannot be read or decoded.
+  static std::unique_ptr<Platform> open(const std::string& path, std::optional<std::string> journal,
+                                        std::string& error);
+
   Accessibility& accessibility() override { return *this; }
   Workspace& workspace() override { return *this; }
   Session& session() override { return *this; }
@@ -34,6 +39,8 @@ class SimulatedPlatform final : public Platform, Accessibility, Workspace, Sessi
   Preferences& preferences() override { return *this; }
   SystemLog& systemLog() override { return *this; }
   RunLoop& runLoop() override { return *this; }
+  // The desktop file describes a Mac.
+  System system() const override { return System::macOS; }
 
   bool isTrusted() override;
   AXElement application(Pid pid) override;

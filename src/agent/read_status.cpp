@@ -1,0 +1,51 @@
+#include "agent/read_status.h"
+
+#include <array>
+#include <utility>
+
+namespace zel {
+
+namespace {
+constexpr std::array<std::pair<ReadStatus, std::string_view>, 6> statuses{{
+    {ReadStatus::ok, "ok"},
+    {ReadStatus::notTrusted, "not_trusted"},
+    {ReadStatus::notRunning, "not_running"},
+    {ReadStatus::noWindow, "no_window"},
+    {ReadStatus::failed, "failed"},
+    {ReadStatus::needsRestart, "needs_restart"},
+}};
+}  // namespace
+
+std::string_view rawValue(ReadStatus s) {
+  for (const auto& [v, raw] : statuses)
+    if (v == s) return raw;
+  return {};
+}
+
+std::optional<ReadStatus> readStatusNamed(std::string_view raw) {
+  for (const auto& [v, name] : statuses)
+    if (name == raw) return v;
+  return std::nullopt;
+}
+
+const std::vector<ReadStatus>& allReadStatuses() {
+  static const std::vector<ReadStatus> all = [] {
+    std::vector<ReadStatus> v;
+    for (const auto& [s, raw] : statuses) v.push_back(s);
+    return v;
+  }();
+  return all;
+}
+
+ReadStatus readStatus(const SnapshotError& error) {
+  switch (error.kind) {
+    case SnapshotError::Kind::notRunning: return ReadStatus::notRunning;
+    case SnapshotError::Kind::noVisibleWindow: return ReadStatus::noWindow;
+    case SnapshotError::Kind::unreadable: return ReadStatus::failed;
+    case SnapshotError::Kind::needsRestart: return ReadStatus::needsRestart;
+    case SnapshotError::Kind::notTrusted: return ReadStatus::notTrusted;
+  }
+  return ReadStatus::failed;
+}
+
+}  // namespace zel

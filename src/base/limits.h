@@ -1,0 +1,59 @@
+#pragma once
+// Every resource limit of the agent and the library in one place: how much
+// one read may walk, how deep a tree may nest, how long a line from outside
+// may be, how large a file it opens, how many entries a cache keeps. Each
+// bounds what input from outside (another application, the host, a file)
+// can make the agent spend. Change a limit here, nowhere else.
+
+#include <cstddef>
+#include <cstdint>
+
+namespace zel {
+
+struct Limits {
+  // ---- reading windows ----
+  // Elements one window walk reads at most: a large chat stays whole, a
+  // hostile window costs no more than this.
+  int64_t nodeBudget = 60000;
+  // Window controls searched for private-window markers: elements and levels.
+  int controlsWalkElements = 800;
+  int controlsWalkDepth = 16;
+  // Levels searched below a window for its page address (the window is 0).
+  int pageSearchDepth = 24;
+  // Levels searched below a focused window for a web area after a switch.
+  int webAreaSearchDepth = 14;
+  // Seconds another application may take to answer one accessibility call.
+  double messagingTimeout = 0.25;
+
+  // ---- switching trees on ----
+  // Seconds between two switches (or waits) for one process.
+  double treeSwitchEvery = 60;
+  // Seconds a switch waits for web content to appear.
+  double treeSwitchWait = 8;
+
+  // ---- input from outside ----
+  // Levels a recorded tree or desktop element may nest.
+  size_t treeDepth = 4096;
+  // Bytes of one control line; a longer line is skipped whole.
+  size_t controlLine = size_t{1} << 20;
+  // Bytes of one Codex rollout line; a longer line is skipped as malformed.
+  size_t rolloutLine = size_t{16} << 20;
+  // Bytes read from a rollout file at a time.
+  size_t rolloutChunk = size_t{1} << 20;
+  // Bytes of a Firefox preference file; a larger one counts as private.
+  uintmax_t preferenceFile = uintmax_t{32} << 20;
+  // Milliseconds SQLite waits for a Codex database another process holds.
+  int databaseBusyWait = 200;
+
+  // ---- memory kept between reads ----
+  // Processes whose signature verdict is cached.
+  size_t signatureCache = 256;
+  // Seconds before a refused signature is checked again.
+  double signatureRecheck = 60;
+  // Platform notifications kept while nobody runs the loop.
+  size_t eventQueue = 1024;
+};
+
+inline constexpr Limits limits{};
+
+}  // namespace zel

@@ -1,0 +1,101 @@
+#pragma once
+// The built-in table of the browsers the agent may read, and how each must be
+// treated: which chat sites, profile pages, private-window rules, signer and
+// accessibility switch. Browser-specific decisions elsewhere are data here.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/json_text.h"
+#include "base/result.h"
+#include "platform/system.h"
+
+namespace zel {
+
+namespace platform {
+class Preferences;
+}  // namespace platform
+
+struct Browser {
+  enum class Engine { chromium, webkit, gecko };
+
+  struct Signer {
+    enum class Kind { developerId, apple };
+    Kind kind = Kind::apple;
+    std::string team;  // for developerId only
+    friend bool operator==(const Signer&, const Signer&) = default;
+  };
+
+  struct AlwaysPrivate {
+    std::string pref;  // preference that, when true, makes every window private
+    std::string root;  // profile root, relative to the home directory
+    friend bool operator==(const AlwaysPrivate&, const AlwaysPrivate&) = default;
+  };
+
+  struct PrivateRule {
+    std::vector<std::string> titleSuffixes;
+    std::vector<std::string> titleLanguages;
+    std::vector<std::string> shownMenus;
+    std::vector<std::string> privateMarkers;
+    std::vector<std::string> normalMarkers;
+    std::optional<AlwaysPrivate> alwaysPrivate;
+    friend bool operator==(const PrivateRule&, const PrivateRule&) = default;
+  };
+
+  struct Reads {
+    std::vector<std::string> chats;  // "chatgpt", "claude", "grok"
+    bool profiles = false;
+    friend bool operator==(const Reads&, const Reads&) = default;
+  };
+
+  struct Verified {
+    std::string date;
+    std::string version;
+    friend bool operator==(const Verified&, const Verified&) = default;
+  };
+
+  std::string bundleID;
+  std::string name;
+  Engine engine = Engine::chromium;
+  Signer signer;
+  std::optional<std::string> treeSwitch;
+  std::optional<std::string> treeWake;
+  PrivateRule privateWindow;
+  Reads reads;
+  Verified verified;
+
+  friend bool operator==(const Browser&, const Browser&) = default;
+
+  bool readsChat(std::string_view site) const;
+};
+
+std::string_view rawValue(Browser::Engine e);
+
+// Decodes the JSON form ("bundleId", "private", ...). Errors name the key path.
+Result<Browser> browserFromJSON(const Json& j);
+
+// The table has one set of rows per operating system, chosen by the platform
+// in use. Recorded trees and the simulated desktop speak macOS, which is why
+// it is the default.
+namespace Browsers {
+
+using platform::System;
+
+// macOS: Chrome, Safari and Firefox, in this order; built once, never changed.
+// Linux has no rows yet: no browser there is read.
+const std::vector<Browser>& all(System system = System::macOS);
+// The rows that read chats or profiles.
+const std::vector<const Browser*>& read(System system = System::macOS);
+// The row with exactly this bundle identifier.
+const Browser* named(std::string_view bundleID, System system = System::macOS);
+// Whether a window title ends like a private window of any browser of any
+// system, for windows whose browser is not known.
+bool endsLikePrivateWindow(const std::optional<std::string>& title);
+// The first entry of the application's "AppleLanguages" list, read afresh.
+std::optional<std::string> interfaceLanguage(platform::Preferences& preferences, const std::string& bundleID);
+
+}  // namespace Browsers
+
+}  // namespace zel

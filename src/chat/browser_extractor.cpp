@@ -1,0 +1,53 @@
+#include "chat/browser_extractor.h"
+
+#include "base/unicode_text.h"
+#include "chat/chat_page.h"
+#include "chat/chatgpt_extractor.h"
+#include "chat/claude_extractor.h"
+#include "chat/grok_extractor.h"
+
+namespace zel {
+
+BrowserExtractor::BrowserExtractor(std::optional<Browser> browser, CaptureClock clock)
+    : browser_(std::move(browser)), clock_(std::move(clock)) {}
+
+std::unique_ptr<Extractor> BrowserExtractor::site(std::string_view url) const {
+  struct Site {
+    const char* name;
+    Source source;
+  };
+  static constexpr Site sites[] = {
+      {"claude", Source::claudeWeb},
+      {"chatgpt", Source::chatGPTWeb},
+      {"grok", Source::grokWeb},
+  };
+  for (const Site& s : sites) {
+    if (!ChatPage::address(url, s.source)) continue;
+    if (browser_ && !browser_->readsChat(s.name)) return nullptr;
+    switch (s.source) {
+      case Source::claudeWeb: return std::make_unique<ClaudeExtractor>(Source::claudeWeb, clock_);
+      case Source::chatGPTWeb: return std::make_unique<ChatGPTExtractor>(Source::chatGPTWeb, clock_);
+      default: return std::make_unique<GrokExtractor>(clock_);
+    }
+  }
+  return nullptr;
+}
+
+std::optional<Conversation> BrowserExtractor::extract(const AXNode& window) const {
+  const bool refused = browser_ ? window.title && endsWithAnyCanonically(*window.title,
+                                                                          browser_->privateWindow.titleSuffixes)
+                                : Browsers::endsLikePrivateWindow(window.title);
+  if (refused) return std::nullopt;
+  const AXNode* page = window.first([](const AXNode& n) { return hasRole(n, "AXWebArea") && n.url.has_value(); });
+  if (!page) return std::nullopt;
+  const auto extractor = site(*page->url);
+  if (!extractor) return std::nullopt;
+  // Framed pages are not part of the chat. Most pages have none, and then
+  // the page is read in place rather than copied.
+  auto conversation = page->hasFramedPages() ? extractor->extract(page->withoutFramedPages()) : extractor->extract(*page);
+  if (!conversation) return std::nullopt;
+  conversation->locator = page->url;
+  return conversation;
+}
+
+}  // namespace zel

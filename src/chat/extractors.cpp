@@ -1,0 +1,41 @@
+#include "chat/extractors.h"
+
+#include "browsers/browsers.h"
+#include "browsers/chat_apps.h"
+#include "chat/browser_extractor.h"
+#include "chat/chatgpt_extractor.h"
+#include "chat/claude_extractor.h"
+#include "chat/codex_identity.h"
+#include "chat/own_chat_only.h"
+
+namespace zel::Extractors {
+
+Tables build(const CaptureClock& clock, platform::System system) {
+  Tables t;
+  for (const ChatApp& app : ChatApps::all()) {
+    std::shared_ptr<const Extractor> reader;
+    // The Codex app shows ChatGPT conversations, named by their thread.
+    if (app.chat == "chatgpt")
+      reader = std::make_shared<IdentifiedChatGPTExtractor>(ChatGPTExtractor(Source::chatGPTApp, clock),
+                                                            CodexIdentity::live());
+    else reader = std::make_shared<ClaudeExtractor>(Source::claudeApp, clock);
+    t.apps[app.bundleID] = std::make_shared<OwnChatOnly>(std::move(reader));
+  }
+  t.byBundleID = t.apps;
+  for (const Browser* b : Browsers::read(system))
+    t.byBundleID.try_emplace(b->bundleID, std::make_shared<BrowserExtractor>(*b, clock));
+  return t;
+}
+
+namespace {
+const Tables& shared(platform::System system) {
+  static const Tables macOS = build(CaptureClock::system(), platform::System::macOS);
+  static const Tables linuxTables = build(CaptureClock::system(), platform::System::Linux);
+  return system == platform::System::macOS ? macOS : linuxTables;
+}
+}  // namespace
+
+const ExtractorTable& apps() { return shared(platform::System::macOS).apps; }
+const ExtractorTable& byBundleID(platform::System system) { return shared(system).byBundleID; }
+
+}  // namespace zel::Extractors

@@ -1,0 +1,35 @@
+#pragma once
+// Which applications the agent reads, and with which extractor: the desktop
+// chat applications, and every browser of the system that reads chats or
+// profiles.
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "base/capture_clock.h"
+#include "chat/conversation.h"
+#include "platform/system.h"
+
+namespace zel {
+
+using ExtractorTable = std::map<std::string, std::shared_ptr<const Extractor>>;
+
+namespace Extractors {
+
+struct Tables {
+  ExtractorTable apps;        // the desktop chat applications
+  ExtractorTable byBundleID;  // those and the browsers
+};
+
+// Built from the tables of known applications, stamped by `clock`.
+Tables build(const CaptureClock& clock, platform::System system = platform::System::macOS);
+
+// The tables on the wall clock, built once per system on first use, from any
+// thread, and never changed.
+const ExtractorTable& apps();
+const ExtractorTable& byBundleID(platform::System system = platform::System::macOS);
+
+}  // namespace Extractors
+
+}  // namespace zel

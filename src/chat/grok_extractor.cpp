@@ -1,0 +1,50 @@
+#include "chat/grok_extractor.h"
+
+#include "base/unicode_text.h"
+
+namespace zel {
+
+GrokExtractor::GrokExtractor(CaptureClock clock) : clock_(std::move(clock)) {}
+
+bool GrokExtractor::isReplyContent(const AXNode& n) {
+  if (hasRole(n, "AXButton") || hasRole(n, "AXPopUpButton")) return false;
+  if (hasRole(n, "AXLink") && n.first([](const AXNode& d) { return hasRole(d, "AXImage"); })) return false;
+  return true;
+}
+
+std::optional<Conversation> GrokExtractor::extract(const AXNode& window) const {
+  const AXNode* region = window.first(
+      [](const AXNode& n) { return hasSubrole(n, "AXLandmarkRegion") && n.hasClassPrefix("scrollbar"); });
+  if (!region) return std::nullopt;
+  const AXNode* list = region->first([](const AXNode& n) {
+    for (const AXNode& c : n.children)
+      if (c.hasClass("items-end") || c.hasClass("items-start")) return true;
+    return false;
+  });
+  if (!list) return std::nullopt;
+
+  std::vector<Turn> turns;
+  for (const AXNode& row : list->children) {
+    if (row.hasClass("items-end")) {
+      if (const AXNode* bubble = row.first([](const AXNode& n) { return n.hasClassPrefix("whitespace-pre-wr"); })) {
+        std::string t = bubble->text();
+        if (!t.empty()) turns.push_back(makeTurn(Turn::Role::user, std::move(t)));
+        continue;
+      }
+    }
+    if (row.hasClass("items-start")) {
+      std::string t = joinedTexts(row.children, isReplyContent);
+      if (!t.empty()) turns.push_back(makeTurn(Turn::Role::assistant, std::move(t)));
+    }
+  }
+  if (turns.empty()) return std::nullopt;
+
+  const AXNode* page = window.first([](const AXNode& n) { return hasRole(n, "AXWebArea"); });
+  std::optional<std::string> title = page ? page->pageTitle() : std::nullopt;
+  // " / X" is ASCII: a canonically equal ending has exactly its four bytes.
+  if (title && endsWithCanonically(*title, " / X")) title->resize(title->size() - 4);
+  return stampedConversation(Source::grokWeb, std::move(title), page ? page->url : std::nullopt, std::move(turns),
+                             std::nullopt, clock_);
+}
+
+}  // namespace zel

@@ -1,0 +1,32 @@
+#pragma once
+// What a LinkedIn profile page is made of, as its markup names it: the card
+// identifiers and their endings, the side panels and the messaging overlay
+// that are not part of the profile, the path word of profile photos. The
+// read plan, the extractor and the scrubber all recognise the page by these.
+
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace zel::LinkedInPage {
+
+// Every card's DOM identifier starts with this; what follows names the
+// member, then the card's ending.
+inline constexpr std::string_view cardPrefix = "com.linkedin.sdui.profile.card.ref";
+inline constexpr std::string_view messagingOverlay = "msg-overlay";
+// The ending of the activity card, which is only searched for the photo.
+inline constexpr std::string_view activityEnding = "Activity";
+// The path word of profile photo addresses.
+inline constexpr std::string_view photoPathWord = "profile-displayphoto";
+
+struct CardEnding {
+  std::string_view ending;
+  std::string_view kind;  // the section it holds; empty for cards never read
+};
+// Cards never read come first, then the readable ones; no ending ends another.
+const std::vector<CardEnding>& cardEndings();
+
+// Side panels beside the profile (people also viewed, and the like).
+bool isAside(std::string_view domID);
+
+}  // namespace zel::LinkedInPage

@@ -1,0 +1,61 @@
+#pragma once
+// Reads the user's own LinkedIn profile page (the main page or one of its
+// three details pages) into a profile read, once the page proves to be the
+// user's own by its edit links; any other page yields only a status.
+
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "trees/ax_node.h"
+#include "base/capture_clock.h"
+#include "profile/profile_page.h"
+#include "profile/profile_read.h"
+#include "profile/linkedin/linkedin_page.h"
+
+namespace zel::LinkedInProfileExtractor {
+
+using LinkedInPage::cardPrefix;
+
+ProfileOutcome extract(const AXNode& page, const ProfilePage& at, Date now,
+                       const CaptureClock& clock = CaptureClock::system());
+
+// Proof tokens of own link paths, sorted.
+std::vector<std::string> proof(const std::vector<std::vector<std::string>>& paths);
+std::vector<std::vector<std::string>> topCardPaths(const AXNode& page, std::string_view slug);
+std::vector<const AXNode*> cards(const AXNode& page, std::string_view slug);
+
+struct CardKind {
+  std::optional<std::string> kind;
+  bool never = false;
+};
+CardKind cardKind(std::string_view domID);
+
+std::optional<ProfileSection> read(const AXNode& card, std::string_view slug, ProfilePage::View view,
+                                   ProfileHealth& health);
+// The card's text without its first heading.
+std::string bodyText(const AXNode& card);
+const std::set<std::string, std::less<>>& entityKinds();
+
+// ---- entries ----
+
+struct Event {
+  enum class Kind { company, school, role, education, skillsLine, block };
+  Kind kind;
+  std::string id;                  // company, school, role, education
+  std::optional<ProfileImage> logo;  // company, school
+  std::vector<std::string> lines;  // role, education
+  std::string text;                // skillsLine, block
+};
+
+std::vector<Event> events(const AXNode& card, std::string_view slug);
+std::vector<ProfileRole> roles(const AXNode& card, std::string_view slug);
+std::vector<ProfileSchool> schools(const AXNode& card, std::string_view slug);
+std::vector<ProfileSkill> skills(const AXNode& card);
+Topcard topcard(const AXNode& card);
+std::optional<ProfileImage> photo(const AXNode& page, std::string_view slug);
+
+}  // namespace zel::LinkedInProfileExtractor

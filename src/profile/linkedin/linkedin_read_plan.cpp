@@ -1,0 +1,37 @@
+#include "profile/linkedin/linkedin_read_plan.h"
+
+#include "profile/linkedin/linkedin_page.h"
+#include "profile/profile_page.h"
+
+namespace zel {
+
+PlanStep LinkedInReadPlan::step(const AXNode& node) {
+  if (auto s = common(node)) return *s;
+  if (!node.domID) return PlanStep::descend();
+  const std::string_view id = *node.domID;
+  if (LinkedInPage::isAside(id)) return PlanStep::skip();
+  if (id == LinkedInPage::messagingOverlay) return PlanStep::addressesOnly(false);
+  if (!id.starts_with(LinkedInPage::cardPrefix)) return PlanStep::descend();
+  const std::string_view rest = id.substr(LinkedInPage::cardPrefix.size());
+  if (rest.ends_with(LinkedInPage::activityEnding)) return PlanStep::addressesOnly(true);
+  for (const auto& card : LinkedInPage::cardEndings())
+    if (card.kind.empty() && rest.ends_with(card.ending)) return PlanStep::skip();
+  return PlanStep::descend();
+}
+
+bool LinkedInReadPlan::ends(const AXNode& node) const {
+  // A profile photo: "/profile-displayphoto" somewhere in its address.
+  if (!node.role || *node.role != "AXImage" || !node.url) return false;
+  const std::string word = "/" + std::string(LinkedInPage::photoPathWord);
+  return node.url->find(word) != std::string::npos;
+}
+
+bool LinkedInReadPlan::opensOwnLink(const AXNode& node) const {
+  if (!node.role || *node.role != "AXLink" || !node.url) return false;
+  const auto link = LinkPath::parse(*node.url);
+  if (!link) return false;
+  const auto member = link->linkedInMember();
+  return member && *member == slug_ && link->segments.size() == 2;
+}
+
+}  // namespace zel

@@ -1,0 +1,24 @@
+#include "profile/profile_extractor.h"
+
+#include "browsers/browsers.h"
+#include "profile/linkedin/linkedin_profile_extractor.h"
+#include "profile/x/x_profile_extractor.h"
+
+namespace zel::ProfileExtractor {
+
+std::optional<ProfileOutcome> extract(const AXNode& window, Date now, const CaptureClock& clock) {
+  if (Browsers::endsLikePrivateWindow(window.title)) return std::nullopt;
+  const AXNode* page = window.first([](const AXNode& n) { return hasRole(n, "AXWebArea") && n.url.has_value(); });
+  if (!page) return std::nullopt;
+  const auto at = ProfilePage::parse(*page->url);
+  if (!at) return std::nullopt;
+  // Embedded frames never contribute to a read; most pages have none and are
+  // read in place.
+  std::optional<AXNode> stripped;
+  if (page->hasFramedPages()) stripped = page->withoutFramedPages();
+  const AXNode& p = stripped ? *stripped : *page;
+  if (at->site == ProfilePage::Site::x) return XProfileExtractor::extract(p, *at, now, clock);
+  return LinkedInProfileExtractor::extract(p, *at, now, clock);
+}
+
+}  // namespace zel::ProfileExtractor

@@ -1,0 +1,16 @@
+#pragma once
+// The one entry through which a browser window reaches profile capture: the
+// window's page, if it is a profile page, goes to its site's extractor.
+
+#include <optional>
+
+#include "trees/ax_node.h"
+#include "base/capture_clock.h"
+#include "profile/profile_read.h"
+
+namespace zel::ProfileExtractor {
+
+std::optional<ProfileOutcome> extract(const AXNode& window, Date now,
+                                      const CaptureClock& clock = CaptureClock::system());
+
+}  // namespace zel::ProfileExtractor

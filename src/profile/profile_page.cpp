@@ -1,0 +1,157 @@
+#include "profile/profile_page.h"
+
+#include <boost/url/parse.hpp>
+#include <boost/url/pct_string_view.hpp>
+#include <boost/url/url_view.hpp>
+
+#include <algorithm>
+#include <array>
+
+#include "base/hosts.h"
+#include "base/unicode_text.h"
+
+namespace zel {
+
+namespace {
+
+constexpr std::array<std::pair<ProfilePage::View, std::string_view>, 4> views{{
+    {ProfilePage::View::profile, "profile"},
+    {ProfilePage::View::detailsExperience, "details/experience"},
+    {ProfilePage::View::detailsSkills, "details/skills"},
+    {ProfilePage::View::detailsEducation, "details/education"},
+}};
+
+}  // namespace
+
+std::string_view rawValue(ProfilePage::Site s) { return s == ProfilePage::Site::linkedin ? "linkedin" : "x"; }
+
+std::string_view rawValue(ProfilePage::View v) {
+  for (const auto& [view, raw] : views)
+    if (view == v) return raw;
+  return {};
+}
+
+std::optional<ProfilePage::Site> siteNamed(std::string_view raw) {
+  if (raw == "linkedin") return ProfilePage::Site::linkedin;
+  if (raw == "x") return ProfilePage::Site::x;
+  return std::nullopt;
+}
+
+std::optional<ProfilePage::View> viewNamed(std::string_view raw) {
+  for (const auto& [view, name] : views)
+    if (name == raw) return view;
+  return std::nullopt;
+}
+
+const std::vector<ProfilePage::View>& allViews() {
+  static const std::vector<ProfilePage::View> all{ProfilePage::View::profile, ProfilePage::View::detailsExperience,
+                                                  ProfilePage::View::detailsSkills,
+                                                  ProfilePage::View::detailsEducation};
+  return all;
+}
+
+std::string ProfilePage::key() const {
+  return std::string(rawValue(site)) + ":" + handle + ":" + std::string(rawValue(view));
+}
+
+const std::vector<std::string_view>& ProfilePage::xReserved() {
+  static const std::vector<std::string_view> words{
+      "i",     "home",   "explore", "notifications", "messages", "settings", "search",  "compose", "jobs",
+      "premium_sign_up", "login", "logout", "signup", "tos", "privacy", "hashtag", "intent", "share"};
+  return words;
+}
+
+std::optional<ProfilePage::Site> ProfilePage::siteOfHost(std::string_view host) {
+  if (host == hosts::linkedInWeb) return Site::linkedin;
+  if (host == hosts::x) return Site::x;
+  return std::nullopt;
+}
+
+std::optional<std::string> ProfilePage::normalizedSlug(std::string_view text) {
+  std::string slug = lowercased(percentDecoded(text).value_or(std::string(text)));
+  const size_t count = characterCount(slug);
+  if (count <= 2 || count >= 101 || slug == "me" || slug.find('/') != std::string::npos || containsWhiteSpace(slug))
+    return std::nullopt;
+  return slug;
+}
+
+std::optional<std::string> ProfilePage::normalizedHandle(std::string_view text) {
+  std::string handle = lowercased(text);
+  if (handle.empty() || handle.size() > 15) return std::nullopt;
+  for (unsigned char c : handle)
+    if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_')) return std::nullopt;
+  const auto& reserved = xReserved();
+  if (std::find(reserved.begin(), reserved.end(), handle) != reserved.end()) return std::nullopt;
+  return handle;
+}
+
+std::optional<ProfilePage> ProfilePage::parse(std::string_view url) {
+  constexpr std::string_view scheme = "https://";
+  if (!url.starts_with(scheme)) return std::nullopt;
+  const std::string_view rest = url.substr(scheme.size());
+  const size_t fragment = std::min(rest.find('#'), rest.size());
+  const size_t query = std::min(rest.find('?'), fragment);
+  const std::string_view beforeQuery = rest.substr(0, query);
+  const size_t slash = beforeQuery.find('/');
+  if (slash == std::string_view::npos) return std::nullopt;
+  const std::string_view host = beforeQuery.substr(0, slash);
+  std::string_view path = beforeQuery.substr(slash);
+  if (path.ends_with('/')) path.remove_suffix(1);
+
+  std::vector<std::string> segments;
+  auto pieces = splitKeepingEmpty(path, '/');
+  for (size_t i = 1; i < pieces.size(); ++i) {
+    if (pieces[i].empty()) return std::nullopt;
+    segments.push_back(repairedUTF8(pieces[i]));
+  }
+
+  const auto site = siteOfHost(host);
+  if (!site) return std::nullopt;
+  if (*site == Site::x) {
+    if (segments.size() != 1) return std::nullopt;
+    auto handle = normalizedHandle(segments[0]);
+    if (!handle) return std::nullopt;
+    return ProfilePage{Site::x, std::move(*handle), View::profile};
+  }
+  if (segments.size() < 2 || segments[0] != "in") return std::nullopt;
+  auto slug = normalizedSlug(segments[1]);
+  if (!slug) return std::nullopt;
+  View view;
+  if (segments.size() == 2) view = View::profile;
+  else if (segments.size() == 4 && segments[2] == "details" && segments[3] == "experience") view = View::detailsExperience;
+  else if (segments.size() == 4 && segments[2] == "details" && segments[3] == "skills") view = View::detailsSkills;
+  else if (segments.size() == 4 && segments[2] == "details" && segments[3] == "education") view = View::detailsEducation;
+  else return std::nullopt;
+  return ProfilePage{Site::linkedin, std::move(*slug), view};
+}
+
+std::optional<LinkPath> LinkPath::parse(std::string_view text) {
+  if (!text.starts_with("https://")) return std::nullopt;
+  auto parsed = boost::urls::parse_uri_reference(boost::core::string_view(text.data(), text.size()));
+  if (!parsed || !parsed->has_authority() || parsed->encoded_host().empty()) return std::nullopt;
+  const boost::urls::url_view& u = *parsed;
+  LinkPath link;
+  link.host = std::string(u.encoded_host());
+  const std::string_view path(u.encoded_path().data(), u.encoded_path().size());
+  for (std::string_view piece : splitKeepingEmpty(path, '/')) {
+    if (piece.empty()) continue;
+    link.segments.push_back(percentDecoded(piece).value_or(std::string(piece)));
+  }
+  if (u.has_query()) link.query = std::string(u.encoded_query());
+  return link;
+}
+
+bool LinkPath::isLinkedIn() const { return ProfilePage::siteOfHost(host) == ProfilePage::Site::linkedin; }
+
+std::optional<std::string> LinkPath::linkedInMember() const {
+  if (!isLinkedIn() || segments.size() < 2 || segments[0] != "in") return std::nullopt;
+  return lowercased(segments[1]);
+}
+
+std::optional<std::vector<std::string>> LinkPath::underLinkedIn(std::string_view slug) const {
+  const auto member = linkedInMember();
+  if (!member || *member != slug) return std::nullopt;
+  return std::vector<std::string>(segments.begin() + 2, segments.end());
+}
+
+}  // namespace zel

@@ -1,0 +1,14 @@
+#pragma once
+// The read plan for a page address: LinkedIn or X profile pages; none for
+// anything else.
+
+#include <memory>
+#include <string_view>
+
+#include "trees/read_plan.h"
+
+namespace zel {
+
+std::unique_ptr<ReadPlan> profileReadPlan(std::string_view url);
+
+}  // namespace zel

@@ -1,0 +1,25 @@
+#include "profile/x/x_read_plan.h"
+
+#include "base/hosts.h"
+#include "profile/profile_page.h"
+
+namespace zel {
+
+PlanStep XReadPlan::step(const AXNode& node) {
+  if (finished_) return PlanStep::skip();
+  if (auto s = common(node)) return *s;
+  if (node.role && *node.role == "AXLink" && node.url) {
+    const auto link = LinkPath::parse(*node.url);
+    if (link && link->host == hosts::x && link->segments.size() == 2 &&
+        ProfilePage::normalizedHandle(link->segments[0]) &&
+        (link->segments[1] == "following" || link->segments[1] == "followers" ||
+         link->segments[1] == "verified_followers")) {
+      // The follow counts end the profile header: nothing after them is read.
+      finished_ = true;
+      return PlanStep::skip();
+    }
+  }
+  return PlanStep::descend();
+}
+
+}  // namespace zel

@@ -1,0 +1,18 @@
+#pragma once
+// How an X profile page is walked: its header, up to the follow counts that
+// end it; nothing after them.
+
+#include "trees/read_plan.h"
+
+namespace zel {
+
+class XReadPlan final : public PagePlan {
+ public:
+  PlanStep step(const AXNode& node) override;
+  bool finished() const override { return finished_; }
+
+ private:
+  bool finished_ = false;
+};
+
+}  // namespace zel

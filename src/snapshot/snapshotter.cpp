@@ -1,0 +1,263 @@
+#include "snapshot/snapshotter.h"
+
+#include <charconv>
+
+#include "base/limits.h"
+
+namespace zel {
+
+using platform::AXValue;
+namespace ax_error = platform::ax_error;
+
+// ---- reading values ----
+
+const std::vector<std::string>& AXSnapshotter::attributes() {
+  static const std::vector<std::string> names{"AXRole",          "AXSubrole", "AXTitle", "AXDescription", "AXValue",
+                                              "AXDOMClassList",  "AXDOMIdentifier", "AXURL", "AXChildren"};
+  return names;
+}
+const std::vector<std::string>& AXSnapshotter::structure() {
+  static const std::vector<std::string> names{"AXRole", "AXChildren"};
+  return names;
+}
+const std::vector<std::string>& AXSnapshotter::controls() {
+  static const std::vector<std::string> names{"AXRole", "AXIdentifier", "AXDOMIdentifier", "AXChildren"};
+  return names;
+}
+const std::vector<std::string>& AXSnapshotter::addressesOnly() {
+  static const std::vector<std::string> names{"AXRole", "AXURL", "AXChildren"};
+  return names;
+}
+
+std::vector<std::optional<AXValue>> elementValues(platform::Accessibility& ax, const platform::AXElement& e,
+                                                  const std::vector<std::string>& names) {
+  std::vector<std::optional<AXValue>> out;
+  out.reserve(names.size());
+  auto many = ax.attributes(e, names);
+  if (many.error == ax_error::success && many.values.size() == names.size()) {
+    for (auto& v : many.values) {
+      if (v.kind == AXValue::Kind::placeholder) out.emplace_back();
+      else out.emplace_back(std::move(v));
+    }
+    return out;
+  }
+  for (const auto& name : names) {
+    auto one = ax.attribute(e, name);
+    if (one.error == ax_error::success) out.emplace_back(std::move(one.value));
+    else out.emplace_back();
+  }
+  return out;
+}
+
+std::optional<std::string> valueText(const std::optional<AXValue>& v) {
+  if (!v) return std::nullopt;
+  switch (v->kind) {
+    case AXValue::Kind::text:
+      if (v->text.empty()) return std::nullopt;
+      return v->text;
+    case AXValue::Kind::integer: return std::to_string(v->integer);
+    case AXValue::Kind::boolean: return v->boolean ? "1" : "0";
+    case AXValue::Kind::real: {
+      char buffer[64];
+      auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v->real);
+      if (ec != std::errc()) return std::nullopt;
+      return std::string(buffer, end);
+    }
+    default: return std::nullopt;
+  }
+}
+
+namespace {
+
+std::optional<std::string> rawText(const std::optional<AXValue>& v) {
+  if (v && v->kind == AXValue::Kind::text) return v->text;
+  return std::nullopt;
+}
+
+std::optional<std::string> urlText(const std::optional<AXValue>& v) {
+  if (v && v->kind == AXValue::Kind::url) return v->text;
+  return std::nullopt;
+}
+
+std::vector<platform::AXElement> elementsOf(const std::optional<AXValue>& v) {
+  std::vector<platform::AXElement> out;
+  if (!v || v->kind != AXValue::Kind::list) return out;
+  for (const auto& item : v->items) {
+    if (item.kind != AXValue::Kind::element) return {};
+    out.push_back(item.element);
+  }
+  return out;
+}
+
+std::vector<std::string> classesOf(const std::optional<AXValue>& v) {
+  std::vector<std::string> out;
+  if (!v || v->kind != AXValue::Kind::list) return out;
+  for (const auto& item : v->items) {
+    if (item.kind != AXValue::Kind::text) return {};
+    out.push_back(item.text);
+  }
+  return out;
+}
+
+}  // namespace
+
+ElementValues<platform::AXElement> AXSnapshotter::Live::full(const Element& e) {
+  auto v = elementValues(ax_, e, attributes());
+  ElementValues<Element> out;
+  out.node.role = valueText(v[0]);
+  out.node.subrole = valueText(v[1]);
+  out.node.title = valueText(v[2]);
+  out.node.desc = valueText(v[3]);
+  out.node.value = valueText(v[4]);
+  out.node.domClasses = classesOf(v[5]);
+  out.node.domID = valueText(v[6]);
+  out.node.url = urlText(v[7]);
+  out.children = elementsOf(v[8]);
+  return out;
+}
+
+ElementValues<platform::AXElement> AXSnapshotter::Live::addresses(const Element& e) {
+  auto v = elementValues(ax_, e, addressesOnly());
+  ElementValues<Element> out;
+  out.node.role = valueText(v[0]);
+  out.node.url = urlText(v[1]);
+  out.children = elementsOf(v[2]);
+  return out;
+}
+
+ControlValues<platform::AXElement> AXSnapshotter::LiveControls::control(const Element& e) {
+  auto v = elementValues(ax_, e, controls());
+  ControlValues<Element> out;
+  out.role = rawText(v[0]);  // an empty role stays empty here
+  if (auto id = rawText(v[1])) out.ids.push_back(*id);
+  if (auto id = rawText(v[2])) out.ids.push_back(*id);
+  out.children = elementsOf(v[3]);
+  return out;
+}
+
+// ---- the snapshot ----
+
+AXSnapshotter::AXSnapshotter(int64_t nodeBudget, Environment environment)
+    : nodeBudget_(nodeBudget), env_(std::move(environment)) {}
+
+AXSnapshotter::WindowList AXSnapshotter::windowList(const AXElement& app) const {
+  auto& ax = env_.platform.accessibility();
+  WindowList list;
+  auto windows = ax.attribute(app, "AXWindows");
+  list.error = windows.error;
+  if (windows.error == ax_error::success) list.windows = elementsOf(windows.value);
+  for (const char* name : {"AXFocusedWindow", "AXMainWindow"}) {
+    auto w = ax.attribute(app, name);
+    if (w.error != ax_error::success || w.value.kind != AXValue::Kind::element) continue;
+    bool known = false;
+    for (const auto& taken : list.windows)
+      if (ax.equal(taken, w.value.element)) known = true;
+    if (!known) list.windows.push_back(w.value.element);
+  }
+  return list;
+}
+
+std::optional<std::vector<std::string>> AXSnapshotter::menuTitles(const AXElement& app) const {
+  auto& ax = env_.platform.accessibility();
+  auto bar = ax.attribute(app, "AXMenuBar");
+  if (bar.error != ax_error::success || bar.value.kind != AXValue::Kind::element) return std::nullopt;
+  auto items = ax.attribute(bar.value.element, "AXChildren");
+  if (items.error != ax_error::success || items.value.kind != AXValue::Kind::list || items.value.items.empty())
+    return std::nullopt;
+  std::vector<std::string> titles;
+  for (const auto& item : items.value.items) {
+    if (item.kind != AXValue::Kind::element) continue;
+    auto title = ax.attribute(item.element, "AXTitle");
+    if (title.error == ax_error::success && title.value.kind == AXValue::Kind::text) titles.push_back(title.value.text);
+  }
+  return titles;
+}
+
+std::optional<std::string> AXSnapshotter::pageURL(const AXElement& window) const {
+  auto& ax = env_.platform.accessibility();
+  std::vector<std::pair<AXElement, int>> pending{{window, 0}};
+  while (!pending.empty()) {
+    auto [e, depth] = std::move(pending.back());
+    pending.pop_back();
+    auto v = elementValues(ax, e, structure());
+    if (rawText(v[0]) == "AXWebArea") {
+      auto url = ax.attribute(e, "AXURL");
+      if (url.error == ax_error::success && url.value.kind == AXValue::Kind::url) return url.value.text;
+    }
+    if (depth >= limits.pageSearchDepth) continue;
+    auto children = elementsOf(v[1]);
+    for (auto it = children.rbegin(); it != children.rend(); ++it) pending.emplace_back(*it, depth + 1);
+  }
+  return std::nullopt;
+}
+
+AXSnapshotter::Result AXSnapshotter::snapshot(const std::string& bundleID, const PageFilter* page,
+                                              const PlanFactory* plan) const {
+  auto& ax = env_.platform.accessibility();
+  if (!ax.isTrusted()) return SnapshotError{SnapshotError::Kind::notTrusted, ""};
+
+  const auto found = AppSignature::vendorsApp(env_.platform.workspace(), env_.signatures, bundleID);
+  if (found.kind == AppSignature::Found::Kind::none) return SnapshotError{SnapshotError::Kind::notRunning, bundleID};
+  if (found.kind == AppSignature::Found::Kind::changedOnDisk)
+    return SnapshotError{SnapshotError::Kind::needsRestart, bundleID};
+  const platform::Pid pid = found.app.pid;
+  const AXElement app = ax.application(pid);
+  ax.setMessagingTimeout(app, limits.messagingTimeout);
+
+  const Browser* browser = Browsers::named(bundleID, env_.platform.system());
+  std::optional<std::string> language;
+  if (browser) language = Browsers::interfaceLanguage(env_.platform.preferences(), bundleID);
+
+  WindowList list = windowList(app);
+  bool switched = false;
+  if (list.windows.empty()) {
+    env_.treeSwitch.enable(app, pid, bundleID, true);
+    switched = true;
+    list = windowList(app);
+    if (list.windows.empty()) {
+      const bool quiet = list.error == ax_error::success || list.error == ax_error::attributeUnsupported ||
+                         list.error == ax_error::noValue;
+      return SnapshotError{quiet ? SnapshotError::Kind::noVisibleWindow : SnapshotError::Kind::unreadable, bundleID};
+    }
+  }
+
+  std::vector<AXElement> windows = std::move(list.windows);
+  if (browser) {
+    const auto& rule = browser->privateWindow;
+    // A browser whose windows cannot be judged now is not read, and its tree
+    // is not switched on.
+    const bool allowed = !rule.alwaysPrivate ||
+                         PrivateWindows::allowsReading(*rule.alwaysPrivate, env_.home, PrivateWindows::heldByAnotherProcess);
+    if (!allowed || !PrivateWindows::languageAllows(rule, language)) return std::vector<AXNode>{};
+    if (!switched) env_.treeSwitch.enable(app, pid, bundleID, true);
+
+    std::optional<std::vector<std::string>> menus;
+    if (!rule.titleLanguages.empty()) menus = menuTitles(app);
+    LiveControls controlSource(ax);
+    auto titleOf = [&](const AXElement& w) -> std::optional<std::string> {
+      auto t = ax.attribute(w, "AXTitle");
+      if (t.error == ax_error::success && t.value.kind == AXValue::Kind::text) return t.value.text;
+      return std::nullopt;
+    };
+    windows = PrivateWindows::readable(windows, rule, controlSource, titleOf, language, menus);
+  } else if (!switched) {
+    env_.treeSwitch.enable(app, pid, bundleID, true);
+  }
+
+  std::vector<AXNode> trees;
+  Live source(ax);
+  for (const auto& window : windows) {
+    std::unique_ptr<ReadPlan> windowPlan;
+    if (page) {
+      const auto url = pageURL(window);
+      if (!url || !(*page)(*url)) continue;
+      if (plan) windowPlan = (*plan)(*url);
+    }
+    int64_t budget = nodeBudget_;
+    auto tree = PlannedWalk::full(source, window, windowPlan.get(), false, budget);
+    trees.push_back(tree ? std::move(*tree) : AXNode());
+  }
+  return trees;
+}
+
+}  // namespace zel

@@ -1,0 +1,100 @@
+#pragma once
+// Turns the windows of one running application into AXNode trees through the
+// accessibility interface: the signature check, the window list, the tree
+// switch, private-window screening, the page filter, and a budgeted walk of
+// each remaining window, steered by a read plan where one is given.
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "browsers/app_signature.h"
+#include "trees/read_plan.h"
+#include "browsers/private_windows.h"
+#include "snapshot/tree_switch.h"
+#include "platform/platform.h"
+
+namespace zel {
+
+struct SnapshotError {
+  enum class Kind { notRunning, noVisibleWindow, unreadable, needsRestart, notTrusted };
+  Kind kind;
+  std::string bundleID;  // empty for notTrusted
+  friend bool operator==(const SnapshotError&, const SnapshotError&) = default;
+};
+
+class AXSnapshotter {
+ public:
+  using AXElement = platform::AXElement;
+  using PageFilter = std::function<bool(const std::string& url)>;
+  using PlanFactory = std::function<std::unique_ptr<ReadPlan>(const std::string& url)>;
+  using Result = std::variant<std::vector<AXNode>, SnapshotError>;
+
+  // What a snapshot reaches the system through.
+  struct Environment {
+    platform::Platform& platform;
+    TreeSwitch& treeSwitch;
+    AppSignature::Checked& signatures;
+    std::filesystem::path home;  // where browser profiles live
+  };
+
+  AXSnapshotter(int64_t nodeBudget, Environment environment);
+
+  Result snapshot(const std::string& bundleID, const PageFilter* page = nullptr, const PlanFactory* plan = nullptr) const;
+  // The address of the first web page in a window (24 levels deep at most).
+  std::optional<std::string> pageURL(const AXElement& window) const;
+
+  // Content elements, read with one multiple-attribute request each.
+  class Live {
+   public:
+    using Element = AXElement;
+    explicit Live(platform::Accessibility& ax) : ax_(ax) {}
+    ElementValues<Element> full(const Element& e);
+    ElementValues<Element> addresses(const Element& e);
+
+   private:
+    platform::Accessibility& ax_;
+  };
+
+  // Window controls, for private-window screening.
+  class LiveControls {
+   public:
+    using Element = AXElement;
+    explicit LiveControls(platform::Accessibility& ax) : ax_(ax) {}
+    ControlValues<Element> control(const Element& e);
+
+   private:
+    platform::Accessibility& ax_;
+  };
+
+  // The four attribute lists, built once.
+  static const std::vector<std::string>& attributes();
+  static const std::vector<std::string>& structure();
+  static const std::vector<std::string>& controls();
+  static const std::vector<std::string>& addressesOnly();
+
+ private:
+  struct WindowList {
+    std::vector<AXElement> windows;
+    int32_t error;
+  };
+  WindowList windowList(const AXElement& app) const;
+  std::optional<std::vector<std::string>> menuTitles(const AXElement& app) const;
+
+  int64_t nodeBudget_;
+  Environment env_;
+};
+
+// The values of one element for a list of attributes: one request, or single
+// reads when the platform's answer is unusable. Absent where a read failed.
+std::vector<std::optional<platform::AXValue>> elementValues(platform::Accessibility& ax, const platform::AXElement& e,
+                                                            const std::vector<std::string>& names);
+// The text of a value: a non-empty text, or a number in decimal.
+std::optional<std::string> valueText(const std::optional<platform::AXValue>& v);
+
+}  // namespace zel

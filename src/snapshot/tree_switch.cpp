@@ -1,0 +1,126 @@
+#include "snapshot/tree_switch.h"
+
+#include <thread>
+
+#include "base/limits.h"
+#include "browsers/browsers.h"
+#include "browsers/chat_apps.h"
+
+namespace zel {
+
+namespace {
+constexpr double rateLimit = limits.treeSwitchEvery;
+constexpr double treeTimeout = limits.treeSwitchWait;
+}  // namespace
+
+TreeSwitch::TreeSwitch(platform::Accessibility& ax, Functions functions, platform::System system)
+    : ax_(ax), f_(std::move(functions)), system_(system) {
+  if (!f_.set)
+    f_.set = [this](const AXElement& app, const std::string& attribute, bool value) {
+      ax_.setBoolean(app, attribute, value);
+    };
+  if (!f_.read) f_.read = [this](const AXElement& app, const std::string& attribute) { (void)ax_.attribute(app, attribute); };
+  if (!f_.now) f_.now = &Date::now;
+  if (!f_.waitForTree)
+    f_.waitForTree = [this](const AXElement& app, double timeout) {
+      return waitForWebArea(ax_, app, timeout, f_.now, [](double seconds) {
+        std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+      });
+    };
+}
+
+std::optional<std::string> TreeSwitch::attribute(std::string_view bundleID, platform::System system) {
+  if (const Browser* b = Browsers::named(bundleID, system)) return b->treeSwitch;
+  if (const ChatApp* app = ChatApps::named(bundleID)) return app->treeSwitch;
+  // Electron's switch: what an application the tables do not know most
+  // likely understands.
+  return "AXManualAccessibility";
+}
+
+std::optional<std::string> TreeSwitch::wake(std::string_view bundleID, platform::System system) {
+  if (const Browser* b = Browsers::named(bundleID, system)) return b->treeWake;
+  return std::nullopt;
+}
+
+void TreeSwitch::enable(const AXElement& application, Pid pid, std::string_view bundleID, bool waitForTree) {
+  if (const auto wakeAttribute = wake(bundleID, system_)) {
+    f_.read(application, *wakeAttribute);
+    {
+      std::lock_guard g(lock_);
+      if (woken_.contains(pid)) return;
+      const Date now = f_.now();
+      if (auto it = waited_.find(pid); it != waited_.end() && now.seconds(it->second) < rateLimit) return;
+      waited_[pid] = now;
+    }
+    if (waitForTree && !f_.waitForTree(application, treeTimeout)) return;
+    std::lock_guard g(lock_);
+    woken_.insert(pid);
+    return;
+  }
+
+  const auto switchAttribute = attribute(bundleID, system_);
+  if (!switchAttribute) return;
+  bool first;
+  {
+    std::lock_guard g(lock_);
+    if (stopped_) return;
+    const Date now = f_.now();
+    auto it = lastEnabled_.find(pid);
+    if (it != lastEnabled_.end() && now.seconds(it->second) < rateLimit) return;
+    first = it == lastEnabled_.end();
+    lastEnabled_[pid] = now;
+    f_.set(application, *switchAttribute, true);
+    switched_[pid] = *switchAttribute;
+  }
+  if (first && waitForTree) (void)f_.waitForTree(application, treeTimeout);
+}
+
+void TreeSwitch::disableAll() {
+  std::lock_guard g(lock_);
+  stopped_ = true;
+  for (const auto& [pid, attribute] : switched_) {
+    const AXElement app = ax_.application(pid);
+    // A hung application may delay the exit by a quarter second per write.
+    ax_.setMessagingTimeout(app, limits.messagingTimeout);
+    f_.set(app, attribute, false);
+    f_.set(app, attribute, false);
+  }
+  switched_.clear();
+  lastEnabled_.clear();
+  woken_.clear();
+  waited_.clear();
+}
+
+bool TreeSwitch::waitForWebArea(platform::Accessibility& ax, const AXElement& application, double timeout,
+                                const std::function<Date()>& now, const std::function<void(double)>& sleep) {
+  const Date deadline = now().adding(timeout);
+  while (now() < deadline) {
+    sleep(0.25);
+    const auto window = ax.attribute(application, "AXFocusedWindow");
+    if (window.error == platform::ax_error::success && window.value.kind == platform::AXValue::Kind::element &&
+        hasWebArea(ax, window.value.element, 0))
+      return true;
+  }
+  return false;
+}
+
+bool TreeSwitch::hasWebArea(platform::Accessibility& ax, const AXElement& element, int depth) {
+  // Depth-first, children in order, with an explicit stack.
+  std::vector<std::pair<AXElement, int>> pending{{element, depth}};
+  while (!pending.empty()) {
+    auto [e, d] = std::move(pending.back());
+    pending.pop_back();
+    const auto role = ax.attribute(e, "AXRole");
+    if (role.error == platform::ax_error::success && role.value.kind == platform::AXValue::Kind::text &&
+        role.value.text == "AXWebArea")
+      return true;
+    if (d >= limits.webAreaSearchDepth) continue;
+    const auto children = ax.attribute(e, "AXChildren");
+    if (children.error != platform::ax_error::success || children.value.kind != platform::AXValue::Kind::list) continue;
+    for (auto it = children.value.items.rbegin(); it != children.value.items.rend(); ++it)
+      if (it->kind == platform::AXValue::Kind::element) pending.emplace_back(it->element, d + 1);
+  }
+  return false;
+}
+
+}  // namespace zel

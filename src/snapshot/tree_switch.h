@@ -1,0 +1,70 @@
+#pragma once
+// Asks applications to expose the accessibility tree of their web content,
+// and takes every such request back when the agent stops.
+
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "base/date.h"
+#include "platform/accessibility.h"
+#include "platform/system.h"
+
+namespace zel {
+
+class TreeSwitch {
+ public:
+  using Pid = platform::Pid;
+  using AXElement = platform::AXElement;
+  using Set = std::function<void(const AXElement& application, const std::string& attribute, bool value)>;
+  using Read = std::function<void(const AXElement& application, const std::string& attribute)>;
+  // Waits up to `timeout` seconds for a web area in the focused window.
+  using WaitForTree = std::function<bool(const AXElement& application, double timeout)>;
+
+  struct Functions {
+    Set set;
+    Read read;
+    WaitForTree waitForTree;
+    std::function<Date()> now;
+  };
+
+  // Functions left empty default to the accessibility interface `ax`, the
+  // wall clock and real quarter-second sleeps. `system` chooses the browser
+  // rows that name each browser's switch.
+  TreeSwitch(platform::Accessibility& ax, Functions functions = {},
+             platform::System system = platform::System::macOS);
+
+  // The attribute set to true to switch an application's tree on.
+  static std::optional<std::string> attribute(std::string_view bundleID,
+                                              platform::System system = platform::System::macOS);
+  // The attribute read to wake a browser's tree (Chrome's "AXRole").
+  static std::optional<std::string> wake(std::string_view bundleID, platform::System system = platform::System::macOS);
+
+  void enable(const AXElement& application, Pid pid, std::string_view bundleID, bool waitForTree);
+  // Sets every attribute set to true back to false, twice; nothing is set to
+  // true afterwards.
+  void disableAll();
+
+  // Looks for a web area in the focused window every 0.25 s until `timeout`.
+  static bool waitForWebArea(platform::Accessibility& ax, const AXElement& application, double timeout,
+                             const std::function<Date()>& now, const std::function<void(double)>& sleep);
+  // Whether the element or one below it, down to depth 14, is a web area.
+  static bool hasWebArea(platform::Accessibility& ax, const AXElement& element, int depth);
+
+ private:
+  platform::Accessibility& ax_;
+  Functions f_;
+  platform::System system_;
+  std::mutex lock_;
+  std::map<Pid, Date> lastEnabled_;
+  std::map<Pid, std::string> switched_;
+  std::set<Pid> woken_;
+  std::map<Pid, Date> waited_;
+  bool stopped_ = false;
+};
+
+}  // namespace zel
