@@ -139,7 +139,10 @@ TEST(LinkedInProfile, CardsKindsAndCounters) {
   EXPECT_EQ(LI::cardKind("").kind, std::nullopt);
 
   ProfileHealth h;
-  auto readCard = [&](const AXNode& c, View view = View::profile) { return LI::read(c, "sample-slug", view, h); };
+  auto readCard = [&](const AXNode& c, View view = View::profile) {
+    LI::LinkMemo memo;  // one per tree: the memo knows nodes by address
+    return LI::read(c, "sample-slug", view, h, memo);
+  };
   // Never-read and refused cards change no counter.
   EXPECT_FALSE(readCard(card("RecommendationsTopLevel", {link(own + "/edit/forms/x/1/"), st("text")})));
   EXPECT_FALSE(readCard(card("About", {link(own + "/recent-activity/all/"), st("text")})));
@@ -160,7 +163,8 @@ TEST(LinkedInProfile, CardsKindsAndCounters) {
                                                                          el("AXGroup", {el("AXHeading", {st("inner")})})}),
                                                           withID(el("AXGroup", {el("AXHeading")}), "profileAside")}),
                                             "AXLandmarkMain")});
-  auto found = LI::cards(shaped, "sample-slug");
+  LI::LinkMemo memo;
+  auto found = LI::cards(shaped, "sample-slug", memo);
   ASSERT_EQ(found.size(), 1u);
   EXPECT_EQ(LI::bodyText(*found[0]), "inner");  // only the first heading is left out
 }
@@ -169,7 +173,8 @@ TEST(LinkedInProfile, Entries) {
   auto role = [](std::vector<AXNode> lines, std::vector<std::string> blocks) {
     std::vector<AXNode> kids{link(own + "/edit/forms/position/9/", std::move(lines))};
     for (auto& b : blocks) kids.push_back(classed(el("AXGroup", {st(b)}), {"_Paragraph_x"}));
-    return LI::roles(el("AXGroup", std::move(kids)), "sample-slug").at(0);
+    LI::LinkMemo memo;
+    return LI::roles(el("AXGroup", std::move(kids)), "sample-slug", memo).at(0);
   };
   auto lines3 = [] { return std::vector<AXNode>{el("AXGroup", {st("T")}), el("AXGroup", {st("C")}), el("AXGroup", {st("D")})}; };
   EXPECT_EQ(role(lines3(), {"Stockholm, Sweden"}).location, "Stockholm, Sweden");
@@ -190,15 +195,22 @@ TEST(LinkedInProfile, Entries) {
   ASSERT_EQ(skills.size(), 1u);
   EXPECT_EQ(skills[0].skillId, "1234");
 
-  EXPECT_EQ(LI::topcard(el("AXGroup", {el("AXHeading", {st("Sam")}), st("Engineer")})), (Topcard{"Sam", {}, {}}));
-  EXPECT_EQ(LI::topcard(el("AXGroup", {el("AXHeading", {st("Sam")}), st("Oslo"), link(own + "/overlay/contact-info/")})),
+  auto topcardOf = [](const AXNode& card) {
+    LI::LinkMemo memo;
+    return LI::topcard(card, memo);
+  };
+  EXPECT_EQ(topcardOf(el("AXGroup", {el("AXHeading", {st("Sam")}), st("Engineer")})), (Topcard{"Sam", {}, {}}));
+  EXPECT_EQ(topcardOf(el("AXGroup", {el("AXHeading", {st("Sam")}), st("Oslo"), link(own + "/overlay/contact-info/")})),
             (Topcard{"Sam", {}, "Oslo"}));
 }
 
 TEST(LinkedInProfile, ThePhotoIsTakenOnlyWithoutDoubt) {
   const std::string photoA = "https://media.licdn.com/dms/image/profile-displayphoto-shrink_400_400/a";
   const std::string photoB = "https://media.licdn.com/dms/image/profile-displayphoto-shrink_100_100/b";
-  auto photoIn = [](std::vector<AXNode> kids) { return LI::photo(el("AXWebArea", std::move(kids)), "sample-slug"); };
+  auto photoIn = [](std::vector<AXNode> kids) {
+    LI::LinkMemo memo;
+    return LI::photo(el("AXWebArea", std::move(kids)), "sample-slug", memo);
+  };
   EXPECT_EQ(photoIn({link(own + "/", {image(photoA)}), link(own + "/", {image(photoA)})})->px, 400);
   EXPECT_FALSE(photoIn({link(own + "/", {image(photoA)}), link(own + "/", {image(photoB)})}));
   EXPECT_FALSE(photoIn({link("https://www.linkedin.com/in/other/", {image(photoA)})}));

@@ -1,6 +1,11 @@
 #pragma once
 // The accessibility interface of the operating system: the only way the agent
-// sees other applications' windows.
+// sees other applications' windows. Roles, attribute names and error codes are
+// macOS's, whatever the backend: it translates its system's interface into them.
+//
+// Threads: every reader calls it at once, each on its own elements, and the
+// quit path sets attributes from yet another thread; a backend must be safe
+// under all of that. Elements may be shared between threads read-only.
 
 #include <cstdint>
 #include <memory>

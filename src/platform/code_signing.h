@@ -1,5 +1,6 @@
 #pragma once
 // Code-signing checks of running processes.
+// Threads: called from any reader; the signature cache serialises nothing.
 
 #include <string>
 

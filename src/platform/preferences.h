@@ -1,5 +1,6 @@
 #pragma once
 // Other applications' user preferences, read only.
+// Threads: called from any reader.
 
 #include <nlohmann/json.hpp>
 #include <optional>

@@ -1,5 +1,6 @@
 #pragma once
 // The main run loop, which delivers system notifications on the main thread.
+// Threads: run() on the main thread only; stop() from any thread.
 
 #include <condition_variable>
 #include <functional>

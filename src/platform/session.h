@@ -1,5 +1,6 @@
 #pragma once
 // The login session: screen lock, display sleep and user idle time.
+// Threads: called from the presence watcher and the readers at once.
 
 #include <optional>
 #include <vector>

@@ -1,4 +1,6 @@
 #pragma once
+// The system log, for the one line written when a signature is refused.
+// Threads: called from any reader.
 
 #include <string>
 

@@ -1,5 +1,6 @@
 #pragma once
 // The workspace: which application is in front and which are running.
+// Threads: called from the readers and the main thread at once.
 
 #include <optional>
 #include <string>

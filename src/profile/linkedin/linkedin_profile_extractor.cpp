@@ -18,44 +18,16 @@ namespace {
 
 using Path = std::vector<std::string>;
 
-// Every reading of a page asks for the same links' addresses several times
-// (proof, cards, entries, photo); each node's address is parsed once per
-// outermost call and remembered by node for the calls inside it.
-class LinkMemo {
- public:
-  const LinkPath* of(const AXNode& n) {
-    if (!n.url) return nullptr;
-    auto [it, fresh] = links_.try_emplace(&n);
-    if (fresh) it->second = LinkPath::parse(*n.url);
-    return it->second ? &*it->second : nullptr;
-  }
+}  // namespace
 
- private:
-  std::unordered_map<const AXNode*, std::optional<LinkPath>> links_;
-};
+const LinkPath* LinkMemo::of(const AXNode& n) {
+  if (!n.url) return nullptr;
+  auto [it, fresh] = links_.try_emplace(&n);
+  if (fresh) it->second = LinkPath::parse(*n.url);
+  return it->second ? &*it->second : nullptr;
+}
 
-thread_local LinkMemo* activeMemo = nullptr;
-
-class MemoScope {
- public:
-  MemoScope() {
-    if (!activeMemo) {
-      own_.emplace();
-      activeMemo = &*own_;
-    }
-  }
-  ~MemoScope() {
-    if (own_) activeMemo = nullptr;
-  }
-  MemoScope(const MemoScope&) = delete;
-  MemoScope& operator=(const MemoScope&) = delete;
-
- private:
-  std::optional<LinkMemo> own_;
-};
-
-// The parsed address of a node (link or image); valid within a MemoScope.
-const LinkPath* linkOf(const AXNode& n) { return activeMemo ? activeMemo->of(n) : nullptr; }
+namespace {
 
 bool startsWith(const Path& path, std::initializer_list<std::string_view> words) {
   if (path.size() < words.size()) return false;
@@ -66,9 +38,9 @@ bool startsWith(const Path& path, std::initializer_list<std::string_view> words)
 }
 
 // The own link path of a link node: its segments after "in/<slug>".
-std::optional<Path> ownPath(const AXNode& n, std::string_view slug) {
+std::optional<Path> ownPath(const AXNode& n, std::string_view slug, LinkMemo& memo) {
   if (!hasRole(n, "AXLink") || !n.url) return std::nullopt;
-  const LinkPath* link = linkOf(n);
+  const LinkPath* link = memo.of(n);
   if (!link) return std::nullopt;
   return link->underLinkedIn(slug);
 }
@@ -100,10 +72,10 @@ ProfileImage image(const std::string& url, std::optional<std::string> from) {
   return ProfileImage{url, ProfileImage::size(url), ProfileImage::expiry(url), std::move(from)};
 }
 
-std::optional<ProfileImage> logoOf(const AXNode& link) {
-  const AXNode* img = link.first([](const AXNode& n) {
+std::optional<ProfileImage> logoOf(const AXNode& link, LinkMemo& memo) {
+  const AXNode* img = link.first([&memo](const AXNode& n) {
     if (!hasRole(n, "AXImage") || !n.url) return false;
-    const LinkPath* p = linkOf(n);
+    const LinkPath* p = memo.of(n);
     return p && p->host == hosts::linkedInImages;
   });
   if (!img) return std::nullopt;
@@ -138,8 +110,7 @@ std::vector<std::string> proof(const std::vector<Path>& paths) {
   return {tokens.begin(), tokens.end()};
 }
 
-std::vector<const AXNode*> cards(const AXNode& page, std::string_view slug) {
-  MemoScope memo;
+std::vector<const AXNode*> cards(const AXNode& page, std::string_view slug, LinkMemo& memo) {
   std::vector<const AXNode*> found;
   std::vector<const AXNode*> pending{&page};
   while (!pending.empty()) {
@@ -167,7 +138,7 @@ std::vector<const AXNode*> cards(const AXNode& page, std::string_view slug) {
     if (hasRole(*n, "AXGroup")) {
       const bool card = std::any_of(n->children.begin(), n->children.end(), [&](const AXNode& c) {
         if (hasRole(c, "AXHeading")) return true;
-        const auto path = ownPath(c, slug);
+        const auto path = ownPath(c, slug, memo);
         return path && *path == Path{"edit", "intro"};
       });
       if (card) {
@@ -180,14 +151,13 @@ std::vector<const AXNode*> cards(const AXNode& page, std::string_view slug) {
   return found;
 }
 
-std::vector<Path> topCardPaths(const AXNode& page, std::string_view slug) {
-  MemoScope memo;
-  for (const AXNode* card : cards(page, slug)) {
+std::vector<Path> topCardPaths(const AXNode& page, std::string_view slug, LinkMemo& memo) {
+  for (const AXNode* card : cards(page, slug, memo)) {
     if (!card->domID || !card->domID->starts_with(cardPrefix)) continue;
     if (card->domID->substr(cardPrefix.size()).find("Topcard") == std::string::npos) continue;
     std::vector<Path> paths;
     forEachPreorder(*card, [&](const AXNode& n) {
-      if (auto p = ownPath(n, slug)) paths.push_back(std::move(*p));
+      if (auto p = ownPath(n, slug, memo)) paths.push_back(std::move(*p));
       return true;
     });
     return paths;
@@ -211,16 +181,15 @@ std::string bodyText(const AXNode& card) {
 }
 
 std::optional<ProfileSection> read(const AXNode& card, std::string_view slug, ProfilePage::View view,
-                                   ProfileHealth& health) {
-  MemoScope memo;
+                                   ProfileHealth& health, LinkMemo& memo) {
   const CardKind ck = cardKind(card.domID.value_or(""));
   if (ck.never) return std::nullopt;
 
-  std::vector<const LinkPath*> linkPaths;  // owned by the call's memo
+  std::vector<const LinkPath*> linkPaths;  // owned by the reading's memo
   std::vector<std::string> editPaths;
   forEachPreorder(card, [&](const AXNode& n) {
     if (!hasRole(n, "AXLink") || !n.url) return true;
-    if (const LinkPath* lp = linkOf(n)) {
+    if (const LinkPath* lp = memo.of(n)) {
       if (auto own = lp->underLinkedIn(slug)) editPaths.push_back(editPath(*own));
       linkPaths.push_back(lp);
     }
@@ -298,15 +267,15 @@ std::optional<ProfileSection> read(const AXNode& card, std::string_view slug, Pr
   section.text = bodyText(card);
 
   if (section.kind == "topcard") {
-    section.topcard = topcard(card);
+    section.topcard = topcard(card, memo);
     std::string text;
     for (const auto* part : {&section.topcard->name, &section.topcard->headline, &section.topcard->location})
       if (*part) text += (text.empty() ? "" : "\n") + **part;
     section.text = text;
   } else if (section.kind == "experience") {
-    section.roles = roles(card, slug);
+    section.roles = roles(card, slug, memo);
   } else if (section.kind == "education") {
-    section.schools = schools(card, slug);
+    section.schools = schools(card, slug, memo);
   } else if (section.kind == "skills") {
     section.skills = skills(card);
   }
@@ -346,19 +315,20 @@ std::optional<ProfileSection> read(const AXNode& card, std::string_view slug, Pr
 }
 
 ProfileOutcome extract(const AXNode& page, const ProfilePage& at, Date now, const CaptureClock& clock) {
-  MemoScope memo;
+  // Addresses are parsed once per reading, however often its steps ask.
+  LinkMemo memo;
   const auto started = std::chrono::steady_clock::now();
   const std::string& slug = at.handle;
   std::vector<Path> ownPaths;
   size_t nodes = 0;
   forEachPreorder(page, [&](const AXNode& n) {
     ++nodes;
-    if (auto p = ownPath(n, slug)) ownPaths.push_back(std::move(*p));
+    if (auto p = ownPath(n, slug, memo)) ownPaths.push_back(std::move(*p));
     return true;
   });
   std::vector<std::string> tokens = proof(ownPaths);
   // The intro edit link proves ownership only inside the top card.
-  const auto top = topCardPaths(page, slug);
+  const auto top = topCardPaths(page, slug, memo);
   if (std::find(top.begin(), top.end(), Path{"edit", "intro"}) == top.end())
     tokens.erase(std::remove(tokens.begin(), tokens.end(), "edit_intro"), tokens.end());
 
@@ -377,8 +347,8 @@ ProfileOutcome extract(const AXNode& page, const ProfilePage& at, Date now, cons
   r.handle = slug;
   r.view = at.view;
   r.proof = std::move(tokens);
-  for (const AXNode* card : cards(page, slug))
-    if (auto s = read(*card, slug, at.view, r.health)) r.sections.push_back(std::move(*s));
+  for (const AXNode* card : cards(page, slug, memo))
+    if (auto s = read(*card, slug, at.view, r.health, memo)) r.sections.push_back(std::move(*s));
   for (const auto& s : r.sections) {
     if (s.roles) {
       r.health.roles += static_cast<int64_t>(s.roles->size());
@@ -388,7 +358,7 @@ ProfileOutcome extract(const AXNode& page, const ProfilePage& at, Date now, cons
     if (s.skills) r.health.skills += static_cast<int64_t>(s.skills->size());
     if (s.schools) r.health.schools += static_cast<int64_t>(s.schools->size());
   }
-  r.photo = photo(page, slug);
+  r.photo = photo(page, slug, memo);
   r.health.nodes = static_cast<int64_t>(nodes);
   r.health.readMs = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
   r.capturedAt = now;
@@ -398,8 +368,7 @@ ProfileOutcome extract(const AXNode& page, const ProfilePage& at, Date now, cons
 
 // ---- entries ----
 
-std::vector<Event> events(const AXNode& card, std::string_view slug) {
-  MemoScope memo;
+std::vector<Event> events(const AXNode& card, std::string_view slug, LinkMemo& memo) {
   std::vector<Event> out;
   std::vector<const AXNode*> pending;
   for (auto it = card.children.rbegin(); it != card.children.rend(); ++it) pending.push_back(&*it);
@@ -408,11 +377,11 @@ std::vector<Event> events(const AXNode& card, std::string_view slug) {
     pending.pop_back();
     if (hasRole(n, "AXLink")) {
       if (!n.url) continue;
-      const LinkPath* lp = linkOf(n);
+      const LinkPath* lp = memo.of(n);
       if (!lp || !lp->isLinkedIn()) continue;
       if (lp->segments.size() >= 2 && (lp->segments[0] == "company" || lp->segments[0] == "school")) {
         out.push_back({lp->segments[0] == "company" ? Event::Kind::company : Event::Kind::school, lp->segments[1],
-                       logoOf(n), {}, {}});
+                       logoOf(n, memo), {}, {}});
         continue;
       }
       const auto own = lp->underLinkedIn(slug);
@@ -442,13 +411,13 @@ std::vector<Event> events(const AXNode& card, std::string_view slug) {
   return out;
 }
 
-std::vector<ProfileRole> roles(const AXNode& card, std::string_view slug) {
+std::vector<ProfileRole> roles(const AXNode& card, std::string_view slug, LinkMemo& memo) {
   std::vector<ProfileRole> list;
   std::set<std::string> seen;  // role ids already listed
   std::vector<std::vector<std::string>> blocks;
   std::optional<std::pair<std::string, std::optional<ProfileImage>>> company;
   bool attach = false;
-  for (auto& e : events(card, slug)) {
+  for (auto& e : events(card, slug, memo)) {
     switch (e.kind) {
       case Event::Kind::company:
         company = {e.id, e.logo};
@@ -508,12 +477,12 @@ std::vector<ProfileRole> roles(const AXNode& card, std::string_view slug) {
   return list;
 }
 
-std::vector<ProfileSchool> schools(const AXNode& card, std::string_view slug) {
+std::vector<ProfileSchool> schools(const AXNode& card, std::string_view slug, LinkMemo& memo) {
   std::vector<ProfileSchool> list;
   std::set<std::string> seen;  // education ids already listed
   std::optional<std::pair<std::string, std::optional<ProfileImage>>> organisation;
   bool attach = false;
-  for (auto& e : events(card, slug)) {
+  for (auto& e : events(card, slug, memo)) {
     switch (e.kind) {
       case Event::Kind::company:
       case Event::Kind::school:
@@ -560,8 +529,7 @@ std::vector<ProfileSkill> skills(const AXNode& card) {
   return list;
 }
 
-Topcard topcard(const AXNode& card) {
-  MemoScope memo;
+Topcard topcard(const AXNode& card, LinkMemo& memo) {
   const auto nodes = card.preorder();
   Topcard t;
   size_t start = 0;
@@ -579,7 +547,7 @@ Topcard topcard(const AXNode& card) {
   for (size_t i = 0; i < nodes.size(); ++i) {
     const AXNode& n = *nodes[i];
     if (!hasRole(n, "AXLink") || !n.url) continue;
-    const LinkPath* lp = linkOf(n);
+    const LinkPath* lp = memo.of(n);
     if (lp && lp->segments.size() >= 2 && lp->segments[lp->segments.size() - 2] == "overlay" &&
         lp->segments.back() == "contact-info") {
       contact = i;
@@ -599,8 +567,7 @@ Topcard topcard(const AXNode& card) {
   return t;
 }
 
-std::optional<ProfileImage> photo(const AXNode& page, std::string_view slug) {
-  MemoScope memo;
+std::optional<ProfileImage> photo(const AXNode& page, std::string_view slug, LinkMemo& memo) {
   struct Flags {
     bool ownLink = false, excluded = false, overlay = false;
   };
@@ -614,7 +581,7 @@ std::optional<ProfileImage> photo(const AXNode& page, std::string_view slug) {
       if (*n->domID == LinkedInPage::messagingOverlay) flags.overlay = true;
     }
     if (hasRole(*n, "AXLink") && n->url) {
-      if (const LinkPath* lp = linkOf(*n)) {
+      if (const LinkPath* lp = memo.of(*n)) {
         const auto member = lp->linkedInMember();
         if (member && *member == slug && lp->segments.size() == 2) flags.ownLink = true;
         else if (member) flags.excluded = true;
@@ -623,7 +590,7 @@ std::optional<ProfileImage> photo(const AXNode& page, std::string_view slug) {
       }
     }
     if (hasRole(*n, "AXImage") && n->url) {
-      const LinkPath* lp = linkOf(*n);
+      const LinkPath* lp = memo.of(*n);
       const bool photoImage =
           lp && lp->host == hosts::linkedInImages &&
           std::any_of(lp->segments.begin(), lp->segments.end(),

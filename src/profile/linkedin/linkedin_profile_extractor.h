@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <variant>
 #include <vector>
 
@@ -20,13 +21,25 @@ namespace zel::LinkedInProfileExtractor {
 
 using LinkedInPage::cardPrefix;
 
+// The parsed addresses of one reading's links and images. Every step of a
+// reading asks for the same links several times (proof, cards, entries,
+// photo); each node's address is parsed once and remembered by the node's
+// address, so one memo serves one tree that does not change while it lives.
+class LinkMemo {
+ public:
+  const LinkPath* of(const AXNode& n);
+
+ private:
+  std::unordered_map<const AXNode*, std::optional<LinkPath>> links_;
+};
+
 ProfileOutcome extract(const AXNode& page, const ProfilePage& at, Date now,
                        const CaptureClock& clock = CaptureClock::system());
 
 // Proof tokens of own link paths, sorted.
 std::vector<std::string> proof(const std::vector<std::vector<std::string>>& paths);
-std::vector<std::vector<std::string>> topCardPaths(const AXNode& page, std::string_view slug);
-std::vector<const AXNode*> cards(const AXNode& page, std::string_view slug);
+std::vector<std::vector<std::string>> topCardPaths(const AXNode& page, std::string_view slug, LinkMemo& memo);
+std::vector<const AXNode*> cards(const AXNode& page, std::string_view slug, LinkMemo& memo);
 
 struct CardKind {
   std::optional<std::string> kind;
@@ -35,7 +48,7 @@ struct CardKind {
 CardKind cardKind(std::string_view domID);
 
 std::optional<ProfileSection> read(const AXNode& card, std::string_view slug, ProfilePage::View view,
-                                   ProfileHealth& health);
+                                   ProfileHealth& health, LinkMemo& memo);
 // The card's text without its first heading.
 std::string bodyText(const AXNode& card);
 const std::set<std::string, std::less<>>& entityKinds();
@@ -51,11 +64,11 @@ struct Event {
   std::string text;                // skillsLine, block
 };
 
-std::vector<Event> events(const AXNode& card, std::string_view slug);
-std::vector<ProfileRole> roles(const AXNode& card, std::string_view slug);
-std::vector<ProfileSchool> schools(const AXNode& card, std::string_view slug);
+std::vector<Event> events(const AXNode& card, std::string_view slug, LinkMemo& memo);
+std::vector<ProfileRole> roles(const AXNode& card, std::string_view slug, LinkMemo& memo);
+std::vector<ProfileSchool> schools(const AXNode& card, std::string_view slug, LinkMemo& memo);
 std::vector<ProfileSkill> skills(const AXNode& card);
-Topcard topcard(const AXNode& card);
-std::optional<ProfileImage> photo(const AXNode& page, std::string_view slug);
+Topcard topcard(const AXNode& card, LinkMemo& memo);
+std::optional<ProfileImage> photo(const AXNode& page, std::string_view slug, LinkMemo& memo);
 
 }  // namespace zel::LinkedInProfileExtractor
