@@ -123,14 +123,14 @@ TEST(PresenceLook, PokesWhenTheUserReturnsOrAPauseEnds) {
   SessionGate gate(p.probe());
   const ReadSchedule s = serving();
   PresenceLook look;
-  EXPECT_EQ(look.look(gate, 10, s), (PresenceLook::Result{false, 110.0}));
-  EXPECT_EQ(look.look(gate, 200, s), (PresenceLook::Result{false, 3.0}));  // away
-  EXPECT_EQ(look.look(gate, 1, s), (PresenceLook::Result{true, 119.0}));   // back
-  EXPECT_EQ(look.look(gate, 2, s), (PresenceLook::Result{false, 118.0}));
+  EXPECT_EQ(look.look(gate, 10, s), (PresenceLook::Step{false, 110.0}));
+  EXPECT_EQ(look.look(gate, 200, s), (PresenceLook::Step{false, 3.0}));  // away
+  EXPECT_EQ(look.look(gate, 1, s), (PresenceLook::Step{true, 119.0}));   // back
+  EXPECT_EQ(look.look(gate, 2, s), (PresenceLook::Step{false, 118.0}));
   p.locked = true;
-  EXPECT_EQ(look.look(gate, 2, s), (PresenceLook::Result{false, 60.0}));
+  EXPECT_EQ(look.look(gate, 2, s), (PresenceLook::Step{false, 60.0}));
   p.locked = false;
-  EXPECT_EQ(look.look(gate, 2, s), (PresenceLook::Result{true, 118.0}));
+  EXPECT_EQ(look.look(gate, 2, s), (PresenceLook::Step{true, 118.0}));
 
   PresenceLook firstPaused;  // paused from the first look on
   p.locked = true;

@@ -60,7 +60,7 @@ class CountingPlatform final : public platform::Platform {
 // A desktop, a home folder for browser profiles, and a snapshotter over them.
 class Snapshots : public ::testing::Test {
  protected:
-  AXSnapshotter::Result snap(const std::string& desktopJSON, const std::string& bundleID, int64_t budget = 60000,
+  AXSnapshotter::Outcome snap(const std::string& desktopJSON, const std::string& bundleID, int64_t budget = 60000,
                              const AXSnapshotter::PageFilter* page = nullptr) {
     sets.clear();
     auto desktop = platform::Desktop::decode(desktopJSON);
@@ -78,12 +78,12 @@ class Snapshots : public ::testing::Test {
     return s.snapshot(bundleID, page);
   }
 
-  std::vector<AXNode> trees(const AXSnapshotter::Result& r) {
+  std::vector<AXNode> trees(const AXSnapshotter::Outcome& r) {
     if (auto* t = std::get_if<std::vector<AXNode>>(&r)) return *t;
     ADD_FAILURE() << "snapshot failed";
     return {};
   }
-  std::vector<std::string> titles(const AXSnapshotter::Result& r) {
+  std::vector<std::string> titles(const AXSnapshotter::Outcome& r) {
     std::vector<std::string> out;
     for (const auto& t : trees(r)) out.push_back(t.title.value_or("-"));
     return out;

@@ -2,7 +2,7 @@
 
 namespace zel {
 
-PresenceLook::Result PresenceLook::look(SessionGate& session, double idleSeconds, const ReadSchedule& schedule) {
+PresenceLook::Step PresenceLook::look(SessionGate& session, double idleSeconds, const ReadSchedule& schedule) {
   const bool p = session.paused();
   const uint64_t g = session.pauseGeneration();
   if (p) {

@@ -16,12 +16,12 @@ struct PresenceLook {
   bool wasAway = false;
   std::optional<uint64_t> pausesSeen;
 
-  struct Result {
+  struct Step {
     bool poke;
     std::optional<double> next;
-    friend bool operator==(const Result&, const Result&) = default;
+    friend bool operator==(const Step&, const Step&) = default;
   };
-  Result look(SessionGate& session, double idleSeconds, const ReadSchedule& schedule);
+  Step look(SessionGate& session, double idleSeconds, const ReadSchedule& schedule);
 };
 
 }  // namespace zel

@@ -42,8 +42,7 @@ using PageFilter = std::function<bool(const std::string& url, const AXSnapshotte
 struct ReaderConfig {
   std::string bundleID;
   std::shared_ptr<const Extractor> extractor;
-  std::optional<Browser> browser;
-  bool profilesOn = false;
+  bool profilesOn = false;  // a browser whose row reads profiles, with sites named
   bool chatAllowed = true;
   std::optional<PageFilter> pageFilter;  // browsers only
 };

@@ -143,8 +143,8 @@ void serve(const ServeConfig& config, platform::Platform& platform) {
     ReaderConfig rc;
     rc.bundleID = bundleID;
     rc.extractor = extractor;
-    if (const Browser* b = Browsers::named(bundleID, platform.system())) rc.browser = *b;
-    rc.profilesOn = rc.browser && rc.browser->reads.profiles && !sites.empty();
+    const Browser* browser = Browsers::named(bundleID, platform.system());
+    rc.profilesOn = browser && browser->reads.profiles && !sites.empty();
     if (const auto* browserExtractor = dynamic_cast<const BrowserExtractor*>(extractor.get())) {
       rc.chatAllowed = consent->allows(bundleID);
       // A window passes when it shows a readable chat page in a browser

@@ -191,7 +191,7 @@ std::optional<std::string> AXSnapshotter::pageURL(const AXElement& window) const
   return std::nullopt;
 }
 
-AXSnapshotter::Result AXSnapshotter::snapshot(const std::string& bundleID, const PageFilter* page,
+AXSnapshotter::Outcome AXSnapshotter::snapshot(const std::string& bundleID, const PageFilter* page,
                                               const PlanFactory* plan) const {
   auto& ax = env_.platform.accessibility();
   if (!ax.isTrusted()) return SnapshotError{SnapshotError::Kind::notTrusted, ""};

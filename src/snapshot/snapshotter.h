@@ -33,7 +33,8 @@ class AXSnapshotter {
   using AXElement = platform::AXElement;
   using PageFilter = std::function<bool(const std::string& url)>;
   using PlanFactory = std::function<std::unique_ptr<ReadPlan>(const std::string& url)>;
-  using Result = std::variant<std::vector<AXNode>, SnapshotError>;
+  // The window trees read, or why none could be.
+  using Outcome = std::variant<std::vector<AXNode>, SnapshotError>;
 
   // What a snapshot reaches the system through.
   struct Environment {
@@ -45,7 +46,7 @@ class AXSnapshotter {
 
   AXSnapshotter(int64_t nodeBudget, Environment environment);
 
-  Result snapshot(const std::string& bundleID, const PageFilter* page = nullptr, const PlanFactory* plan = nullptr) const;
+  Outcome snapshot(const std::string& bundleID, const PageFilter* page = nullptr, const PlanFactory* plan = nullptr) const;
   // The address of the first web page in a window (24 levels deep at most).
   std::optional<std::string> pageURL(const AXElement& window) const;
 

@@ -22,7 +22,7 @@ PlanStep LinkedInReadPlan::step(const AXNode& node) {
 bool LinkedInReadPlan::ends(const AXNode& node) const {
   // A profile photo: "/profile-displayphoto" somewhere in its address.
   if (!node.role || *node.role != "AXImage" || !node.url) return false;
-  const std::string word = "/" + std::string(LinkedInPage::photoPathWord);
+  static const std::string word = "/" + std::string(LinkedInPage::photoPathWord);
   return node.url->find(word) != std::string::npos;
 }
 
