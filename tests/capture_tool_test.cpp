@@ -1,25 +1,31 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "support/chats.h"
 #include "support/trees.h"
+#include "platform/simulated/simulated_platform.h"
 #include "tools/capture_tool.h"
 
 namespace zel::tools {
 namespace {
 
-struct Run {
+struct Ran {
   int status;
   std::string out;
   std::string err;
 };
 
-Run run(const std::vector<std::string>& args, const std::string& input = "") {
+Ran run(const std::vector<std::string>& args, const std::string& input = "", ToolEnvironment environment = {}) {
   std::istringstream in(input);
   std::ostringstream out, err;
-  int status = runCaptureTool(args, in, out, err, test::fixedClock());
+  environment.clock = test::fixedClock();
+  int status = runCaptureTool(args, in, out, err, environment);
   return {status, out.str(), err.str()};
 }
 
@@ -43,7 +49,7 @@ TEST(CaptureToolText, BadFilesAreNamedAndSkipped) {
   const std::string missing = "/nonexistent/tree.json";
   auto r = run({"text", missing, "-", fixture("text_window.json")}, R"({"children":[]})");
   EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.err, "zel-capture: /nonexistent/tree.json: cannot be opened\n"
+  EXPECT_EQ(r.err, "zel-capture: /nonexistent/tree.json: cannot be opened: No such file or directory\n"
                    "zel-capture: -: $: \"domClasses\" is missing\n");
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1);  // the good file still printed
 }
@@ -60,7 +66,10 @@ TEST(CaptureTool, UsageErrors) {
   }
   auto unknown = run({"extract", "--app", "com.example.editor", "x.json"});
   EXPECT_EQ(unknown.status, 1);
-  EXPECT_EQ(unknown.err, "zel-capture: no extractor reads com.example.editor\n" + std::string(captureUsage) + "\n");
+  EXPECT_TRUE(unknown.err.starts_with("zel-capture: no extractor reads com.example.editor; known: com.anthropic."
+                                      "claudefordesktop, com.apple.Safari, com.google.Chrome, com.openai.codex, "
+                                      "org.mozilla.firefox\n"))
+      << unknown.err;
   auto mismatch = run({"extract", "--extractor", "chatgpt", "--source", "claudeWeb", "x.json"});
   EXPECT_EQ(mismatch.status, 1);
   EXPECT_TRUE(mismatch.err.starts_with("zel-capture: the chatgpt extractor takes --source chatGPTApp or chatGPTWeb\n"));
@@ -115,6 +124,102 @@ TEST(CaptureToolProfile, OneLinePerWindow) {
   EXPECT_EQ(bad.status, 1);
   EXPECT_TRUE(bad.err.starts_with("zel-capture: --now takes an ISO 8601 date")) << bad.err;
   EXPECT_EQ(run({"profile"}).status, 1);
+}
+
+TEST(CaptureTool, HelpVersionAndOptionsAnywhere) {
+  auto help = run({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_TRUE(help.out.starts_with(captureUsage));
+  EXPECT_EQ(help.err, "");
+  auto version = run({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_TRUE(version.out.starts_with("zel-capture ")) << version.out;
+
+  // Options after the files read as well as before them.
+  auto before = run({"extract", "--extractor", "grok", fixture("grok_page.json")});
+  auto after = run({"extract", fixture("grok_page.json"), "--extractor", "grok"});
+  EXPECT_EQ(after.status, 0) << after.err;
+  EXPECT_EQ(after.out, before.out);
+  auto unknown = run({"text", fixture("text_window.json"), "--pretty"});
+  EXPECT_EQ(unknown.status, 1);
+  EXPECT_TRUE(unknown.err.starts_with("zel-capture: unknown option --pretty\n")) << unknown.err;
+}
+
+TEST(CaptureTool, FilesThatAreNotTreesAreNamedWithTheReason) {
+  const std::string folder = ZEL_FIXTURES;
+  const std::string fifo = ::testing::TempDir() + "zel-capture-fifo";
+  ::unlink(fifo.c_str());
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  // A pipe with no writer would block a plain open for ever.
+  auto r = run({"text", folder, fifo, fixture("text_window.json")});
+  ::unlink(fifo.c_str());
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "zel-capture: " + folder + ": is a directory\nzel-capture: " + fifo + ": is not a regular file\n");
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1);
+}
+
+TEST(CaptureToolMerge, ExtractOutputPipesIntoMerge) {
+  auto extracted = run({"extract", "--app", "com.google.Chrome", fixture("chatgpt_grouped.json"),
+                        fixture("text_window.json"), fixture("chatgpt_grouped.json")});
+  ASSERT_EQ(extracted.status, 0);
+  auto merged = run({"merge"}, extracted.out);  // two captures of one chat and a null
+  EXPECT_EQ(merged.status, 0) << merged.err;
+  EXPECT_EQ(std::count(merged.out.begin(), merged.out.end(), '\n'), 1);
+
+  auto pretty = run({"merge", "-"}, "{\n  \"chats\": []\n}\n");
+  EXPECT_EQ(pretty.status, 2);
+  EXPECT_EQ(pretty.err, "zel-capture: -: line 1: not JSON on its own: merge reads one JSON object per line\n");
+}
+
+// zel-capture record over the demo desktop: Chrome shows two chats, an
+// incognito window, the user's own LinkedIn page and another member's page.
+class CaptureToolRecord : public ::testing::Test {
+ protected:
+  Ran record(std::vector<std::string> args, const std::string& desktopChange = "") {
+    auto desktop = nlohmann::json::parse(std::ifstream(std::string(ZEL_EXAMPLES) + "/desktop.json"));
+    if (!desktopChange.empty()) desktop.merge_patch(nlohmann::json::parse(desktopChange));
+    ToolEnvironment environment;
+    environment.home = "/nonexistent";
+    environment.openPlatform = [desktop](std::string&) -> std::unique_ptr<platform::Platform> {
+      return std::make_unique<platform::SimulatedPlatform>(platform::Desktop::decode(desktop.dump()).value());
+    };
+    args.insert(args.begin(), "record");
+    return run(args, "", environment);
+  }
+  static std::vector<std::string> titles(const std::string& lines) {
+    std::vector<std::string> out;
+    std::istringstream in(lines);
+    for (std::string line; std::getline(in, line);) out.push_back(nlohmann::json::parse(line).value("title", ""));
+    return out;
+  }
+};
+
+TEST_F(CaptureToolRecord, ReadsWhatTheAgentWouldAndNeverAPrivateWindowOrAnotherMembersPage) {
+  auto chrome = record({"--app", "com.google.Chrome"});
+  EXPECT_EQ(chrome.status, 0) << chrome.err;
+  EXPECT_EQ(titles(chrome.out), (std::vector<std::string>{"Reversing lists - Google Chrome", "Dune author - Google Chrome"}));
+  // Fed back to extract, the recording gives the agent's conversations.
+  auto chats = run({"extract", "--app", "com.google.Chrome", "-"}, chrome.out);
+  EXPECT_NE(chats.out.find(R"("title":"Reversing lists")"), std::string::npos);
+  EXPECT_NE(chats.out.find(R"("title":"Dune author")"), std::string::npos);
+
+  auto own = record({"--app", "com.google.Chrome", "--own", "Sample-Slug"});
+  EXPECT_EQ(titles(own.out), (std::vector<std::string>{"Reversing lists - Google Chrome", "Dune author - Google Chrome",
+                                                       "Sam Sample | LinkedIn - Google Chrome"}));
+  auto scrubbedOwn = record({"--app", "com.google.Chrome", "--own", "sample-slug", "--scrub"});
+  EXPECT_EQ(scrubbedOwn.status, 0);
+  EXPECT_EQ(scrubbedOwn.out.find("sample-slug"), std::string::npos);
+}
+
+TEST_F(CaptureToolRecord, AnApplicationThatCannotBeReadIsNamedWithTheReason) {
+  auto refused = record({"--app", "com.openai.codex"}, R"({"apps":[{"bundleID":"com.openai.codex","pid":502,"signature":"refused"}]})");
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_EQ(refused.err, "zel-capture: com.openai.codex: is not running, or its code signature is refused\n");
+  EXPECT_EQ(refused.out, "");
+  auto untrusted = record({"--app", "com.openai.codex"}, R"({"trusted":false})");
+  EXPECT_EQ(untrusted.err, "zel-capture: com.openai.codex: accessibility is not trusted\n");
+  EXPECT_EQ(record({"--app"}).status, 1);
+  EXPECT_EQ(run({"record", "--app", "com.openai.codex"}).status, 2);  // no platform at all
 }
 
 }  // namespace

@@ -1,6 +1,11 @@
 #include "tools/capture_tool.h"
 
-#include <fstream>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <functional>
 #include <iostream>
 #include <iterator>
@@ -15,6 +20,8 @@
 #include "scrub/scrubber.h"
 #include "base/json_text.h"
 #include "base/unicode_text.h"
+#include "tools/command_words.h"
+#include "tools/record_command.h"
 
 namespace zel::tools {
 
@@ -24,7 +31,36 @@ const char* const captureUsage =
     "       zel-capture extract --extractor chatgpt|claude|grok [--source SOURCE] FILE...\n"
     "       zel-capture profile [--now ISO8601] FILE...\n"
     "       zel-capture merge [FILE...]\n"
-    "       zel-capture scrub FILE...";
+    "       zel-capture scrub FILE...\n"
+    "       zel-capture record --app BUNDLE_ID [--own HANDLE] [--scrub]\n"
+    "       zel-capture --help | --version";
+
+namespace {
+
+const char* const helpText =
+    "\n"
+    "Capture operations over recorded window trees (the JSON form of AXNode: one\n"
+    "tree, a JSON array of trees, or one tree per line per FILE; \"-\" is standard\n"
+    "input). Options may\n"
+    "stand before or after the files. Every output line is compact JSON.\n"
+    "\n"
+    "  text      each window's text rendering and its static texts\n"
+    "  extract   the conversation of each window, or null: --app reads as the\n"
+    "            agent's extractor for that application does (browsers as if every\n"
+    "            chat site were allowed), --extractor runs one extractor on its own\n"
+    "            (--source chatGPTApp, chatGPTWeb, claudeApp or claudeWeb)\n"
+    "  profile   each window's profile line body, profile status, or null\n"
+    "  merge     conversations or chat lines in, one merged conversation per chat\n"
+    "            out (null lines, as extract prints them, are passed over)\n"
+    "  scrub     all trees scrubbed together: names, handles, numbers, addresses\n"
+    "  record    the live windows of a running application, read as the agent\n"
+    "            reads them (never a private window, never a profile page but the\n"
+    "            one of --own), one tree per line; --scrub scrubs them together\n"
+    "\n"
+    "Exit status: 0; 1 for a usage error; 2 when a file could not be read or decoded\n"
+    "or the application could not be read.\n";
+
+}  // namespace
 
 namespace {
 
@@ -44,20 +80,35 @@ struct Io {
   }
 };
 
+// A file's bytes. Only regular files and standard input are read: a folder,
+// a device or a pipe nobody writes to would never end or mean nothing.
 std::optional<std::string> readFile(const std::string& name, Io& io) {
   if (name == "-") return std::string(std::istreambuf_iterator<char>(io.in), {});
-  std::ifstream file(name, std::ios::binary);
-  if (!file) {
-    io.problem(name, "cannot be opened");
+  const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    io.problem(name, std::string("cannot be opened: ") + std::strerror(errno));
     return std::nullopt;
   }
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  if (file.bad()) {
-    io.problem(name, "cannot be read");
+  struct stat st{};
+  std::string bytes;
+  std::optional<std::string> problem;
+  if (::fstat(fd, &st) != 0) problem = std::string("cannot be read: ") + std::strerror(errno);
+  else if (S_ISDIR(st.st_mode)) problem = "is a directory";
+  else if (!S_ISREG(st.st_mode)) problem = "is not a regular file";
+  char buffer[1 << 16];
+  while (!problem) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) problem = std::string("cannot be read: ") + std::strerror(errno);
+    if (n <= 0) break;
+    bytes.append(buffer, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  if (problem) {
+    io.problem(name, *problem);
     return std::nullopt;
   }
-  return bytes.str();
+  return bytes;
 }
 
 // Reads every file as window trees and hands each file's windows on; a file
@@ -68,11 +119,36 @@ void forEachTreeFile(const std::vector<std::string>& files, Io& io,
     auto bytes = readFile(name, io);
     if (!bytes) continue;
     auto windows = decodeWindows(*bytes);
-    if (!windows) {
+    if (windows) {
+      use(windows.value());
+      continue;
+    }
+    // One tree per line, as record and scrub print them.
+    const size_t firstLine = bytes->find('\n');
+    if (firstLine == std::string::npos || firstLine + 1 >= bytes->size() ||
+        !AXNode::decode(std::string_view(*bytes).substr(0, firstLine))) {
       io.problem(name, windows.error());
       continue;
     }
-    use(windows.value());
+    std::vector<AXNode> lines;
+    size_t number = 0;
+    bool good = true;
+    for (size_t start = 0; start < bytes->size() && good;) {
+      size_t end = bytes->find('\n', start);
+      if (end == std::string::npos) end = bytes->size();
+      const std::string_view line = std::string_view(*bytes).substr(start, end - start);
+      start = end + 1;
+      ++number;
+      if (trimmedView(line).empty()) continue;
+      auto tree = AXNode::decode(line);
+      if (!tree) {
+        io.problem(name, "line " + std::to_string(number) + ": " + tree.error());
+        good = false;
+      } else {
+        lines.push_back(std::move(tree.value()));
+      }
+    }
+    if (good) use(lines);
   }
 }
 
@@ -95,56 +171,48 @@ void extractCommand(const Extractor& extractor, const std::vector<std::string>& 
   });
 }
 
-// The extractor named by extract's options, and where its files begin; null
-// with a message for options that name none.
-std::shared_ptr<const Extractor> chosenExtractor(const std::vector<std::string>& args, size_t& files,
-                                                 const CaptureClock& clock, std::string& problem) {
-  auto valueAt = [&](size_t i) -> const std::string* { return i < args.size() ? &args[i] : nullptr; };
-  if (args.size() > 1 && args[1] == "--app") {
-    const std::string* app = valueAt(2);
-    if (!app) return nullptr;
-    files = 3;
+// The extractor named by extract's options; null with a message for options
+// that name none.
+std::shared_ptr<const Extractor> chosenExtractor(const CommandWords& words, const CaptureClock& clock,
+                                                 std::string& problem) {
+  const std::string* app = words.option("--app");
+  const std::string* name = words.option("--extractor");
+  if (app && !name) {
     auto tables = Extractors::build(clock);
     auto it = tables.byBundleID.find(*app);
-    if (it == tables.byBundleID.end()) {
-      problem = "zel-capture: no extractor reads " + *app;
+    if (it != tables.byBundleID.end()) return it->second;
+    problem = "zel-capture: no extractor reads " + *app + "; known: ";
+    for (auto known = tables.byBundleID.begin(); known != tables.byBundleID.end(); ++known)
+      problem += (known == tables.byBundleID.begin() ? "" : ", ") + known->first;
+    return nullptr;
+  }
+  if (!name || app) return nullptr;
+  std::optional<Source> source;
+  if (const std::string* raw = words.option("--source")) {
+    source = sourceNamed(*raw);
+    if (!source) {
+      problem = "zel-capture: --source takes chatGPTApp, chatGPTWeb, claudeApp or claudeWeb";
       return nullptr;
     }
-    return it->second;
   }
-  if (args.size() > 1 && args[1] == "--extractor") {
-    const std::string* name = valueAt(2);
-    if (!name) return nullptr;
-    files = 3;
-    std::optional<Source> source;
-    if (const std::string* flag = valueAt(3); flag && *flag == "--source") {
-      const std::string* raw = valueAt(4);
-      source = raw ? sourceNamed(*raw) : std::nullopt;
-      if (!source) {
-        problem = "zel-capture: --source takes chatGPTApp, chatGPTWeb, claudeApp or claudeWeb";
-        return nullptr;
-      }
-      files = 5;
+  if (*name == "grok") return std::make_shared<GrokExtractor>(clock);
+  if (*name == "chatgpt") {
+    const Source s = source.value_or(Source::chatGPTWeb);
+    if (s != Source::chatGPTApp && s != Source::chatGPTWeb) {
+      problem = "zel-capture: the chatgpt extractor takes --source chatGPTApp or chatGPTWeb";
+      return nullptr;
     }
-    if (*name == "grok") return std::make_shared<GrokExtractor>(clock);
-    if (*name == "chatgpt") {
-      const Source s = source.value_or(Source::chatGPTWeb);
-      if (s != Source::chatGPTApp && s != Source::chatGPTWeb) {
-        problem = "zel-capture: the chatgpt extractor takes --source chatGPTApp or chatGPTWeb";
-        return nullptr;
-      }
-      return std::make_shared<ChatGPTExtractor>(s, clock);
-    }
-    if (*name == "claude") {
-      const Source s = source.value_or(Source::claudeWeb);
-      if (s != Source::claudeApp && s != Source::claudeWeb) {
-        problem = "zel-capture: the claude extractor takes --source claudeApp or claudeWeb";
-        return nullptr;
-      }
-      return std::make_shared<ClaudeExtractor>(s, clock);
-    }
-    problem = "zel-capture: no extractor is named " + *name;
+    return std::make_shared<ChatGPTExtractor>(s, clock);
   }
+  if (*name == "claude") {
+    const Source s = source.value_or(Source::claudeWeb);
+    if (s != Source::claudeApp && s != Source::claudeWeb) {
+      problem = "zel-capture: the claude extractor takes --source claudeApp or claudeWeb";
+      return nullptr;
+    }
+    return std::make_shared<ClaudeExtractor>(s, clock);
+  }
+  problem = "zel-capture: no extractor is named " + *name + "; known: chatgpt, claude, grok";
   return nullptr;
 }
 
@@ -183,13 +251,18 @@ std::optional<std::vector<Conversation>> captures(const std::string& name, const
     const std::string_view line(bytes.data() + start, end - start);
     start = end + 1;
     ++lineNumber;
-    if (trimmedView(line).empty()) continue;
+    // Blank lines, and the null that extract prints for a window without a
+    // conversation, carry nothing.
+    if (trimmedView(line).empty() || trimmedView(line) == "null") continue;
     const Json j = Json::parse(line.begin(), line.end(), nullptr, false);
     auto fail = [&](const std::string& why) {
       io.problem(name, "line " + std::to_string(lineNumber) + ": " + why);
       return std::nullopt;
     };
-    if (j.is_discarded()) return fail("not JSON");
+    if (j.is_discarded()) {
+      if (Json::accept(bytes)) return fail("not JSON on its own: merge reads one JSON object per line");
+      return fail("not JSON");
+    }
     if (j.is_object() && j.contains("chats")) {
       if (!j["chats"].is_array()) return fail("\"chats\" must be an array");
       for (const Json& c : j["chats"]) {
@@ -243,53 +316,74 @@ void scrubCommand(const std::vector<std::string>& files, Io& io) {
 }  // namespace
 
 int runCaptureTool(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
-                   const CaptureClock& clock) {
+                   const ToolEnvironment& environment) {
   Io io{in, out, err};
+  const CaptureClock& clock = environment.clock;
   const std::string command = args.empty() ? "" : args[0];
-  if (command == "text" && args.size() >= 2) {
-    textCommand({args.begin() + 1, args.end()}, io);
-    out.flush();
-    return io.status;
-  }
-  if (command == "scrub" && args.size() >= 2) {
-    scrubCommand({args.begin() + 1, args.end()}, io);
-    out.flush();
-    return io.status;
-  }
-  if (command == "merge") {
-    mergeCommand({args.begin() + 1, args.end()}, io);
-    out.flush();
-    return io.status;
-  }
-  if (command == "profile") {
-    size_t files = 1;
-    std::optional<Date> now = clock.now();
-    if (args.size() > 1 && args[1] == "--now") {
-      now = args.size() > 2 ? parseISO8601(args[2]) : std::nullopt;
-      files = 3;
-      if (!now) err << "zel-capture: --now takes an ISO 8601 date such as 2026-01-31T09:15:00Z\n";
-    }
-    if (now && files < args.size()) {
-      profileCommand({args.begin() + static_cast<long>(files), args.end()}, *now, clock, io);
-      out.flush();
-      return io.status;
-    }
+  auto usage = [&](const std::string& problem = "") {
+    if (!problem.empty()) err << (problem.starts_with("zel-capture: ") ? "" : "zel-capture: ") << problem << '\n';
     err << captureUsage << '\n';
     return 1;
+  };
+  auto done = [&] {
+    out.flush();
+    return io.status;
+  };
+  if (command == "--help" || command == "help") {
+    out << captureUsage << '\n' << helpText;
+    return 0;
+  }
+  if (command == "--version") {
+    out << "zel-capture " << ZEL_VERSION << '\n';
+    return 0;
+  }
+
+  if (command == "text" || command == "scrub") {
+    const auto words = CommandWords::parse(args, 1, {});
+    if (!words.problem.empty()) return usage(words.problem);
+    if (words.files.empty()) return usage();
+    if (command == "text") textCommand(words.files, io);
+    else scrubCommand(words.files, io);
+    return done();
+  }
+  if (command == "merge") {
+    const auto words = CommandWords::parse(args, 1, {});
+    if (!words.problem.empty()) return usage(words.problem);
+    mergeCommand(words.files, io);
+    return done();
+  }
+  if (command == "profile") {
+    const auto words = CommandWords::parse(args, 1, {"--now"});
+    if (!words.problem.empty()) return usage(words.problem);
+    std::optional<Date> now = clock.now();
+    if (const std::string* text = words.option("--now")) {
+      now = parseISO8601(*text);
+      if (!now) return usage("--now takes an ISO 8601 date such as 2026-01-31T09:15:00Z");
+    }
+    if (words.files.empty()) return usage();
+    profileCommand(words.files, *now, clock, io);
+    return done();
   }
   if (command == "extract") {
-    size_t files = args.size();
+    const auto words = CommandWords::parse(args, 1, {"--app", "--extractor", "--source"});
+    if (!words.problem.empty()) return usage(words.problem);
     std::string problem;
-    auto extractor = chosenExtractor(args, files, clock, problem);
-    if (extractor && files < args.size()) {
-      extractCommand(*extractor, {args.begin() + static_cast<long>(files), args.end()}, io);
-      out.flush();
-      return io.status;
-    }
-    if (!problem.empty()) err << problem << '\n';
+    auto extractor = chosenExtractor(words, clock, problem);
+    if (!extractor || words.files.empty()) return usage(problem);
+    extractCommand(*extractor, words.files, io);
+    return done();
   }
-  err << captureUsage << '\n';
-  return 1;
+  if (command == "record") {
+    const auto words = CommandWords::parse(args, 1, {"--app", "--own"}, {"--scrub"});
+    if (!words.problem.empty()) return usage(words.problem);
+    const std::string* app = words.option("--app");
+    if (!app || !words.files.empty()) return usage();
+    RecordRequest request{*app, words.option("--own") ? std::optional(*words.option("--own")) : std::nullopt,
+                          words.flags.contains("--scrub")};
+    io.status = record(request, environment, io.out, io.err);
+    return done();
+  }
+  return usage();
 }
 
 }  // namespace zel::tools

@@ -1,0 +1,95 @@
+#include "tools/record_command.h"
+
+#include <ostream>
+
+#include "base/limits.h"
+#include "browsers/app_signature.h"
+#include "browsers/browsers.h"
+#include "profile/profile_page.h"
+#include "profile/profile_read_plan.h"
+#include "scrub/scrubber.h"
+#include "snapshot/snapshotter.h"
+#include "snapshot/tree_switch.h"
+
+namespace zel::tools {
+
+namespace {
+
+std::string whyUnread(const SnapshotError& error) {
+  switch (error.kind) {
+    case SnapshotError::Kind::notRunning: return "is not running, or its code signature is refused";
+    case SnapshotError::Kind::noVisibleWindow: return "shows no window";
+    case SnapshotError::Kind::unreadable: return "its windows cannot be read";
+    case SnapshotError::Kind::needsRestart: return "changed on disk since it started; restart it";
+    case SnapshotError::Kind::notTrusted: return "accessibility is not trusted";
+  }
+  return "cannot be read";
+}
+
+// A profile page is recorded only when it is the named own handle's.
+bool ownPage(const std::optional<std::string>& own, const ProfilePage& page) {
+  if (!own) return false;
+  const auto handle = page.site == ProfilePage::Site::x ? ProfilePage::normalizedHandle(*own)
+                                                        : ProfilePage::normalizedSlug(*own);
+  return handle && *handle == page.handle;
+}
+
+}  // namespace
+
+int record(const RecordRequest& request, const ToolEnvironment& environment, std::ostream& out, std::ostream& err) {
+  std::string error = "zel-capture: no platform to record from";
+  auto platform = environment.openPlatform ? environment.openPlatform(error) : nullptr;
+  if (!platform) {
+    err << error << '\n';
+    return 2;
+  }
+  platform::Platform& p = *platform;
+  TreeSwitch treeSwitch(p.accessibility(), {}, p.system());
+  AppSignature::Checked signatures(
+      [&p](platform::Pid pid, const std::string& bundleID) {
+        return AppSignature::verdict(p.codeSigning(), p.system(), pid, bundleID);
+      },
+      &Date::now,
+      [&p](const std::string& bundleID) {
+        p.systemLog().write("zel-ax " + std::string(AppSignature::logCode) + " " + bundleID);
+      });
+  AXSnapshotter snapshotter(limits.nodeBudget, AXSnapshotter::Environment{p, treeSwitch, signatures, environment.home});
+
+  // Every page but other people's profiles; private windows are screened
+  // inside the snapshot whatever the filter says.
+  const AXSnapshotter::PageFilter pages = [&](const std::string& url) {
+    const auto page = ProfilePage::parse(url);
+    return !page || ownPage(request.own, *page);
+  };
+  const AXSnapshotter::PlanFactory plans = [](const std::string& url) { return profileReadPlan(url); };
+  const bool browser = Browsers::named(request.bundleID, p.system()) != nullptr;
+  auto outcome = snapshotter.snapshot(request.bundleID, browser ? &pages : nullptr, browser ? &plans : nullptr);
+  // What the read switched on in the application is put back at once.
+  treeSwitch.disableAll();
+
+  if (const auto* failed = std::get_if<SnapshotError>(&outcome)) {
+    err << "zel-capture: " << request.bundleID << ": " << whyUnread(*failed) << '\n';
+    return 2;
+  }
+  std::vector<AXNode> trees = std::move(std::get<std::vector<AXNode>>(outcome));
+  if (request.scrub) {
+    auto clean = scrubbed(trees);
+    if (!clean) {
+      err << "zel-capture: no random key could be drawn; nothing was scrubbed\n";
+      return 2;
+    }
+    trees = std::move(*clean);
+  }
+  for (const AXNode& tree : trees) {
+    std::string line;
+    try {
+      tree.appendJSON(line);
+    } catch (const UnencodableValue&) {
+      continue;  // text that is not UTF-8 cannot be written as JSON
+    }
+    out << line << '\n';
+  }
+  return 0;
+}
+
+}  // namespace zel::tools
