@@ -39,10 +39,10 @@ namespace {
 
 const char* const helpText =
     "\n"
-    "Capture operations over recorded window trees (the JSON form of AXNode: one\n"
-    "tree, a JSON array of trees, or one tree per line per FILE; \"-\" is standard\n"
-    "input). Options may\n"
-    "stand before or after the files. Every output line is compact JSON.\n"
+    "Capture operations over recorded window trees, the JSON form of AXNode: a FILE\n"
+    "holds one tree, a JSON array of trees, or one tree per line; \"-\" is standard\n"
+    "input. Options may stand before or after the files. Every output line is\n"
+    "compact JSON.\n"
     "\n"
     "  text      each window's text rendering and its static texts\n"
     "  extract   the conversation of each window, or null: --app reads as the\n"
