@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -176,6 +178,10 @@ TEST(CaptureToolMerge, ExtractOutputPipesIntoMerge) {
 class CaptureToolRecord : public ::testing::Test {
  protected:
   Ran record(std::vector<std::string> args, const std::string& desktopChange = "") {
+    args.insert(args.begin(), "record");
+    return onDemoDesktop(args, desktopChange);
+  }
+  Ran onDemoDesktop(const std::vector<std::string>& args, const std::string& desktopChange = "") {
     auto desktop = nlohmann::json::parse(std::ifstream(std::string(ZEL_EXAMPLES) + "/desktop.json"));
     if (!desktopChange.empty()) desktop.merge_patch(nlohmann::json::parse(desktopChange));
     ToolEnvironment environment;
@@ -183,7 +189,6 @@ class CaptureToolRecord : public ::testing::Test {
     environment.openPlatform = [desktop](std::string&) -> std::unique_ptr<platform::Platform> {
       return std::make_unique<platform::SimulatedPlatform>(platform::Desktop::decode(desktop.dump()).value());
     };
-    args.insert(args.begin(), "record");
     return run(args, "", environment);
   }
   static std::vector<std::string> titles(const std::string& lines) {
@@ -220,6 +225,40 @@ TEST_F(CaptureToolRecord, AnApplicationThatCannotBeReadIsNamedWithTheReason) {
   EXPECT_EQ(untrusted.err, "zel-capture: com.openai.codex: accessibility is not trusted\n");
   EXPECT_EQ(record({"--app"}).status, 1);
   EXPECT_EQ(run({"record", "--app", "com.openai.codex"}).status, 2);  // no platform at all
+}
+
+// Every window of every target is accounted for, with the reason it was not
+// read, and nothing of a refused window shows in the report.
+TEST_F(CaptureToolRecord, ExplainTellsWhyEachWindowWasOrWasNotRead) {
+  auto r = onDemoDesktop({"explain", "--chat-browsers", "com.google.Chrome", "--profiles", "linkedin"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::map<std::string, std::vector<std::string>> byApp;
+  std::istringstream in(r.out);
+  for (std::string line; std::getline(in, line);) {
+    const auto j = nlohmann::json::parse(line);
+    std::string what = j.value("outcome", "");
+    if (j.contains("window")) what = std::to_string(j["window"].get<int>()) + " " + what;
+    if (j.contains("why")) what += ": " + j["why"].get<std::string>();
+    if (j.contains("title")) what += ": " + j["title"].get<std::string>();
+    byApp[j["app"]].push_back(what);
+  }
+  std::sort(byApp["com.google.Chrome"].begin(), byApp["com.google.Chrome"].end());
+  EXPECT_EQ(byApp["com.google.Chrome"],
+            (std::vector<std::string>{"0 read: Reversing lists", "1 read: Dune author",
+                                      "2 private window, not read: its title ends like a private window",
+                                      "3 page not read: linkedin profile page: not armed by the host, or not the user's own",
+                                      "4 page not read: linkedin profile page: not armed by the host, or not the user's own"}));
+  EXPECT_EQ(byApp["com.apple.Safari"],
+            std::vector<std::string>{"0 page not read: chat is not allowed in this browser (--chat-browsers)"});
+  EXPECT_EQ(byApp["org.mozilla.firefox"],
+            std::vector<std::string>{"browser not read: may be in always-private mode: no profile proves otherwise"});
+  EXPECT_EQ(byApp["com.openai.codex"], std::vector<std::string>{"0 read: Fix flaky test"});
+  for (const char* secret : {"Secret plans", "other-person", "Other Person", "claude.ai"})
+    EXPECT_EQ(r.out.find(secret), std::string::npos) << secret;
+
+  auto off = onDemoDesktop({"explain", "--app", "com.google.Chrome"});
+  EXPECT_NE(off.out.find("linkedin profile page: profile reading is off (--profiles)"), std::string::npos);
+  EXPECT_EQ(onDemoDesktop({"explain", "--app", "com.example.editor"}).status, 1);
 }
 
 }  // namespace

@@ -192,7 +192,9 @@ std::optional<std::string> AXSnapshotter::pageURL(const AXElement& window) const
 }
 
 AXSnapshotter::Outcome AXSnapshotter::snapshot(const std::string& bundleID, const PageFilter* page,
-                                              const PlanFactory* plan) const {
+                                               const PlanFactory* plan, SnapshotTrace* trace) const {
+  SnapshotTrace silent;
+  SnapshotTrace& told = trace ? *trace : silent;
   auto& ax = env_.platform.accessibility();
   if (!ax.isTrusted()) return SnapshotError{SnapshotError::Kind::notTrusted, ""};
 
@@ -221,27 +223,44 @@ AXSnapshotter::Outcome AXSnapshotter::snapshot(const std::string& bundleID, cons
     }
   }
 
-  std::vector<AXElement> windows = std::move(list.windows);
+  // The windows still to read, by their place in the window list, with the
+  // title screening read.
+  struct Window {
+    size_t index;
+    AXElement element;
+    std::optional<std::string> title;
+  };
+  std::vector<Window> windows;
   if (browser) {
     const auto& rule = browser->privateWindow;
     // A browser whose windows cannot be judged now is not read, and its tree
     // is not switched on.
     const bool allowed = !rule.alwaysPrivate ||
                          PrivateWindows::allowsReading(*rule.alwaysPrivate, env_.home, PrivateWindows::heldByAnotherProcess);
-    if (!allowed || !PrivateWindows::languageAllows(rule, language)) return std::vector<AXNode>{};
+    if (!allowed || !PrivateWindows::languageAllows(rule, language)) {
+      told.browserUnjudged(!allowed ? SnapshotTrace::Unjudged::alwaysPrivate : SnapshotTrace::Unjudged::language);
+      return std::vector<AXNode>{};
+    }
     if (!switched) env_.treeSwitch.enable(app, pid, bundleID, true);
 
     std::optional<std::vector<std::string>> menus;
     if (!rule.titleLanguages.empty()) menus = menuTitles(app);
+    if (!PrivateWindows::readsIn(rule, language, menus)) {
+      told.browserUnjudged(SnapshotTrace::Unjudged::menus);
+      return std::vector<AXNode>{};
+    }
     LiveControls controlSource(ax);
-    auto titleOf = [&](const AXElement& w) -> std::optional<std::string> {
-      auto t = ax.attribute(w, "AXTitle");
-      if (t.error == ax_error::success && t.value.kind == AXValue::Kind::text) return t.value.text;
-      return std::nullopt;
-    };
-    windows = PrivateWindows::readable(windows, rule, controlSource, titleOf, language, menus);
-  } else if (!switched) {
-    env_.treeSwitch.enable(app, pid, bundleID, true);
+    for (size_t i = 0; i < list.windows.size(); ++i) {
+      const AXElement& w = list.windows[i];
+      std::optional<std::string> title;
+      if (auto t = ax.attribute(w, "AXTitle"); t.error == ax_error::success && t.value.kind == AXValue::Kind::text)
+        title = t.value.text;
+      if (PrivateWindows::windowReadable(rule, controlSource, w, title)) windows.push_back({i, w, std::move(title)});
+      else told.windowPrivate(i, title);
+    }
+  } else {
+    if (!switched) env_.treeSwitch.enable(app, pid, bundleID, true);
+    for (size_t i = 0; i < list.windows.size(); ++i) windows.push_back({i, list.windows[i], std::nullopt});
   }
 
   std::vector<AXNode> trees;
@@ -249,12 +268,16 @@ AXSnapshotter::Outcome AXSnapshotter::snapshot(const std::string& bundleID, cons
   for (const auto& window : windows) {
     std::unique_ptr<ReadPlan> windowPlan;
     if (page) {
-      const auto url = pageURL(window);
-      if (!url || !(*page)(*url)) continue;
+      const auto url = pageURL(window.element);
+      if (!url || !(*page)(*url)) {
+        told.pageRefused(window.index, window.title, url);
+        continue;
+      }
       if (plan) windowPlan = (*plan)(*url);
     }
     int64_t budget = nodeBudget_;
-    auto tree = PlannedWalk::full(source, window, windowPlan.get(), false, budget);
+    auto tree = PlannedWalk::full(source, window.element, windowPlan.get(), false, budget);
+    told.walked(window.index, nodeBudget_ - budget, budget <= 0);
     trees.push_back(tree ? std::move(*tree) : AXNode());
   }
   return trees;

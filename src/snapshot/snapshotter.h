@@ -28,6 +28,21 @@ struct SnapshotError {
   friend bool operator==(const SnapshotError&, const SnapshotError&) = default;
 };
 
+// What one snapshot decided and why, for a person who asks (zel-capture
+// explain). It hears what the snapshot read anyway; nothing is read for it.
+class SnapshotTrace {
+ public:
+  virtual ~SnapshotTrace() = default;
+  // A browser whose windows cannot be judged now: none of them is read.
+  enum class Unjudged { alwaysPrivate, language, menus };
+  virtual void browserUnjudged(Unjudged) {}
+  // Window `index` of the window list: refused as private, refused by the
+  // page filter (its page address, if it has one), or walked.
+  virtual void windowPrivate(size_t, const std::optional<std::string>& /*title*/) {}
+  virtual void pageRefused(size_t, const std::optional<std::string>& /*title*/, const std::optional<std::string>& /*url*/) {}
+  virtual void walked(size_t, int64_t /*elements*/, bool /*budgetSpent*/) {}
+};
+
 class AXSnapshotter {
  public:
   using AXElement = platform::AXElement;
@@ -46,7 +61,8 @@ class AXSnapshotter {
 
   AXSnapshotter(int64_t nodeBudget, Environment environment);
 
-  Outcome snapshot(const std::string& bundleID, const PageFilter* page = nullptr, const PlanFactory* plan = nullptr) const;
+  Outcome snapshot(const std::string& bundleID, const PageFilter* page = nullptr, const PlanFactory* plan = nullptr,
+                   SnapshotTrace* trace = nullptr) const;
   // The address of the first web page in a window (24 levels deep at most).
   std::optional<std::string> pageURL(const AXElement& window) const;
 

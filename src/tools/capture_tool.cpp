@@ -19,8 +19,10 @@
 #include "profile/profile_extractor.h"
 #include "scrub/scrubber.h"
 #include "base/json_text.h"
+#include "base/address_pieces.h"
 #include "base/unicode_text.h"
 #include "tools/command_words.h"
+#include "tools/explain_command.h"
 #include "tools/record_command.h"
 
 namespace zel::tools {
@@ -33,6 +35,7 @@ const char* const captureUsage =
     "       zel-capture merge [FILE...]\n"
     "       zel-capture scrub FILE...\n"
     "       zel-capture record --app BUNDLE_ID [--own HANDLE] [--scrub]\n"
+    "       zel-capture explain [--app BUNDLE_ID] [--chat-browsers IDS] [--profiles SITES]\n"
     "       zel-capture --help | --version";
 
 namespace {
@@ -56,6 +59,9 @@ const char* const helpText =
     "  record    the live windows of a running application, read as the agent\n"
     "            reads them (never a private window, never a profile page but the\n"
     "            one of --own), one tree per line; --scrub scrubs them together\n"
+    "  explain   one read of each target as zel-ax serve with the same options\n"
+    "            would make it: for every application and window, what happened\n"
+    "            and why, one JSON line each\n"
     "\n"
     "Exit status: 0; 1 for a usage error; 2 when a file could not be read or decoded\n"
     "or the application could not be read.\n";
@@ -63,6 +69,14 @@ const char* const helpText =
 }  // namespace
 
 namespace {
+
+// The non-empty pieces of a comma-separated list, as zel-ax reads its options.
+std::vector<std::string> commaPieces(std::string_view list) {
+  std::vector<std::string> pieces;
+  for (std::string_view piece : splitKeepingEmpty(list, ','))
+    if (!piece.empty()) pieces.emplace_back(piece);
+  return pieces;
+}
 
 struct Io {
   std::istream& in;
@@ -382,6 +396,21 @@ int runCaptureTool(const std::vector<std::string>& args, std::istream& in, std::
                           words.flags.contains("--scrub")};
     io.status = record(request, environment, io.out, io.err);
     return done();
+  }
+  if (command == "explain") {
+    const auto words = CommandWords::parse(args, 1, {"--app", "--chat-browsers", "--profiles"});
+    if (!words.problem.empty()) return usage(words.problem);
+    if (!words.files.empty()) return usage();
+    ExplainRequest request;
+    if (const std::string* app = words.option("--app")) request.app = *app;
+    if (const std::string* ids = words.option("--chat-browsers"))
+      for (auto& id : commaPieces(*ids)) request.chatBrowsers.insert(std::move(id));
+    if (const std::string* sites = words.option("--profiles"))
+      for (auto& site : commaPieces(*sites))
+        if (site == "linkedin" || site == "x") request.profileSites.insert(std::move(site));
+    const int status = explain(request, environment, out, err);
+    out.flush();
+    return status;
   }
   return usage();
 }

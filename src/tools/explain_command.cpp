@@ -1,0 +1,174 @@
+#include "tools/explain_command.h"
+
+#include <nlohmann/json.hpp>
+#include <ostream>
+
+#include "base/limits.h"
+#include "browsers/app_signature.h"
+#include "browsers/browsers.h"
+#include "browsers/private_windows.h"
+#include "chat/browser_chat_consent.h"
+#include "chat/browser_extractor.h"
+#include "chat/extractors.h"
+#include "profile/profile_extractor.h"
+#include "profile/profile_page.h"
+#include "profile/profile_read_plan.h"
+#include "snapshot/snapshotter.h"
+#include "snapshot/tree_switch.h"
+
+namespace zel::tools {
+
+namespace {
+
+using Json = nlohmann::json;
+
+void print(std::ostream& out, const Json& line) {
+  out << line.dump(-1, ' ', false, Json::error_handler_t::replace) << '\n';
+}
+
+// Why the page filter refused a page. Names no page address: another
+// person's profile page, or a private chat, is nothing to show in a report.
+std::string whyRefused(const std::optional<std::string>& url, bool chatAllowed, const Browser& browser,
+                       bool profilesOn) {
+  if (!url) return "no web page in the window";
+  if (const auto page = ProfilePage::parse(*url)) {
+    const std::string what = std::string(rawValue(page->site)) + " profile page";
+    if (!profilesOn) return what + ": profile reading is off (--profiles)";
+    return what + ": not armed by the host, or not the user's own";
+  }
+  if (!BrowserExtractor(std::nullopt).reads(*url)) return "not a chat page";
+  if (!BrowserExtractor(browser).reads(*url)) return "a chat site this browser is not read for";
+  if (!chatAllowed) return "chat is not allowed in this browser (--chat-browsers)";
+  return "refused by the page filter";
+}
+
+std::string whyUnread(const SnapshotError& error) {
+  switch (error.kind) {
+    case SnapshotError::Kind::notRunning: return "not running, or its code signature is refused";
+    case SnapshotError::Kind::noVisibleWindow: return "no window";
+    case SnapshotError::Kind::unreadable: return "its windows cannot be read";
+    case SnapshotError::Kind::needsRestart: return "changed on disk since it started";
+    case SnapshotError::Kind::notTrusted: return "accessibility is not trusted";
+  }
+  return "cannot be read";
+}
+
+class Trace final : public SnapshotTrace {
+ public:
+  Trace(std::ostream& out, std::string app, const Browser* browser,
+        std::function<std::string(const std::optional<std::string>&)> why)
+      : out_(out), app_(std::move(app)), browser_(browser), why_(std::move(why)) {}
+
+  void browserUnjudged(Unjudged reason) override {
+    const char* why = reason == Unjudged::alwaysPrivate ? "may be in always-private mode: no profile proves otherwise"
+                      : reason == Unjudged::language   ? "its interface language has no known private-window titles"
+                                                       : "its menus do not show that its windows can be judged";
+    print(out_, {{"app", app_}, {"outcome", "browser not read"}, {"why", why}});
+    told_ = true;
+  }
+  void windowPrivate(size_t index, const std::optional<std::string>& title) override {
+    const bool byTitle = browser_ && PrivateWindows::isPrivate(browser_->privateWindow, title, {});
+    told_ = true;
+    print(out_, {{"app", app_}, {"window", index}, {"outcome", "private window, not read"},
+                 {"why", byTitle ? "its title ends like a private window" : "its window controls mark it private"}});
+  }
+  void pageRefused(size_t index, const std::optional<std::string>&, const std::optional<std::string>& url) override {
+    print(out_, {{"app", app_}, {"window", index}, {"outcome", "page not read"}, {"why", why_(url)}});
+    told_ = true;
+  }
+  void walked(size_t index, int64_t elements, bool budgetSpent) override {
+    walked_.push_back({index, elements, budgetSpent});
+  }
+
+  struct Walk {
+    size_t index;
+    int64_t elements;
+    bool budgetSpent;
+  };
+  const std::vector<Walk>& walks() const { return walked_; }
+  bool toldAnything() const { return told_ || !walked_.empty(); }
+
+ private:
+  std::ostream& out_;
+  std::string app_;
+  const Browser* browser_;
+  bool told_ = false;
+  std::function<std::string(const std::optional<std::string>&)> why_;
+  std::vector<Walk> walked_;
+};
+
+}  // namespace
+
+int explain(const ExplainRequest& request, const ToolEnvironment& environment, std::ostream& out, std::ostream& err) {
+  std::string error = "zel-capture: no platform to read from";
+  auto platform = environment.openPlatform ? environment.openPlatform(error) : nullptr;
+  if (!platform) {
+    err << error << '\n';
+    return 2;
+  }
+  platform::Platform& p = *platform;
+  const auto& targets = Extractors::byBundleID(p.system());
+  if (request.app && !targets.contains(*request.app)) {
+    err << "zel-capture: " << *request.app << " is not a target of the agent\n";
+    return 1;
+  }
+  TreeSwitch treeSwitch(p.accessibility(), {}, p.system());
+  AppSignature::Checked signatures(
+      [&p](platform::Pid pid, const std::string& bundleID) {
+        return AppSignature::verdict(p.codeSigning(), p.system(), pid, bundleID);
+      },
+      &Date::now,
+      [&p](const std::string& bundleID) {
+        p.systemLog().write("zel-ax " + std::string(AppSignature::logCode) + " " + bundleID);
+      });
+  AXSnapshotter snapshotter(limits.nodeBudget, AXSnapshotter::Environment{p, treeSwitch, signatures, environment.home});
+  const BrowserChatConsent consent(request.chatBrowsers);
+  const Date now = environment.clock.now();
+
+  for (const auto& [bundleID, extractor] : targets) {
+    if (request.app && *request.app != bundleID) continue;
+    const Browser* browser = Browsers::named(bundleID, p.system());
+    const bool profilesOn = browser && browser->reads.profiles && !request.profileSites.empty();
+    const bool chatAllowed = !browser || consent.allows(bundleID);
+    const auto* browserExtractor = dynamic_cast<const BrowserExtractor*>(extractor.get());
+
+    // The agent's page filter at start: nothing is armed yet, so no profile
+    // page passes.
+    AXSnapshotter::PageFilter pages = [&](const std::string& url) {
+      return consent.mayWalk(
+          url, bundleID, [&](const std::string& u) { return browserExtractor->reads(u); },
+          [](const std::string&) { return false; });
+    };
+    AXSnapshotter::PlanFactory plans = [](const std::string& url) { return profileReadPlan(url); };
+    Trace trace(out, bundleID, browser, [&](const std::optional<std::string>& url) {
+      return whyRefused(url, chatAllowed, *browser, profilesOn);
+    });
+    auto outcome = snapshotter.snapshot(bundleID, browserExtractor ? &pages : nullptr,
+                                        profilesOn ? &plans : nullptr, &trace);
+    if (const auto* failed = std::get_if<SnapshotError>(&outcome)) {
+      print(out, {{"app", bundleID}, {"outcome", "not read"}, {"why", whyUnread(*failed)}});
+      continue;
+    }
+    const auto& trees = std::get<std::vector<AXNode>>(outcome);
+    for (size_t i = 0; i < trees.size(); ++i) {
+      const auto& walk = trace.walks()[i];
+      Json line{{"app", bundleID}, {"window", walk.index}, {"outcome", "read"}, {"elements", walk.elements}};
+      if (walk.budgetSpent) line["why"] = "the element budget was spent: the window was read in part";
+      if (auto chat = extractor->extract(trees[i])) {
+        line["found"] = "conversation";
+        line["turns"] = chat->turns.size();
+        if (chat->title) line["title"] = *chat->title;
+      } else if (auto profile = profilesOn ? ProfileExtractor::extract(trees[i], now, environment.clock) : std::nullopt) {
+        line["found"] = profile->read() ? "own profile" : "profile status";
+      } else {
+        line["found"] = "nothing: the extractor does not recognise the window";
+      }
+      print(out, line);
+    }
+    if (!trace.toldAnything()) print(out, {{"app", bundleID}, {"outcome", "read"}, {"found", "no readable window"}});
+  }
+  treeSwitch.disableAll();
+  return 0;
+}
+
+}  // namespace zel::tools
