@@ -13,6 +13,7 @@
 #include "support/trees.h"
 #include "platform/simulated/simulated_platform.h"
 #include "tools/capture_tool.h"
+#include "tools/show_command.h"
 
 namespace zel::tools {
 namespace {
@@ -171,6 +172,27 @@ TEST(CaptureToolMerge, ExtractOutputPipesIntoMerge) {
   auto pretty = run({"merge", "-"}, "{\n  \"chats\": []\n}\n");
   EXPECT_EQ(pretty.status, 2);
   EXPECT_EQ(pretty.err, "zel-capture: -: line 1: not JSON on its own: merge reads one JSON object per line\n");
+}
+
+TEST(CaptureToolShow, AgentLinesAsAPersonReadsThem) {
+  const std::string chat =
+      R"({"at":"2026-01-31T09:15:00Z","bundle_id":"com.apple.Safari","chats":[{"capturedAt":"2026-01-31T09:15:00Z",)"
+      R"("source":"claudeWeb","title":"Plans","totalTurns":9,"turns":[{"attachments":[],"role":"user","text":"Line one\nline two"},)"
+      R"({"attachments":[],"role":"assistant","text":"A long answer that goes on and on well past the width of a line and further"}]}],"read":"ok"})";
+  const std::string status =
+      R"({"at":"2026-01-31T09:15:00Z","bundle_id":"com.google.Chrome","kind":"profile_status","profile_status":{"own":false,"site":"x","view":"profile"}})";
+  const std::string empty = R"({"at":"2026-01-31T09:15:00Z","bundle_id":"com.openai.codex","chats":[],"read":"not_running"})";
+  auto r = run({"show"}, chat + "\n" + status + "\n" + empty + "\nnot an agent line\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out,
+            "Safari: \u201cPlans\u201d (claudeWeb, 2 turns of 9)\n"
+            "    user: Line one line two\n"
+            "    assistant: A long answer that goes on and on well past the width of a line\u2026\n"
+            "Chrome: somebody else's x page (profile), not read\n"
+            "Codex: not read (not_running)\n"
+            "not an agent line\n");
+  // A word longer than the width is cut inside, never inside a character.
+  EXPECT_EQ(shortened("\u00e9\u00e9\u00e9", 3), "\u00e9\u2026");
 }
 
 // zel-capture record over the demo desktop: Chrome shows two chats, an

@@ -24,6 +24,7 @@
 #include "tools/command_words.h"
 #include "tools/explain_command.h"
 #include "tools/record_command.h"
+#include "tools/show_command.h"
 
 namespace zel::tools {
 
@@ -36,6 +37,7 @@ const char* const captureUsage =
     "       zel-capture scrub FILE...\n"
     "       zel-capture record --app BUNDLE_ID [--own HANDLE] [--scrub]\n"
     "       zel-capture explain [--app BUNDLE_ID] [--chat-browsers IDS] [--profiles SITES]\n"
+    "       zel-capture show [FILE...]\n"
     "       zel-capture --help | --version";
 
 namespace {
@@ -62,6 +64,9 @@ const char* const helpText =
     "  explain   one read of each target as zel-ax serve with the same options\n"
     "            would make it: for every application and window, what happened\n"
     "            and why, one JSON line each\n"
+    "  show      zel-ax output lines (standard input without FILE) as a person\n"
+    "            reads them: chats with a line per turn, profiles, statuses (text,\n"
+    "            not JSON)\n"
     "\n"
     "Exit status: 0; 1 for a usage error; 2 when a file could not be read or decoded\n"
     "or the application could not be read.\n";
@@ -395,6 +400,23 @@ int runCaptureTool(const std::vector<std::string>& args, std::istream& in, std::
     RecordRequest request{*app, words.option("--own") ? std::optional(*words.option("--own")) : std::nullopt,
                           words.flags.contains("--scrub")};
     io.status = record(request, environment, io.out, io.err);
+    return done();
+  }
+  if (command == "show") {
+    auto words = CommandWords::parse(args, 1, {});
+    if (!words.problem.empty()) return usage(words.problem);
+    if (words.files.empty()) words.files.push_back("-");
+    for (const auto& name : words.files) {
+      auto bytes = readFile(name, io);
+      if (!bytes) continue;
+      for (size_t start = 0; start < bytes->size();) {
+        size_t end = bytes->find('\n', start);
+        if (end == std::string::npos) end = bytes->size();
+        const std::string_view line = std::string_view(*bytes).substr(start, end - start);
+        start = end + 1;
+        if (!trimmedView(line).empty()) out << shownLine(line);
+      }
+    }
     return done();
   }
   if (command == "explain") {
