@@ -101,6 +101,19 @@ void merge500(benchmark::State& state) {
 }
 BENCHMARK(merge500)->Name("merge/500capturesOf400Turns")->Unit(benchmark::kMillisecond);
 
+// Two captures of 20,000 turns each that share no turn: every later turn
+// looks for a match and finds none.
+void mergeDisjoint(benchmark::State& state) {
+  std::vector<zel::Turn> earlier, later;
+  for (int i = 0; i < 20000; ++i) {
+    const auto role = i % 2 ? zel::Turn::Role::assistant : zel::Turn::Role::user;
+    earlier.push_back(zel::makeTurn(role, "Earlier message " + std::to_string(i) + " about the same thing"));
+    later.push_back(zel::makeTurn(role, "Later message " + std::to_string(i) + " about the same thing"));
+  }
+  for (auto _ : state) benchmark::DoNotOptimize(zel::Conversation::mergeByContent(earlier, later));
+}
+BENCHMARK(mergeDisjoint)->Name("merge/disjoint20000Turns")->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 int main(int argc, char** argv) { return zel::bench::runWithRatios(argc, argv, "hmacFloor"); }

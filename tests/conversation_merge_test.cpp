@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <sstream>
 
+#include "base/unicode_text.h"
 #include "chat/conversation.h"
 #include "support/chats.h"
 #include "tools/capture_tool.h"
@@ -61,6 +63,42 @@ TEST(MergeByContent, PlacingNewTurns) {
   EXPECT_EQ(merged(positioned, {t(R::user, "q9", 9)}), "u:q5@5 a:a5@6 u:q9@9 ");
   // New turns between two matched ones land right before the later match.
   EXPECT_EQ(merged(earlier, {t(R::user, "q1"), t(R::user, "between"), t(R::user, "q2")}), "u:q1 a:a1 u:between u:q2 a:a2 ");
+}
+
+// The matching, against the rule's plain reading: every later turn tries the
+// earlier turns from the cursor on. Texts from a tiny alphabet make prefixes,
+// equal texts and near misses common; "\u00e9" and "e\u0301" are the same
+// character, and a prefix ending inside a character does not count.
+TEST(MergeByContent, MatchingIsTheRulesReading) {
+  const std::vector<std::string> pieces = {"", "a", "ab", "abc", "b", "e\u0301", "\u00e9x", "a\u0301", "ba"};
+  auto naive = [](const std::vector<Turn>& e, const std::vector<Turn>& l) {
+    std::vector<std::optional<size_t>> matched(l.size());
+    size_t cursor = 0;
+    for (size_t li = 0; li < l.size(); ++li)
+      for (size_t ei = cursor; ei < e.size(); ++ei) {
+        const std::string a = decomposed(e[ei].text), b = decomposed(l[li].text);
+        const bool match = e[ei].role == l[li].role &&
+                           ((a.empty() || b.empty()) ? a.empty() && b.empty() : oneBeginsWithOther(a, b));
+        if (match) {
+          matched[li] = ei;
+          cursor = ei + 1;
+          break;
+        }
+      }
+    return matched;
+  };
+  std::mt19937 random(7);
+  auto turns = [&](size_t n) {
+    std::vector<Turn> out;
+    for (size_t i = 0; i < n; ++i)
+      out.push_back(makeTurn(random() % 3 ? Turn::Role::assistant : Turn::Role::user,
+                             pieces[random() % pieces.size()] + pieces[random() % pieces.size()]));
+    return out;
+  };
+  for (int round = 0; round < 300; ++round) {
+    const auto e = turns(random() % 12), l = turns(random() % 12);
+    ASSERT_EQ(Conversation::matchedTurns(e, l), naive(e, l)) << round;
+  }
 }
 
 TEST(MergedCaptures, TotalsShiftEarlierPositions) {

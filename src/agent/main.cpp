@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <exception>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,7 +21,12 @@ namespace {
 // cannot be read ends the agent with one line and status 2.
 zel::platform::Platform& openPlatformOrExit() {
   std::string error;
-  auto platform = zel::platform::openPlatform(error);
+  std::unique_ptr<zel::platform::Platform> platform;
+  try {
+    platform = zel::platform::openPlatform(error);
+  } catch (const std::exception& e) {
+    error = std::string("zel-ax: the platform cannot be opened: ") + e.what();
+  }
   if (!platform) {
     zel::writeAll(STDERR_FILENO, error + "\n");
     std::_Exit(2);

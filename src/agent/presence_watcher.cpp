@@ -38,8 +38,14 @@ void PresenceWatcher::run() {
   PresenceLook look;
   while (true) {
     const uint64_t g = wake_.generation();
-    const auto [poke, next] = look.look(session_, idleSeconds(), schedule_);
-    if (poke) wake_.poke();
+    std::optional<double> next = schedule_.parkedRecheck;
+    try {
+      const auto step = look.look(session_, idleSeconds(), schedule_);
+      if (step.poke) wake_.poke();
+      next = step.next;
+    } catch (const std::exception&) {
+      // Out of memory, most likely: look again later rather than end.
+    }
     const Date deadline = next ? now_().adding(*next) : Date{Date::distantFuture};
     wake_.wait(deadline, g);
   }

@@ -80,22 +80,33 @@ void Reader::cycle() {
     seenPages_.reset(profileSchedule_.resting(readTime));
   }
 
-  auto result = snapshotter_.snapshot(config_.bundleID, pages_ ? &pages_ : nullptr, plans_ ? &plans_ : nullptr);
   ReadStatus status = ReadStatus::ok;
   std::vector<AXNode> windows;
-  if (auto* error = std::get_if<SnapshotError>(&result)) status = readStatus(*error);
-  else windows = std::move(std::get<std::vector<AXNode>>(result));
-
-  // A failed snapshot still runs the profile path: it records that no page
-  // was seen.
-  if (config_.profilesOn) profilePath(windows, readTime);
-
-  if (config_.chatAllowed) {
-    std::vector<Conversation> chats;
-    for (const AXNode& window : windows)
-      if (auto c = config_.extractor->extract(window)) chats.push_back(std::move(*c));
-    if (gate_.shouldPrint(chats, status, readTime)) shared_.printer.emit(config_.bundleID, readTime, status, chats);
+  std::vector<Conversation> chats;
+  // A read that throws (out of memory, most likely) ends as a failed read;
+  // the reader goes on.
+  try {
+    auto result = snapshotter_.snapshot(config_.bundleID, pages_ ? &pages_ : nullptr, plans_ ? &plans_ : nullptr);
+    if (auto* error = std::get_if<SnapshotError>(&result)) status = readStatus(*error);
+    else windows = std::move(std::get<std::vector<AXNode>>(result));
+  } catch (const std::exception&) {
+    status = ReadStatus::failed;
+    windows.clear();
   }
+
+  try {
+    // A failed snapshot still runs the profile path: it records that no page
+    // was seen.
+    if (config_.profilesOn) profilePath(windows, readTime);
+    if (config_.chatAllowed)
+      for (const AXNode& window : windows)
+        if (auto c = config_.extractor->extract(window)) chats.push_back(std::move(*c));
+  } catch (const std::exception&) {
+    status = ReadStatus::failed;
+    chats.clear();
+  }
+  if (config_.chatAllowed && gate_.shouldPrint(chats, status, readTime))
+    shared_.printer.emit(config_.bundleID, readTime, status, chats);
   if (config_.profilesOn) seenRevisions_ = std::move(revisions);
   // Everything read in this cycle is released here, at the end of its scope.
 }

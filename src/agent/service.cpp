@@ -5,6 +5,8 @@
 
 #include <cerrno>
 #include <csignal>
+#include <exception>
+#include <new>
 #include <cstdlib>
 #include <thread>
 
@@ -33,6 +35,18 @@ namespace {
   std::_Exit(0);
 }
 
+// A terminate handler takes no arguments, so the one fatal path reaches the
+// tree switch through this pointer, set once at start-up before any thread.
+TreeSwitch* switchesToPutBack = nullptr;
+
+// Anything no thread could recover from ends here: the switches set in other
+// applications are put back, and the agent ends with a status that says it
+// failed.
+[[noreturn]] void fatal() {
+  if (switchesToPutBack) switchesToPutBack->disableAll();
+  std::_Exit(70);
+}
+
 }  // namespace
 
 void readControlLines(int fd, ProfileControl& control, Wake& wake, const std::function<Date()>& now,
@@ -42,9 +56,13 @@ void readControlLines(int fd, ProfileControl& control, Wake& wake, const std::fu
   auto handle = [&] {
     if (!skipping) {
       if (!line.empty() && line.back() == '\r') line.pop_back();
-      if (auto parsed = ControlLine::parse(line)) {
-        control.apply(*parsed, now());
-        wake.poke();
+      // A line that cannot be taken (out of memory) is a line not sent.
+      try {
+        if (auto parsed = ControlLine::parse(line)) {
+          control.apply(*parsed, now());
+          wake.poke();
+        }
+      } catch (const std::exception&) {
       }
     }
     line.clear();
@@ -60,12 +78,18 @@ void readControlLines(int fd, ProfileControl& control, Wake& wake, const std::fu
       const size_t lf = bytes.find('\n');
       const std::string_view piece = bytes.substr(0, lf);
       if (!skipping) {
-        if (line.size() + piece.size() > longestLine) {
+        bool kept = line.size() + piece.size() <= longestLine;
+        if (kept) {
+          try {
+            line.append(piece);
+          } catch (const std::bad_alloc&) {
+            kept = false;
+          }
+        }
+        if (!kept) {
           skipping = true;
           line.clear();
           line.shrink_to_fit();
-        } else {
-          line.append(piece);
         }
       }
       if (lf == std::string_view::npos) break;
@@ -96,6 +120,8 @@ void serve(const ServeConfig& config, platform::Platform& platform) {
   // it ends. Those that reach the system are built here over the platform
   // that start-up opened, and handed down.
   auto* treeSwitch = new TreeSwitch(platform.accessibility(), {}, platform.system());
+  switchesToPutBack = treeSwitch;
+  std::set_terminate(fatal);
   auto* signatures = new AppSignature::Checked(
       [&platform](platform::Pid pid, const std::string& bundleID) {
         return AppSignature::verdict(platform.codeSigning(), platform.system(), pid, bundleID);
@@ -159,9 +185,13 @@ void serve(const ServeConfig& config, platform::Platform& platform) {
     std::thread([reader] { reader->run(); }).detach();
   }
 
-  auto deliver = [front, presence](platform::SystemEvent e) {
-    if (e == platform::SystemEvent::appActivated) front->activated();
-    else presence->notify(e);
+  auto deliver = [front, presence, wake](platform::SystemEvent e) {
+    try {
+      if (e == platform::SystemEvent::appActivated) front->activated();
+      else presence->notify(e);
+    } catch (const std::exception&) {
+      wake->poke();  // the readers look for themselves
+    }
   };
   while (true) {
     platform.runLoop().run(deliver);

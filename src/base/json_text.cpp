@@ -178,4 +178,11 @@ JSONWriter& JSONWriter::field(std::string_view k, const std::optional<int64_t>& 
   return *this;
 }
 
+std::string childrenPath(std::string root, const std::vector<size_t>& steps) {
+  constexpr size_t shown = 6;
+  for (size_t i = 0; i < steps.size() && i < shown; ++i) root += ".children[" + std::to_string(steps[i]) + "]";
+  if (steps.size() > shown) root += "… (" + std::to_string(steps.size()) + " levels down)";
+  return root;
+}
+
 }  // namespace zel

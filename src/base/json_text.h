@@ -67,6 +67,12 @@ class JSONWriter {
   bool afterKey_ = false;
 };
 
+// Where a node sits in a tree, for error messages: `root` then
+// ".children[i]" for each step down. A path deeper than a few steps names its
+// first steps and its depth, not every step: trees from outside may nest
+// thousands of levels.
+std::string childrenPath(std::string root, const std::vector<size_t>& steps);
+
 // Runs `write` on a fresh string (of `expectedBytes` capacity); nullopt when
 // something in it cannot be encoded, so that the caller drops the line.
 template <class Write>

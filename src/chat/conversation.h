@@ -57,6 +57,11 @@ struct Conversation {
   // the known ones.
   Conversation merged(const Conversation& later) const;
   static std::vector<Turn> mergeByContent(const std::vector<Turn>& earlier, const std::vector<Turn>& later);
+  // For each later turn, the earlier turn it is a capture of: same role, and
+  // one text begins with the other (both empty counts); matches keep their
+  // order, each taking the first such earlier turn after the last match.
+  static std::vector<std::optional<size_t>> matchedTurns(const std::vector<Turn>& earlier,
+                                                         const std::vector<Turn>& later);
 };
 
 namespace SessionMerge {

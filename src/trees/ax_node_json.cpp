@@ -205,7 +205,7 @@ class TreeReader {
   }
 
   bool openNode(std::vector<AXNode>& into, size_t index) {
-    if (++nodeDepth_ > AXNode::maxDepth) return fail("nodes are nested deeper than 4096 levels");
+    if (++nodeDepth_ > AXNode::maxDepth) return fail("nodes are nested deeper than " + std::to_string(AXNode::maxDepth) + " levels");
     into.emplace_back();
     // Later siblings are only added after this node is closed, so the pointer
     // stays valid while it is being filled in.
@@ -251,20 +251,16 @@ class TreeReader {
 
   // Where the reader is, as a JSONPath such as $[2].children[0].children[5].
   std::string path() const {
-    std::string p = "$";
+    std::string root = "$";
+    std::vector<size_t> steps;
     bool first = true;
     for (const Frame& f : stack_) {
       if (f.kind != Kind::node) continue;
-      if (first && !allowListUsed()) {
-        first = false;
-        continue;
-      }
-      p += first ? "[" : ".children[";
-      p += std::to_string(f.index);
-      p += ']';
+      if (first && allowListUsed()) root += "[" + std::to_string(f.index) + "]";
+      else if (!first) steps.push_back(f.index);
       first = false;
     }
-    return p;
+    return childrenPath(std::move(root), steps);
   }
 
   bool allowListUsed() const { return !stack_.empty() && stack_.front().kind == Kind::list; }

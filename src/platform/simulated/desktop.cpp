@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "base/date.h"
+#include "base/json_text.h"
 
 namespace zel::platform {
 
@@ -60,9 +61,7 @@ ElementIndex addTree(const json& root, std::vector<DesktopElement>& elements, co
       positions.push_back(at);
       p = up;
     }
-    std::string path = where;
-    for (auto it = positions.rbegin(); it != positions.rend(); ++it) path += ".children[" + std::to_string(*it) + "]";
-    return path;
+    return childrenPath(where, std::vector<size_t>(positions.rbegin(), positions.rend()));
   };
 
   std::vector<Job> jobs{{&root, std::nullopt, 0}};

@@ -43,12 +43,19 @@ struct SimulatedPlatform::Handle final : AXElementHandle {
 
 std::unique_ptr<Platform> SimulatedPlatform::open(const std::string& path, std::optional<std::string> journal,
                                                   std::string& error) {
-  auto desktop = Desktop::load(path);
-  if (!desktop) {
-    error = "zel-ax: desktop file " + desktop.error();
-    return nullptr;
+  try {
+    auto desktop = Desktop::load(path);
+    if (!desktop) {
+      error = "zel-ax: desktop file " + desktop.error();
+      return nullptr;
+    }
+    return std::make_unique<SimulatedPlatform>(std::move(desktop.value()), path, std::move(journal));
+  } catch (const std::bad_alloc&) {
+    error = "zel-ax: desktop file " + path + ": not enough memory to load it";
+  } catch (const std::exception& e) {
+    error = "zel-ax: desktop file " + path + ": " + e.what();
   }
-  return std::make_unique<SimulatedPlatform>(std::move(desktop.value()), path, std::move(journal));
+  return nullptr;
 }
 
 SimulatedPlatform::SimulatedPlatform(std::optional<Desktop> desktop, std::string path,
@@ -100,10 +107,16 @@ bool SimulatedPlatform::reload() {
     if (now == stamp_) return false;
     stamp_ = now;
   }
-  auto desktop = Desktop::load(path_);
-  if (!desktop) return false;  // a broken rewrite: the last good desktop stays
-  replace(std::move(desktop.value()));
-  return true;
+  // A rewrite that cannot be loaded, broken or too large for the memory
+  // there is, is ignored: the last good desktop stays.
+  try {
+    auto desktop = Desktop::load(path_);
+    if (!desktop) return false;
+    replace(std::move(desktop.value()));
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
 }
 
 void SimulatedPlatform::replace(Desktop desktop) {
