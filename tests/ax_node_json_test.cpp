@@ -87,7 +87,7 @@ TEST(AXNodeJSON, NestingIsLimitedTo4096Nodes) {
   ASSERT_FALSE(tooDeep);
   // The error names the first steps and the depth, not all 4096 of them.
   EXPECT_EQ(tooDeep.error(),
-            "$.children[0].children[0].children[0].children[0].children[0].children[0]\u2026 (4096 levels down): "
+            "$.children[0].children[0].children[0].children[0].children[0].children[0]\u2026 (4095 levels down): "
             "nodes are nested deeper than 4096 levels");
   // Deep nesting inside an ignored key is walked without recursion too.
   std::string junk = R"({"domClasses":[],"children":[],"x":)" + std::string(200000, '[') + std::string(200000, ']') + "}";
