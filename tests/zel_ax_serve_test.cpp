@@ -148,5 +148,47 @@ TEST_F(Serve, MalformedControlLinesAreIgnoredAndAClosedOutputIsSurvived) {
   EXPECT_EQ(agent->errors(), "");
 }
 
+// Under an address-space limit, a desktop rewrite too large to load is passed
+// over: the agent keeps the last good desktop, takes the next good one, and
+// still ends cleanly with its switches put back. At start, the same file is
+// one line and status 2.
+TEST_F(Serve, ADesktopTooLargeForTheMemoryThereIsIsPassedOver) {
+  const std::vector<std::pair<std::string, std::string>> env{{"ZEL_AX_DESKTOP", (dir_ / "desktop.json").string()},
+                                                             {"ZEL_AX_JOURNAL", (dir_ / "journal").string()},
+                                                             {"HOME", (dir_ / "home").string()}};
+  auto limited = [&] {
+    return std::make_unique<AgentProcess>(
+        "/usr/bin/prlimit", std::vector<std::string>{"--as=400000000", ZEL_AX_BINARY, "serve", "--every", "0.2",
+                                                     "--apps", "com.anthropic.claudefordesktop"},
+        env);
+  };
+  auto agent = limited();
+  ASSERT_TRUE(agent->readLine(3s));
+  const Json good = desktop_;
+  app("com.anthropic.claudefordesktop")["windows"][0]["title"] = std::string(150'000'000, 'x');
+  write();
+  EXPECT_TRUE(agent->linesFor(800ms).empty());  // the watcher tries it, and the agent stays quiet
+  desktop_ = good;
+  desktop_["front"] = "com.anthropic.claudefordesktop";
+  app("com.anthropic.claudefordesktop")["windows"][0]["children"][1]["children"][0]["title"] = "Release notes v2";
+  write();
+  auto line = agent->readLine(3s);  // the good rewrite after the one that could not be loaded
+  ASSERT_TRUE(line);
+  EXPECT_NE(line->find("Release notes v2"), std::string::npos) << *line;
+  agent->closeInput();
+  EXPECT_EQ(agent->wait(5s), 0);
+  std::vector<bool> sets;
+  for (const auto& e : journal())
+    if (e["event"] == "set") sets.push_back(e["value"].get<bool>());
+  EXPECT_EQ(sets, (std::vector<bool>{true, false, false}));
+
+  app("com.anthropic.claudefordesktop")["windows"][0]["title"] = std::string(150'000'000, 'x');
+  write();
+  auto atStart = limited();
+  EXPECT_EQ(atStart->wait(10s), 2);
+  EXPECT_EQ(atStart->errors(), "zel-ax: desktop file " + (dir_ / "desktop.json").string() +
+                                   ": not enough memory to load it\n");
+}
+
 }  // namespace
 }  // namespace zel
