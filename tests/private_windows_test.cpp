@@ -64,7 +64,7 @@ struct Control {
 struct ControlTree {
   using Element = const Control*;
   int reads = 0;
-  ControlValues<Element> control(Element c) {
+  ControlValues<Element> control(Element c, size_t) {
     ++reads;
     ControlValues<Element> v{c->role, c->ids, {}};
     for (const Control& k : c->children) v.children.push_back(&k);

@@ -23,13 +23,17 @@ class CountingAccessibility final : public Accessibility {
  public:
   explicit CountingAccessibility(Accessibility& inner) : inner_(inner) {}
   int contentReads = 0;
+  size_t longestListHandedOut = 0;
   bool isTrusted() override { return inner_.isTrusted(); }
   AXElement application(platform::Pid pid) override { return inner_.application(pid); }
   void setMessagingTimeout(const AXElement& e, double s) override { inner_.setMessagingTimeout(e, s); }
   platform::AXRead attribute(const AXElement& e, const std::string& n) override { return inner_.attribute(e, n); }
-  platform::AXMultiRead attributes(const AXElement& e, const std::vector<std::string>& names) override {
+  platform::AXMultiRead attributes(const AXElement& e, const std::vector<std::string>& names,
+                                   size_t longestList) override {
     if (names == AXSnapshotter::attributes()) ++contentReads;
-    return inner_.attributes(e, names);
+    auto read = inner_.attributes(e, names, longestList);
+    for (const auto& v : read.values) longestListHandedOut = std::max(longestListHandedOut, v.items.size());
+    return read;
   }
   void setBoolean(const AXElement& e, const std::string& n, bool v) override { inner_.setBoolean(e, n, v); }
   bool equal(const AXElement& a, const AXElement& b) override { return inner_.equal(a, b); }
@@ -169,6 +173,16 @@ TEST_F(Snapshots, EachWindowHasItsOwnBudgetAndDeepChainsAreWalked) {
   auto chain = trees(snap(desktop(app("com.anthropic.claudefordesktop", R"("windows":[)" + deep + "]")), "com.anthropic.claudefordesktop"));
   ASSERT_EQ(chain.size(), 1u);
   EXPECT_EQ(chain[0].preorder().size(), 60000u);  // the budget ends it, nothing else
+
+  // A window with far more children than the budget: no read hands out more
+  // children than the walk could still visit.
+  std::string wide = R"({"role":"AXWindow","children":[)";
+  for (int i = 0; i < 100000; ++i) wide += i ? ",{}" : "{}";
+  wide += "]}";
+  auto few = trees(snap(desktop(app("com.anthropic.claudefordesktop", R"("windows":[)" + wide + "]")), "com.anthropic.claudefordesktop", 50));
+  ASSERT_EQ(few.size(), 1u);
+  EXPECT_EQ(few[0].children.size(), 49u);
+  EXPECT_LE(counting_->ax.longestListHandedOut, 50u);
 }
 
 const std::string chromeMenus = R"("menuBar":["Apple","Chrome","File","Edit","View","History","Bookmarks","Window"],)";

@@ -82,7 +82,10 @@ PrivateWindows::Controls PrivateWindows::controls(Source& source, const typename
     auto [element, depth] = std::move(pending.back());
     pending.pop_back();
     if (++visits > limits.controlsWalkElements) continue;
-    ControlValues<typename Source::Element> values = source.control(element);
+    // Children past the walk's limit would never be visited: the walk takes
+    // the first child's subtree first, and each element costs one visit.
+    const auto left = static_cast<size_t>(limits.controlsWalkElements - visits);
+    ControlValues<typename Source::Element> values = source.control(element, left);
     if (!values.role) {
       out.unsure = true;
       continue;

@@ -24,7 +24,7 @@ class AbsentPlatform final : public Platform, Accessibility, Workspace, Session,
   AXElement application(Pid) override { return std::make_shared<AXElementHandle>(); }
   void setMessagingTimeout(const AXElement&, double) override {}
   AXRead attribute(const AXElement&, const std::string&) override { return {ax_error::apiDisabled, {}}; }
-  AXMultiRead attributes(const AXElement&, const std::vector<std::string>&) override {
+  AXMultiRead attributes(const AXElement&, const std::vector<std::string>&, size_t) override {
     return {ax_error::apiDisabled, {}};
   }
   void setBoolean(const AXElement&, const std::string&, bool) override {}

@@ -7,6 +7,7 @@
 // quit path sets attributes from yet another thread; a backend must be safe
 // under all of that. Elements may be shared between threads read-only.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -75,7 +76,11 @@ class Accessibility {
   // Every later request on the element gives up after `seconds`.
   virtual void setMessagingTimeout(const AXElement& element, double seconds) = 0;
   virtual AXRead attribute(const AXElement& element, const std::string& name) = 0;
-  virtual AXMultiRead attributes(const AXElement& element, const std::vector<std::string>& names) = 0;
+  // Several attributes in one request. A list value holds at most
+  // `longestList` items, the first ones: a caller that will visit a few
+  // children of an element with a million does not pay for the million.
+  virtual AXMultiRead attributes(const AXElement& element, const std::vector<std::string>& names,
+                                 size_t longestList = SIZE_MAX) = 0;
   // Sets a boolean attribute on an application element; the outcome is not reported.
   virtual void setBoolean(const AXElement& application, const std::string& name, bool value) = 0;
   virtual bool equal(const AXElement& a, const AXElement& b) = 0;

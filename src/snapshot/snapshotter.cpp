@@ -30,10 +30,10 @@ const std::vector<std::string>& AXSnapshotter::addressesOnly() {
 }
 
 std::vector<std::optional<AXValue>> elementValues(platform::Accessibility& ax, const platform::AXElement& e,
-                                                  const std::vector<std::string>& names) {
+                                                  const std::vector<std::string>& names, size_t longestList) {
   std::vector<std::optional<AXValue>> out;
   out.reserve(names.size());
-  auto many = ax.attributes(e, names);
+  auto many = ax.attributes(e, names, longestList);
   if (many.error == ax_error::success && many.values.size() == names.size()) {
     for (auto& v : many.values) {
       if (v.kind == AXValue::Kind::placeholder) out.emplace_back();
@@ -43,8 +43,12 @@ std::vector<std::optional<AXValue>> elementValues(platform::Accessibility& ax, c
   }
   for (const auto& name : names) {
     auto one = ax.attribute(e, name);
-    if (one.error == ax_error::success) out.emplace_back(std::move(one.value));
-    else out.emplace_back();
+    if (one.error != ax_error::success) {
+      out.emplace_back();
+      continue;
+    }
+    if (one.value.kind == AXValue::Kind::list && one.value.items.size() > longestList) one.value.items.resize(longestList);
+    out.emplace_back(std::move(one.value));
   }
   return out;
 }
@@ -101,8 +105,8 @@ std::vector<std::string> classesOf(const std::optional<AXValue>& v) {
 
 }  // namespace
 
-ElementValues<platform::AXElement> AXSnapshotter::Live::full(const Element& e) {
-  auto v = elementValues(ax_, e, attributes());
+ElementValues<platform::AXElement> AXSnapshotter::Live::full(const Element& e, size_t longestList) {
+  auto v = elementValues(ax_, e, attributes(), longestList);
   ElementValues<Element> out;
   out.node.role = valueText(v[0]);
   out.node.subrole = valueText(v[1]);
@@ -116,8 +120,8 @@ ElementValues<platform::AXElement> AXSnapshotter::Live::full(const Element& e) {
   return out;
 }
 
-ElementValues<platform::AXElement> AXSnapshotter::Live::addresses(const Element& e) {
-  auto v = elementValues(ax_, e, addressesOnly());
+ElementValues<platform::AXElement> AXSnapshotter::Live::addresses(const Element& e, size_t longestList) {
+  auto v = elementValues(ax_, e, addressesOnly(), longestList);
   ElementValues<Element> out;
   out.node.role = valueText(v[0]);
   out.node.url = urlText(v[1]);
@@ -125,8 +129,8 @@ ElementValues<platform::AXElement> AXSnapshotter::Live::addresses(const Element&
   return out;
 }
 
-ControlValues<platform::AXElement> AXSnapshotter::LiveControls::control(const Element& e) {
-  auto v = elementValues(ax_, e, controls());
+ControlValues<platform::AXElement> AXSnapshotter::LiveControls::control(const Element& e, size_t longestList) {
+  auto v = elementValues(ax_, e, controls(), longestList);
   ControlValues<Element> out;
   out.role = rawText(v[0]);  // an empty role stays empty here
   if (auto id = rawText(v[1])) out.ids.push_back(*id);
@@ -175,11 +179,15 @@ std::optional<std::vector<std::string>> AXSnapshotter::menuTitles(const AXElemen
 
 std::optional<std::string> AXSnapshotter::pageURL(const AXElement& window) const {
   auto& ax = env_.platform.accessibility();
+  // At most a budget of elements is looked at; children past what is left
+  // would never be reached, so they are not asked for.
   std::vector<std::pair<AXElement, int>> pending{{window, 0}};
-  while (!pending.empty()) {
+  size_t left = static_cast<size_t>(nodeBudget_);
+  while (!pending.empty() && left > 0) {
     auto [e, depth] = std::move(pending.back());
     pending.pop_back();
-    auto v = elementValues(ax, e, structure());
+    --left;
+    auto v = elementValues(ax, e, structure(), left);
     if (rawText(v[0]) == "AXWebArea") {
       auto url = ax.attribute(e, "AXURL");
       if (url.error == ax_error::success && url.value.kind == AXValue::Kind::url) return url.value.text;

@@ -71,8 +71,9 @@ class AXSnapshotter {
    public:
     using Element = AXElement;
     explicit Live(platform::Accessibility& ax) : ax_(ax) {}
-    ElementValues<Element> full(const Element& e);
-    ElementValues<Element> addresses(const Element& e);
+    // At most `longestList` children: the walk never visits more.
+    ElementValues<Element> full(const Element& e, size_t longestList);
+    ElementValues<Element> addresses(const Element& e, size_t longestList);
 
    private:
     platform::Accessibility& ax_;
@@ -83,7 +84,7 @@ class AXSnapshotter {
    public:
     using Element = AXElement;
     explicit LiveControls(platform::Accessibility& ax) : ax_(ax) {}
-    ControlValues<Element> control(const Element& e);
+    ControlValues<Element> control(const Element& e, size_t longestList);
 
    private:
     platform::Accessibility& ax_;
@@ -110,7 +111,8 @@ class AXSnapshotter {
 // The values of one element for a list of attributes: one request, or single
 // reads when the platform's answer is unusable. Absent where a read failed.
 std::vector<std::optional<platform::AXValue>> elementValues(platform::Accessibility& ax, const platform::AXElement& e,
-                                                            const std::vector<std::string>& names);
+                                                            const std::vector<std::string>& names,
+                                                            size_t longestList = SIZE_MAX);
 // The text of a value: a non-empty text, or a number in decimal.
 std::optional<std::string> valueText(const std::optional<platform::AXValue>& v);
 

@@ -106,18 +106,25 @@ bool TreeSwitch::waitForWebArea(platform::Accessibility& ax, const AXElement& ap
 
 bool TreeSwitch::hasWebArea(platform::Accessibility& ax, const AXElement& element, int depth) {
   // Depth-first, children in order, with an explicit stack.
+  // At most a budget of elements, as a read of the window would.
   std::vector<std::pair<AXElement, int>> pending{{element, depth}};
-  while (!pending.empty()) {
+  size_t left = static_cast<size_t>(limits.nodeBudget);
+  while (!pending.empty() && left > 0) {
     auto [e, d] = std::move(pending.back());
     pending.pop_back();
+    --left;
     const auto role = ax.attribute(e, "AXRole");
     if (role.error == platform::ax_error::success && role.value.kind == platform::AXValue::Kind::text &&
         role.value.text == "AXWebArea")
       return true;
     if (d >= limits.webAreaSearchDepth) continue;
-    const auto children = ax.attribute(e, "AXChildren");
-    if (children.error != platform::ax_error::success || children.value.kind != platform::AXValue::Kind::list) continue;
-    for (auto it = children.value.items.rbegin(); it != children.value.items.rend(); ++it)
+    static const std::vector<std::string> childrenOnly{"AXChildren"};
+    const auto many = ax.attributes(e, childrenOnly, left);
+    if (many.error != platform::ax_error::success || many.values.size() != 1 ||
+        many.values[0].kind != platform::AXValue::Kind::list)
+      continue;
+    const auto& children = many.values[0].items;
+    for (auto it = children.rbegin(); it != children.rend(); ++it)
       if (it->kind == platform::AXValue::Kind::element) pending.emplace_back(it->element, d + 1);
   }
   return false;

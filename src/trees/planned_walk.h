@@ -2,6 +2,8 @@
 // The planned walk over any element source. Kept in a header of its own
 // because it is a template; include read_plan.h, not this file.
 
+#include <algorithm>
+
 #include "trees/read_plan.h"
 
 namespace zel::PlannedWalk {
@@ -37,7 +39,8 @@ std::optional<AXNode> full(Source& source, const typename Source::Element& eleme
   // Reads one element in full mode; returns false when it is left out.
   auto enterFull = [&](const Element& e, bool inside, AXNode* into) -> bool {
     budget -= 1;
-    ElementValues<Element> values = source.full(e);
+    // Children past the budget would never be visited: they are not asked for.
+    ElementValues<Element> values = source.full(e, static_cast<size_t>(std::max<int64_t>(budget, 0)));
     if (detail::isWebArea(values.node) && inside) return false;
     AXNode* node = into ? &into->children.emplace_back(std::move(values.node)) : &(root = std::move(values.node));
     if (budget <= 0) return true;
@@ -58,7 +61,7 @@ std::optional<AXNode> full(Source& source, const typename Source::Element& eleme
 
   auto enterAddresses = [&](const Element& e, bool inOwnLink, AXNode* into) {
     budget -= 1;
-    ElementValues<Element> values = source.addresses(e);
+    ElementValues<Element> values = source.addresses(e, static_cast<size_t>(std::max<int64_t>(budget, 0)));
     AXNode* node = &into->children.emplace_back(std::move(values.node));
     node->children.reserve(values.children.size());
     // Address-only subtrees are only entered through a plan's step.

@@ -2,6 +2,8 @@
 // Recorded trees as an element source for planned walks, counting every read
 // so that tests and benchmarks see what a plan kept the walk from reading.
 
+#include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "trees/ax_node.h"
@@ -12,8 +14,8 @@ namespace zel {
 class RecordedSource {
  public:
   using Element = const AXNode*;
-  ElementValues<Element> full(Element node);
-  ElementValues<Element> addresses(Element node);
+  ElementValues<Element> full(Element node, size_t longestList = SIZE_MAX);
+  ElementValues<Element> addresses(Element node, size_t longestList = SIZE_MAX);
   std::vector<const AXNode*> fullReads, addressReads;
 };
 

@@ -170,7 +170,7 @@ AXValue SimulatedPlatform::elementValue(const std::shared_ptr<const Desktop>& d,
   return v;
 }
 
-AXRead SimulatedPlatform::read(const Handle& h, const std::string& name) {
+AXRead SimulatedPlatform::read(const Handle& h, const std::string& name, size_t longestList) {
   auto d = current();
   if (!d || !d->trusted) return fail(ax_error::apiDisabled);
   // Elements of an earlier desktop have vanished from the screen.
@@ -183,6 +183,7 @@ AXRead SimulatedPlatform::read(const Handle& h, const std::string& name) {
     AXValue list;
     list.kind = AXValue::Kind::list;
     for (ElementIndex i : indices) {
+      if (list.items.size() >= longestList) break;
       const auto& role = d->elements[i].role;
       if (!web && role && *role == "AXWebArea") continue;  // hidden until the tree switch
       list.items.push_back(elementValue(d, h.pid, i));
@@ -311,7 +312,8 @@ AXRead SimulatedPlatform::attribute(const AXElement& element, const std::string&
   return read(*h, name);
 }
 
-AXMultiRead SimulatedPlatform::attributes(const AXElement& element, const std::vector<std::string>& names) {
+AXMultiRead SimulatedPlatform::attributes(const AXElement& element, const std::vector<std::string>& names,
+                                          size_t longestList) {
   const auto* h = dynamic_cast<const Handle*>(element.get());
   if (!h) return {ax_error::invalidElement, {}};
   journalRead(*h, names);
@@ -319,7 +321,7 @@ AXMultiRead SimulatedPlatform::attributes(const AXElement& element, const std::v
   if (!d || !d->trusted) return {ax_error::apiDisabled, {}};
   AXMultiRead out;
   for (const auto& name : names) {
-    AXRead r = read(*h, name);
+    AXRead r = read(*h, name, longestList);
     if (r.error == ax_error::success) {
       out.values.push_back(std::move(r.value));
     } else {

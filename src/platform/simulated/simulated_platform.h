@@ -46,7 +46,8 @@ class SimulatedPlatform final : public Platform, Accessibility, Workspace, Sessi
   AXElement application(Pid pid) override;
   void setMessagingTimeout(const AXElement&, double) override {}
   AXRead attribute(const AXElement& element, const std::string& name) override;
-  AXMultiRead attributes(const AXElement& element, const std::vector<std::string>& names) override;
+  AXMultiRead attributes(const AXElement& element, const std::vector<std::string>& names,
+                         size_t longestList = SIZE_MAX) override;
   void setBoolean(const AXElement& application, const std::string& name, bool value) override;
   bool equal(const AXElement& a, const AXElement& b) override;
 
@@ -72,7 +73,7 @@ class SimulatedPlatform final : public Platform, Accessibility, Workspace, Sessi
  private:
   struct Handle;
   std::shared_ptr<const Desktop> current() const;
-  AXRead read(const Handle& h, const std::string& name);
+  AXRead read(const Handle& h, const std::string& name, size_t longestList = SIZE_MAX);
   void journalRead(const Handle& h, const std::vector<std::string>& names);
   bool webContentShown(Pid pid, const DesktopApp& app);
   AXValue elementValue(const std::shared_ptr<const Desktop>& d, Pid pid, ElementIndex index);
