@@ -125,7 +125,11 @@ int explain(const ExplainRequest& request, const ToolEnvironment& environment, s
   const BrowserChatConsent consent(request.chatBrowsers);
   const Date now = environment.clock.now();
 
-  for (const auto& [bundleID, extractor] : targets) {
+  for (const auto& target : targets) {
+    // Named copies: lambdas below capture them (clang 14 cannot capture a
+    // structured binding).
+    const std::string& bundleID = target.first;
+    const auto& extractor = target.second;
     if (request.app && *request.app != bundleID) continue;
     const Browser* browser = Browsers::named(bundleID, p.system());
     const bool profilesOn = browser && browser->reads.profiles && !request.profileSites.empty();
