@@ -39,7 +39,7 @@ void Reader::waitUntilDue() {
     std::optional<double> fast;
     bool wanted = false;
     if (config_.profilesOn) {
-      fast = profileSchedule_.interval(now, isFront());
+      fast = profileSchedule_.interval(now, front);
       wanted = shared_.profiles.wantsRead(seenRevisions_, now);
     }
     const auto next = pace_.next(now, shared_.presence.session(), shared_.schedule, front, idle,
