@@ -19,9 +19,7 @@
 #include "chat/own_chat_only.h"
 #include "chat/extractors.h"
 #include "agent/line_printer.h"
-#include "snapshot/tree_switch.h"
-#include "base/limits.h"
-#include "browsers/app_signature.h"
+#include "snapshot/live_reading.h"
 
 namespace zel::agent {
 
@@ -119,17 +117,11 @@ void serve(const ServeConfig& config, platform::Platform& platform) {
   // The shared objects live as long as the process; threads hold them until
   // it ends. Those that reach the system are built here over the platform
   // that start-up opened, and handed down.
-  auto* treeSwitch = new TreeSwitch(platform.accessibility(), {}, platform.system());
+  const char* home = std::getenv("HOME");
+  auto* live = new LiveReading(platform, home && *home ? home : ".");
+  TreeSwitch* treeSwitch = &live->treeSwitch;
   switchesToPutBack = treeSwitch;
   std::set_terminate(fatal);
-  auto* signatures = new AppSignature::Checked(
-      [&platform](platform::Pid pid, const std::string& bundleID) {
-        return AppSignature::verdict(platform.codeSigning(), platform.system(), pid, bundleID);
-      },
-      &Date::now,
-      [&platform](const std::string& bundleID) {
-        platform.systemLog().write("zel-ax " + std::string(AppSignature::logCode) + " " + bundleID);
-      });
   auto* consent = new BrowserChatConsent(config.chatBrowsers);
   std::set<ProfilePage::Site> sites;
   for (const auto& word : config.profileSites)
@@ -159,10 +151,7 @@ void serve(const ServeConfig& config, platform::Platform& platform) {
   auto* presence = new PresenceWatcher(platform.session(), *schedule, *wake);
   std::thread([presence] { presence->run(); }).detach();
 
-  const char* home = std::getenv("HOME");
-  auto* snapshotter = new AXSnapshotter(
-      limits.nodeBudget,
-      AXSnapshotter::Environment{platform, *treeSwitch, *signatures, home && *home ? home : "."});
+  const AXSnapshotter* snapshotter = &live->snapshotter;
   const SharedObjects shared{*wake, *presence, *schedule, *front, *profiles, *printer};
   for (const auto& [bundleID, extractor] : Extractors::byBundleID(platform.system())) {
     if (config.apps && !config.apps->contains(bundleID)) continue;

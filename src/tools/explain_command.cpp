@@ -3,8 +3,6 @@
 #include <nlohmann/json.hpp>
 #include <ostream>
 
-#include "base/limits.h"
-#include "browsers/app_signature.h"
 #include "browsers/browsers.h"
 #include "browsers/private_windows.h"
 #include "chat/browser_chat_consent.h"
@@ -13,8 +11,7 @@
 #include "profile/profile_extractor.h"
 #include "profile/profile_page.h"
 #include "profile/profile_read_plan.h"
-#include "snapshot/snapshotter.h"
-#include "snapshot/tree_switch.h"
+#include "snapshot/live_reading.h"
 
 namespace zel::tools {
 
@@ -112,16 +109,7 @@ int explain(const ExplainRequest& request, const ToolEnvironment& environment, s
     err << "zel-capture: " << *request.app << " is not a target of the agent\n";
     return 1;
   }
-  TreeSwitch treeSwitch(p.accessibility(), {}, p.system());
-  AppSignature::Checked signatures(
-      [&p](platform::Pid pid, const std::string& bundleID) {
-        return AppSignature::verdict(p.codeSigning(), p.system(), pid, bundleID);
-      },
-      &Date::now,
-      [&p](const std::string& bundleID) {
-        p.systemLog().write("zel-ax " + std::string(AppSignature::logCode) + " " + bundleID);
-      });
-  AXSnapshotter snapshotter(limits.nodeBudget, AXSnapshotter::Environment{p, treeSwitch, signatures, environment.home});
+  LiveReading live(p, environment.home);
   const BrowserChatConsent consent(request.chatBrowsers);
   const Date now = environment.clock.now();
 
@@ -147,7 +135,7 @@ int explain(const ExplainRequest& request, const ToolEnvironment& environment, s
     Trace trace(out, bundleID, browser, [&](const std::optional<std::string>& url) {
       return whyRefused(url, chatAllowed, *browser, profilesOn);
     });
-    auto outcome = snapshotter.snapshot(bundleID, browserExtractor ? &pages : nullptr,
+    auto outcome = live.snapshotter.snapshot(bundleID, browserExtractor ? &pages : nullptr,
                                         profilesOn ? &plans : nullptr, &trace);
     if (const auto* failed = std::get_if<SnapshotError>(&outcome)) {
       print(out, {{"app", bundleID}, {"outcome", "not read"}, {"why", whyUnread(*failed)}});
@@ -171,7 +159,7 @@ int explain(const ExplainRequest& request, const ToolEnvironment& environment, s
     }
     if (!trace.toldAnything()) print(out, {{"app", bundleID}, {"outcome", "read"}, {"found", "no readable window"}});
   }
-  treeSwitch.disableAll();
+  live.treeSwitch.disableAll();
   return 0;
 }
 

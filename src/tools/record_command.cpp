@@ -2,14 +2,11 @@
 
 #include <ostream>
 
-#include "base/limits.h"
-#include "browsers/app_signature.h"
 #include "browsers/browsers.h"
 #include "profile/profile_page.h"
 #include "profile/profile_read_plan.h"
 #include "scrub/scrubber.h"
-#include "snapshot/snapshotter.h"
-#include "snapshot/tree_switch.h"
+#include "snapshot/live_reading.h"
 
 namespace zel::tools {
 
@@ -44,16 +41,7 @@ int record(const RecordRequest& request, const ToolEnvironment& environment, std
     return 2;
   }
   platform::Platform& p = *platform;
-  TreeSwitch treeSwitch(p.accessibility(), {}, p.system());
-  AppSignature::Checked signatures(
-      [&p](platform::Pid pid, const std::string& bundleID) {
-        return AppSignature::verdict(p.codeSigning(), p.system(), pid, bundleID);
-      },
-      &Date::now,
-      [&p](const std::string& bundleID) {
-        p.systemLog().write("zel-ax " + std::string(AppSignature::logCode) + " " + bundleID);
-      });
-  AXSnapshotter snapshotter(limits.nodeBudget, AXSnapshotter::Environment{p, treeSwitch, signatures, environment.home});
+  LiveReading live(p, environment.home);
 
   // Every page but other people's profiles; private windows are screened
   // inside the snapshot whatever the filter says.
@@ -63,9 +51,9 @@ int record(const RecordRequest& request, const ToolEnvironment& environment, std
   };
   const AXSnapshotter::PlanFactory plans = [](const std::string& url) { return profileReadPlan(url); };
   const bool browser = Browsers::named(request.bundleID, p.system()) != nullptr;
-  auto outcome = snapshotter.snapshot(request.bundleID, browser ? &pages : nullptr, browser ? &plans : nullptr);
+  auto outcome = live.snapshotter.snapshot(request.bundleID, browser ? &pages : nullptr, browser ? &plans : nullptr);
   // What the read switched on in the application is put back at once.
-  treeSwitch.disableAll();
+  live.treeSwitch.disableAll();
 
   if (const auto* failed = std::get_if<SnapshotError>(&outcome)) {
     err << "zel-capture: " << request.bundleID << ": " << whyUnread(*failed) << '\n';

@@ -1,0 +1,19 @@
+#include "snapshot/live_reading.h"
+
+#include <string>
+
+namespace zel {
+
+LiveReading::LiveReading(platform::Platform& platform, std::filesystem::path home, int64_t nodeBudget)
+    : treeSwitch(platform.accessibility(), {}, platform.system()),
+      signatures(
+          [&platform](platform::Pid pid, const std::string& bundleID) {
+            return AppSignature::verdict(platform.codeSigning(), platform.system(), pid, bundleID);
+          },
+          &Date::now,
+          [&platform](const std::string& bundleID) {
+            platform.systemLog().write("zel-ax " + std::string(AppSignature::logCode) + " " + bundleID);
+          }),
+      snapshotter(nodeBudget, AXSnapshotter::Environment{platform, treeSwitch, signatures, std::move(home)}) {}
+
+}  // namespace zel
