@@ -168,15 +168,20 @@ std::optional<std::string> AXNode::pageTitle() const {
 }
 
 AXNode AXNode::withoutChildren() const {
+  // Every walk copies each node it reads: the copy's fields are all empty,
+  // so they are constructed in place rather than assigned.
   AXNode copy;
-  copy.role = role;
-  copy.subrole = subrole;
-  copy.title = title;
-  copy.desc = desc;
-  copy.value = value;
-  copy.domClasses = domClasses;
-  copy.domID = domID;
-  copy.url = url;
+  auto take = [](std::optional<std::string>& to, const std::optional<std::string>& from) {
+    if (from) to.emplace(*from);
+  };
+  take(copy.role, role);
+  take(copy.subrole, subrole);
+  take(copy.title, title);
+  take(copy.desc, desc);
+  take(copy.value, value);
+  if (!domClasses.empty()) copy.domClasses = domClasses;
+  take(copy.domID, domID);
+  take(copy.url, url);
   return copy;
 }
 
