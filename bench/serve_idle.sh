@@ -5,6 +5,7 @@
 # Build first (scripts/build release).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/agent_usage.sh
 seconds="${1:-60}"
 idle="${2:-0}"
 work="$(mktemp -d)"
@@ -16,11 +17,7 @@ ZEL_AX_DESKTOP="$work/desktop.json" build/release/src/agent/zel-ax serve \
 agent=$!
 exec 3>"$work/in"
 sleep "$seconds"
-ticks=$(getconf CLK_TCK)
-read -r utime stime < <(awk '{print $14, $15}' "/proc/$agent/stat")
-peak=$(awk '/VmHWM/ {print $2, $3}' "/proc/$agent/status")
+agent_usage "$agent" "$seconds"
 exec 3>&-
 wait "$agent"
-cpu=$(awk -v u="$utime" -v s="$stime" -v t="$ticks" 'BEGIN {printf "%.2f", (u + s) / t}')
-share=$(awk -v c="$cpu" -v d="$seconds" 'BEGIN {printf "%.3f", 100 * c / d}')
 echo "serve for ${seconds}s, user idle ${idle}s: cpu ${cpu}s (${share}% of one core), peak resident ${peak}, lines $(wc -l < "$work/out")"

@@ -8,6 +8,7 @@
 # Build first (scripts/build release). Needs python3 to lay out the desktop.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/agent_usage.sh
 seconds="${1:-60}"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
@@ -37,13 +38,9 @@ echo '{"arm":{"linkedin":{}},"own":{"linkedin":"sample-slug"}}' >&3
 sleep "$((seconds / 2))"
 half=$(grep -c '"label":"first"' "$work/journal" || true)
 sleep "$((seconds - seconds / 2))"
-ticks=$(getconf CLK_TCK)
-read -r utime stime < <(awk '{print $14, $15}' "/proc/$agent/stat")
-peak=$(awk '/VmHWM/ {print $2, $3}' "/proc/$agent/status")
+agent_usage "$agent" "$seconds"
 exec 3>&-
 wait "$agent"
-cpu=$(awk -v u="$utime" -v s="$stime" -v t="$ticks" 'BEGIN {printf "%.2f", (u + s) / t}')
-share=$(awk -v c="$cpu" -v d="$seconds" 'BEGIN {printf "%.3f", 100 * c / d}')
 walks=$(grep -c '"label":"first"' "$work/journal" || true)
 content=$(grep -c '"event":"read"' "$work/journal" || true)
 perwalk=$(awk -v c="$content" -v w="$walks" 'BEGIN {if (w) printf "%.0f", c / w; else print "-"}')
