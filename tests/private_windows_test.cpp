@@ -79,18 +79,13 @@ TEST(PrivateWindows, ControlsWalkStaysOutOfWebContentAndWithinItsBounds) {
   auto c = PrivateWindows::controls(source, &window);
   EXPECT_EQ(c.ids, std::vector<std::string>{"TabGroupPickerButton"});
   EXPECT_FALSE(c.unsure);
-  auto title = [](const Control*) { return std::optional<std::string>("Docs"); };
-  EXPECT_EQ(PrivateWindows::readable<ControlTree>({&window}, safari().privateWindow, source, title, std::nullopt,
-                                                  std::nullopt)
-                .size(),
-            1u);
+  const std::optional<std::string> title = "Docs";
+  EXPECT_TRUE(PrivateWindows::windowReadable(safari().privateWindow, source, &window, title));
 
   Control unsure = window;
   unsure.children.push_back(Control{std::nullopt, {}, {}});
   EXPECT_TRUE(PrivateWindows::controls(source, &unsure).unsure);
-  EXPECT_TRUE(PrivateWindows::readable<ControlTree>({&unsure}, safari().privateWindow, source, title, std::nullopt,
-                                                    std::nullopt)
-                  .empty());
+  EXPECT_FALSE(PrivateWindows::windowReadable(safari().privateWindow, source, &unsure, title));
 
   // Depth: elements at depth 16 are examined, not descended into.
   Control deep{"AXGroup", {"leaf"}, {}};

@@ -43,15 +43,8 @@ struct Controls {
 template <class Source>
 Controls controls(Source& source, const typename Source::Element& window);
 
-// The readable windows, in order.
-template <class Source, class TitleOf>
-std::vector<typename Source::Element> readable(const std::vector<typename Source::Element>& windows,
-                                               const Browser::PrivateRule& rule, Source& source, TitleOf&& title,
-                                               const std::optional<std::string>& language,
-                                               const std::optional<std::vector<std::string>>& menuTitles);
-
 // Whether a window passes the rule given its title and what the controls walk
-// found.
+// found. A browser's windows are judged one by one only when readsIn allows.
 template <class Source>
 bool windowReadable(const Browser::PrivateRule& rule, Source& source, const typename Source::Element& window,
                     const std::optional<std::string>& title);
@@ -108,18 +101,6 @@ bool PrivateWindows::windowReadable(const Browser::PrivateRule& rule, Source& so
     return !isPrivate(rule, title, c.ids);
   }
   return !isPrivate(rule, title, {});
-}
-
-template <class Source, class TitleOf>
-std::vector<typename Source::Element> PrivateWindows::readable(
-    const std::vector<typename Source::Element>& windows, const Browser::PrivateRule& rule, Source& source,
-    TitleOf&& title, const std::optional<std::string>& language,
-    const std::optional<std::vector<std::string>>& menuTitles) {
-  std::vector<typename Source::Element> kept;
-  if (!readsIn(rule, language, menuTitles)) return kept;
-  for (const auto& w : windows)
-    if (windowReadable(rule, source, w, title(w))) kept.push_back(w);
-  return kept;
 }
 
 }  // namespace zel
