@@ -24,39 +24,11 @@ namespace {
 
 Browser::Signer developerId(std::string team) { return {Browser::Signer::Kind::developerId, std::move(team)}; }
 
-std::vector<Browser> macOSRows() {
-  Browser chrome;
-  chrome.bundleID = "com.google.Chrome";
-  chrome.name = "Chrome";
-  chrome.engine = Browser::Engine::chromium;
-  chrome.signer = developerId("EQHXZ8M8AV");
-  chrome.treeWake = "AXRole";
-  chrome.privateWindow.titleSuffixes = {"(Incognito)", "(Guest)"};
-  chrome.privateWindow.titleLanguages = {"en"};
-  chrome.privateWindow.shownMenus = {"File", "Edit", "View", "History", "Bookmarks"};
-  chrome.reads = {{"chatgpt", "claude", "grok"}, true};
-  chrome.verified = {"2026-11-18", "158.0.8127.36"};
-
-  Browser safari;
-  safari.bundleID = "com.apple.Safari";
-  safari.name = "Safari";
-  safari.engine = Browser::Engine::webkit;
-  safari.signer = {Browser::Signer::Kind::apple, ""};
-  safari.privateWindow.titleSuffixes = {", Private Browsing"};
-  safari.privateWindow.privateMarkers = {"SidebarLibraryItemTabGroup?isPrivate=true"};
-  safari.privateWindow.normalMarkers = {"TabGroupPickerButton"};
-  safari.reads = {{"chatgpt", "claude", "grok"}, true};
-  safari.verified = {"2026-11-18", "26.6.2"};
-
-  Browser firefox;
-  firefox.bundleID = "org.mozilla.firefox";
-  firefox.name = "Firefox";
-  firefox.engine = Browser::Engine::gecko;
-  firefox.signer = developerId("43AQ936H96");
-  firefox.treeSwitch = "AXEnhancedUserInterface";
-  // The private-browsing ending of the window title in every language Firefox
-  // ships; each is compared as a whole, em dash and spaces included.
-  firefox.privateWindow.titleSuffixes = {
+// The private-browsing ending of Firefox's window titles on macOS, in every
+// language Firefox ships; each is compared as a whole, em dash and spaces
+// included.
+const std::vector<std::string>& firefoxPrivateEndings() {
+  static const std::vector<std::string> endings{
       " — Private Browsing",
       " — Anonymní prohlížení",
       " — Brabhsadh prìobhaideach",
@@ -126,13 +98,89 @@ std::vector<Browser> macOSRows() {
       " — 隱私瀏覽模式",
       " — 사생활 보호 모드",
   };
+  return endings;
+}
+
+std::vector<Browser> macOSRows() {
+  Browser chrome;
+  chrome.bundleID = "com.google.Chrome";
+  chrome.name = "Chrome";
+  chrome.engine = Browser::Engine::chromium;
+  chrome.signer = developerId("EQHXZ8M8AV");
+  chrome.treeWake = "AXRole";
+  chrome.privateWindow.titleSuffixes = {"(Incognito)", "(Guest)"};
+  chrome.privateWindow.titleLanguages = {"en"};
+  chrome.privateWindow.shownMenus = {"File", "Edit", "View", "History", "Bookmarks"};
+  chrome.reads = {{"chatgpt", "claude", "grok"}, true};
+  chrome.verified = {"2026-11-18", "158.0.8127.36"};
+
+  Browser safari;
+  safari.bundleID = "com.apple.Safari";
+  safari.name = "Safari";
+  safari.engine = Browser::Engine::webkit;
+  safari.signer = {Browser::Signer::Kind::apple, ""};
+  safari.privateWindow.titleSuffixes = {", Private Browsing"};
+  safari.privateWindow.privateMarkers = {"SidebarLibraryItemTabGroup?isPrivate=true"};
+  safari.privateWindow.normalMarkers = {"TabGroupPickerButton"};
+  safari.reads = {{"chatgpt", "claude", "grok"}, true};
+  safari.verified = {"2026-11-18", "26.6.2"};
+
+  Browser firefox;
+  firefox.bundleID = "org.mozilla.firefox";
+  firefox.name = "Firefox";
+  firefox.engine = Browser::Engine::gecko;
+  firefox.signer = developerId("43AQ936H96");
+  firefox.treeSwitch = "AXEnhancedUserInterface";
+  firefox.privateWindow.titleSuffixes = firefoxPrivateEndings();
   firefox.privateWindow.privateMarkers = {"reset-pbm-toolbar-button"};
   firefox.privateWindow.alwaysPrivate =
-      Browser::AlwaysPrivate{"browser.privatebrowsing.autostart", "Library/Application Support/Firefox"};
+      Browser::AlwaysPrivate{"browser.privatebrowsing.autostart", "Library/Application Support/Firefox", {}};
   firefox.reads = {{"chatgpt", "claude"}, true};
   firefox.verified = {"2026-11-20", "159.0"};
 
   return {chrome, safari, firefox};
+}
+
+
+// Linux: Chromium and Google Chrome share Chrome's identity, Firefox and
+// Firefox ESR Firefox's. Verified under Xvfb with Chromium 156 and Firefox ESR.
+std::vector<Browser> linuxRows() {
+  Browser chrome;
+  chrome.bundleID = "com.google.Chrome";
+  chrome.name = "Chrome";
+  chrome.engine = Browser::Engine::chromium;
+  // No code signature on Linux: the executable's ownership stands in for it.
+  chrome.signer = developerId("EQHXZ8M8AV");
+  // Chromium joins the bus only while accessibility is on, and builds a
+  // window's web tree once a client reads that window: both are the switch.
+  chrome.treeSwitch = "AXManualAccessibility";
+  // "Page - Chromium (Incognito)", "Page - Google Chrome (Guest)".
+  chrome.privateWindow.titleSuffixes = {"(Incognito)", "(Guest)"};
+  chrome.privateWindow.titleLanguages = {"en"};
+  chrome.privateWindow.menusConfirmLanguage = false;  // no menu bar on Linux
+  chrome.reads = {{"chatgpt", "claude", "grok"}, true};
+  chrome.verified = {"2026-12-10", "156.0.8078.129"};
+
+  Browser firefox;
+  firefox.bundleID = "org.mozilla.firefox";
+  firefox.name = "Firefox";
+  firefox.engine = Browser::Engine::gecko;
+  firefox.signer = developerId("43AQ936H96");
+  firefox.treeSwitch = "AXEnhancedUserInterface";
+  // Linux titles end "Page — Mozilla Firefox Private Browsing"; the macOS
+  // endings stay in case a build puts the brand elsewhere.
+  for (const auto& ending : firefoxPrivateEndings()) {
+    const std::string dash = " — ";
+    firefox.privateWindow.titleSuffixes.push_back(" — Mozilla Firefox " + ending.substr(dash.size()));
+  }
+  for (const auto& ending : firefoxPrivateEndings()) firefox.privateWindow.titleSuffixes.push_back(ending);
+  firefox.privateWindow.privateMarkers = {"reset-pbm-toolbar-button"};
+  firefox.privateWindow.alwaysPrivate =
+      Browser::AlwaysPrivate{"browser.privatebrowsing.autostart", ".mozilla/firefox", {"snap/firefox/common/.mozilla/firefox"}};
+  firefox.reads = {{"chatgpt", "claude"}, true};
+  firefox.verified = {"2026-12-10", "153.8.0esr"};
+
+  return {chrome, firefox};
 }
 
 // ---- JSON form ----
@@ -206,11 +254,18 @@ struct Decoder {
         !texts(j, p, "shownMenus", out.shownMenus) || !texts(j, p, "privateMarkers", out.privateMarkers) ||
         !texts(j, p, "normalMarkers", out.normalMarkers))
       return false;
+    if (const Json* confirm = member(j, p, "menusConfirmLanguage", false)) {
+      if (!confirm->is_boolean()) return fail(p + "menusConfirmLanguage", "must be true or false");
+      out.menusConfirmLanguage = confirm->get<bool>();
+    }
     const Json* always = member(j, p, "alwaysPrivate", false);
     if (!always) return true;
     if (!always->is_object()) return fail(p + "alwaysPrivate", "must be an object");
     Browser::AlwaysPrivate a;
     if (!text(*always, p + "alwaysPrivate.", "pref", a.pref) || !text(*always, p + "alwaysPrivate.", "root", a.root))
+      return false;
+    if (member(*always, p + "alwaysPrivate.", "otherRoots", false) &&
+        !texts(*always, p + "alwaysPrivate.", "otherRoots", a.otherRoots))
       return false;
     out.alwaysPrivate = std::move(a);
     return true;
@@ -253,8 +308,8 @@ namespace Browsers {
 
 const std::vector<Browser>& all(System system) {
   static const std::vector<Browser> macOS = macOSRows();
-  static const std::vector<Browser> linuxRows;  // with the Linux backend
-  return system == System::macOS ? macOS : linuxRows;
+  static const std::vector<Browser> linux = linuxRows();
+  return system == System::macOS ? macOS : linux;
 }
 
 const std::vector<const Browser*>& read(System system) {

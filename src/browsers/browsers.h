@@ -31,6 +31,8 @@ struct Browser {
   struct AlwaysPrivate {
     std::string pref;  // preference that, when true, makes every window private
     std::string root;  // profile root, relative to the home directory
+    // Further places the browser may keep profiles (a sandboxed package's).
+    std::vector<std::string> otherRoots;
     friend bool operator==(const AlwaysPrivate&, const AlwaysPrivate&) = default;
   };
 
@@ -41,6 +43,10 @@ struct Browser {
     std::vector<std::string> privateMarkers;
     std::vector<std::string> normalMarkers;
     std::optional<AlwaysPrivate> alwaysPrivate;
+    // Whether the menu bar's titles must confirm the interface language. A
+    // browser without a menu bar (Chromium on Linux) takes its language from
+    // its process alone, which is also what it shows its interface in.
+    bool menusConfirmLanguage = true;
     friend bool operator==(const PrivateRule&, const PrivateRule&) = default;
   };
 
@@ -83,8 +89,8 @@ namespace Browsers {
 
 using platform::System;
 
-// macOS: Chrome, Safari and Firefox, in this order; built once, never changed.
-// Linux has no rows yet: no browser there is read.
+// macOS: Chrome, Safari and Firefox, in this order; Linux: Chrome (Chromium
+// and Google Chrome) and Firefox. Built once, never changed.
 const std::vector<Browser>& all(System system = System::macOS);
 // The rows that read chats or profiles.
 const std::vector<const Browser*>& read(System system = System::macOS);

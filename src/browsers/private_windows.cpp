@@ -122,7 +122,9 @@ bool languageAllows(const Browser::PrivateRule& rule, const std::optional<std::s
 bool readsIn(const Browser::PrivateRule& rule, const std::optional<std::string>& language,
              const std::optional<std::vector<std::string>>& menuTitles) {
   if (rule.titleLanguages.empty()) return true;
-  if (!languageAllows(rule, language) || !menuTitles || rule.shownMenus.empty()) return false;
+  if (!languageAllows(rule, language)) return false;
+  if (!rule.menusConfirmLanguage) return true;
+  if (!menuTitles || rule.shownMenus.empty()) return false;
   for (const auto& menu : rule.shownMenus)
     if (std::find(menuTitles->begin(), menuTitles->end(), menu) == menuTitles->end()) return false;
   return true;
@@ -197,11 +199,15 @@ bool heldByAnotherProcess(const fs::path& file) {
 }
 
 bool allowsReading(const Browser::AlwaysPrivate& rule, const fs::path& home, const IsLocked& isLocked) {
-  const auto dirs = profiles(home / rule.root);
-  if (!dirs) return false;
   std::vector<fs::path> inUse;
-  for (const auto& d : *dirs)
-    if (isLocked(d / ".parentlock")) inUse.push_back(d);
+  std::vector<std::string> roots{rule.root};
+  roots.insert(roots.end(), rule.otherRoots.begin(), rule.otherRoots.end());
+  for (const auto& root : roots) {
+    const auto dirs = profiles(home / root);
+    if (!dirs) return false;
+    for (const auto& d : *dirs)
+      if (isLocked(d / ".parentlock")) inUse.push_back(d);
+  }
   if (inUse.empty()) return false;
 
   const std::string expression = "^\\s*user_pref\\(\\s*[\"']" + escapedForRegex(rule.pref) +

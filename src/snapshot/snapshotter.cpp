@@ -252,7 +252,7 @@ AXSnapshotter::Outcome AXSnapshotter::snapshot(const std::string& bundleID, cons
     if (!switched) env_.treeSwitch.enable(app, pid, bundleID, true);
 
     std::optional<std::vector<std::string>> menus;
-    if (!rule.titleLanguages.empty()) menus = menuTitles(app);
+    if (!rule.titleLanguages.empty() && rule.menusConfirmLanguage) menus = menuTitles(app);
     if (!PrivateWindows::readsIn(rule, language, menus)) {
       told.browserUnjudged(SnapshotTrace::Unjudged::menus);
       return std::vector<AXNode>{};
