@@ -42,6 +42,9 @@ struct Limits {
   size_t rolloutChunk = size_t{1} << 20;
   // Bytes of a Firefox preference file; a larger one counts as private.
   uintmax_t preferenceFile = uintmax_t{32} << 20;
+  // Bytes of one text from the accessibility bus (a name, a text, an
+  // attribute); the rest is cut at a character boundary.
+  size_t busText = size_t{1} << 20;
   // Milliseconds SQLite waits for a Codex database another process holds.
   int databaseBusyWait = 200;
 
@@ -50,6 +53,8 @@ struct Limits {
   size_t signatureCache = 256;
   // Seconds before a refused signature is checked again.
   double signatureRecheck = 60;
+  // Applications on the accessibility bus whose process is remembered.
+  size_t busApplications = 256;
   // Platform notifications kept while nobody runs the loop.
   size_t eventQueue = 1024;
 };

@@ -1,0 +1,537 @@
+#include "platform/atspi/atspi_accessibility.h"
+
+#include <atspi/atspi.h>
+
+#include <algorithm>
+#include <atomic>
+
+#include "base/limits.h"
+#include "platform/atspi/translation.h"
+
+namespace zel::platform::atspi {
+
+namespace {
+
+constexpr const char* rootPath = "/org/a11y/atspi/accessible/root";
+constexpr const char* accessibleInterface = "org.a11y.atspi.Accessible";
+constexpr const char* registry = "org.a11y.atspi.Registry";
+
+int32_t errorOf(Failure f) {
+  switch (f) {
+    case Failure::none: return ax_error::success;
+    case Failure::gone: return ax_error::invalidElement;
+    case Failure::unsupported: return ax_error::attributeUnsupported;
+    case Failure::timedOut: return ax_error::cannotComplete;
+    case Failure::other: return ax_error::cannotComplete;
+  }
+  return ax_error::cannotComplete;
+}
+
+std::string text(std::string s) { return boundedText(std::move(s), limits.busText); }
+
+std::string roleName(uint32_t role) {
+  if (role >= ATSPI_ROLE_LAST_DEFINED) return "unknown";
+  gchar* name = atspi_role_get_name(static_cast<AtspiRole>(role));
+  std::string out = name ? name : "unknown";
+  g_free(name);
+  return out;
+}
+
+// "(a(so))": the object paths of the references that point into `busName`.
+std::vector<std::string> referencedPaths(GVariant* reply, const std::string& busName) {
+  std::vector<std::string> out;
+  GVariant* list = g_variant_get_child_value(reply, 0);
+  const size_t n = g_variant_n_children(list);
+  out.reserve(n);
+  for (size_t i = 0; i < n; ++i) {
+    const gchar* name = nullptr;
+    const gchar* path = nullptr;
+    g_variant_get_child(list, i, "(&s&o)", &name, &path);
+    // A child living in another process (an out-of-process frame) is read
+    // through that process's own name.
+    out.push_back(std::string(name && *name && busName != name ? name : "") + "\n" + path);
+  }
+  g_variant_unref(list);
+  return out;
+}
+
+std::map<std::string, std::string> stringMap(GVariant* reply) {
+  std::map<std::string, std::string> out;
+  GVariant* dict = g_variant_get_child_value(reply, 0);
+  GVariantIter it;
+  g_variant_iter_init(&it, dict);
+  const gchar* key = nullptr;
+  const gchar* value = nullptr;
+  while (g_variant_iter_next(&it, "{&s&s}", &key, &value))
+    if (out.size() < 256) out.emplace(text(key), text(value));
+  g_variant_unref(dict);
+  return out;
+}
+
+}  // namespace
+
+struct AtspiAccessibility::Element : AXElementHandle {
+  enum class Kind { application, object, run };
+  Kind kind = Kind::object;
+  std::shared_ptr<std::atomic<int>> timeoutMs;  // shared by every element of one application
+  std::string busName;  // empty when the application is not on the bus
+  Pid pid = 0;
+  std::string toolkit;
+  std::string path;
+  bool inWeb = false;
+  std::string run;  // the text of a run
+  std::shared_ptr<const Fetched> prefetched;
+};
+
+struct AtspiAccessibility::Fetched {
+  Failure failure = Failure::none;
+  AtspiNode node;
+  Translation translation;
+  std::vector<std::string> children;  // "bus\npath", bus empty for the same application
+};
+
+AtspiAccessibility::AtspiAccessibility(const Bus& bus) : bus_(bus) {}
+
+AtspiAccessibility::~AtspiAccessibility() { restoreSwitch(); }
+
+void AtspiAccessibility::restoreSwitch() {
+  std::lock_guard g(lock_);
+  if (turnedOn_) bus_.setAccessibilityEnabled(false);
+  turnedOn_ = false;
+  switched_.clear();
+}
+
+bool AtspiAccessibility::isTrusted() { return bus_.reachable(); }
+
+uint64_t AtspiAccessibility::calls() const { return calls_.load(); }
+
+std::vector<BusApp> AtspiAccessibility::applications() {
+  const int timeout = static_cast<int>(limits.messagingTimeout * 1000) * 4;
+  ++calls_;
+  Reply listed = bus_.one({registry, rootPath, accessibleInterface, "GetChildren", nullptr}, timeout);
+  if (listed.failure != Failure::none || !g_variant_is_of_type(listed.value.get(), G_VARIANT_TYPE("(a(so))")))
+    return {};
+  std::vector<std::string> names;
+  {
+    GVariant* list = g_variant_get_child_value(listed.value.get(), 0);
+    for (size_t i = 0; i < g_variant_n_children(list); ++i) {
+      const gchar* name = nullptr;
+      const gchar* path = nullptr;
+      g_variant_get_child(list, i, "(&s&o)", &name, &path);
+      if (name && *name) names.emplace_back(name);
+    }
+    g_variant_unref(list);
+  }
+  std::vector<std::string> unknown;
+  {
+    std::lock_guard g(lock_);
+    for (const auto& n : names)
+      if (!known_.contains(n)) unknown.push_back(n);
+  }
+  if (!unknown.empty()) {
+    std::vector<Call> calls;
+    for (const auto& n : unknown) {
+      calls.push_back({"org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                       "GetConnectionUnixProcessID", g_variant_new("(s)", n.c_str())});
+      calls.push_back({n, rootPath, "org.freedesktop.DBus.Properties", "Get",
+                       g_variant_new("(ss)", "org.a11y.atspi.Application", "ToolkitName")});
+    }
+    calls_ += calls.size();
+    auto replies = bus_.all(std::move(calls), timeout);
+    std::lock_guard g(lock_);
+    for (size_t i = 0; i < unknown.size(); ++i) {
+      const Reply& pid = replies[2 * i];
+      const Reply& toolkit = replies[2 * i + 1];
+      if (pid.failure != Failure::none || !g_variant_is_of_type(pid.value.get(), G_VARIANT_TYPE("(u)"))) continue;
+      BusApp app;
+      app.busName = unknown[i];
+      guint32 p = 0;
+      g_variant_get(pid.value.get(), "(u)", &p);
+      app.pid = static_cast<Pid>(p);
+      if (toolkit.failure == Failure::none && g_variant_is_of_type(toolkit.value.get(), G_VARIANT_TYPE("(v)"))) {
+        GVariant* inner = nullptr;
+        g_variant_get(toolkit.value.get(), "(v)", &inner);
+        if (g_variant_is_of_type(inner, G_VARIANT_TYPE_STRING)) app.toolkit = text(g_variant_get_string(inner, nullptr));
+        g_variant_unref(inner);
+      }
+      if (known_.size() > limits.busApplications) known_.clear();
+      known_[app.busName] = app;
+    }
+  }
+  std::vector<BusApp> out;
+  std::lock_guard g(lock_);
+  for (const auto& n : names)
+    if (auto it = known_.find(n); it != known_.end()) out.push_back(it->second);
+  return out;
+}
+
+std::optional<Pid> AtspiAccessibility::activeApplication() {
+  for (const auto& app : applications()) {
+    auto handle = application(app.pid);
+    for (const auto& w : windows(*static_cast<const Element*>(handle.get())))
+      if (static_cast<const Element*>(w.get())->prefetched->node.active) return app.pid;
+  }
+  return std::nullopt;
+}
+
+std::optional<Pid> AtspiAccessibility::pidOf(const std::string& busName) {
+  {
+    std::lock_guard g(lock_);
+    if (auto it = known_.find(busName); it != known_.end()) return it->second.pid;
+  }
+  for (const auto& app : applications())
+    if (app.busName == busName) return app.pid;
+  return std::nullopt;
+}
+
+AXElement AtspiAccessibility::application(Pid pid) {
+  auto e = std::make_shared<Element>();
+  e->kind = Element::Kind::application;
+  e->pid = pid;
+  e->path = rootPath;
+  e->timeoutMs = std::make_shared<std::atomic<int>>(static_cast<int>(limits.messagingTimeout * 1000));
+  for (const auto& app : applications())
+    if (app.pid == pid) {
+      e->busName = app.busName;
+      e->toolkit = app.toolkit;
+      break;
+    }
+  return e;
+}
+
+void AtspiAccessibility::setMessagingTimeout(const AXElement& element, double seconds) {
+  const auto* e = dynamic_cast<const Element*>(element.get());
+  if (!e || !(seconds > 0)) return;
+  e->timeoutMs->store(static_cast<int>(std::clamp(seconds * 1000, 1.0, 600000.0)));
+}
+
+std::vector<std::shared_ptr<const AtspiAccessibility::Fetched>> AtspiAccessibility::fetch(
+    const std::vector<const Element*>& elements, int timeoutMs) {
+  constexpr size_t perElement = 6;
+  std::vector<Call> calls;
+  calls.reserve(elements.size() * perElement);
+  for (const Element* e : elements) {
+    const std::string& bus = e->busName;
+    const std::string& path = e->path;
+    calls.push_back({bus, path, accessibleInterface, "GetRole", nullptr});
+    calls.push_back({bus, path, accessibleInterface, "GetAttributes", nullptr});
+    calls.push_back({bus, path, "org.freedesktop.DBus.Properties", "GetAll", g_variant_new("(s)", accessibleInterface)});
+    calls.push_back({bus, path, accessibleInterface, "GetState", nullptr});
+    calls.push_back({bus, path, "org.a11y.atspi.Text", "GetText", g_variant_new("(ii)", 0, -1)});
+    calls.push_back({bus, path, accessibleInterface, "GetChildren", nullptr});
+  }
+  calls_ += calls.size();
+  auto replies = bus_.all(std::move(calls), timeoutMs);
+
+  std::vector<std::shared_ptr<Fetched>> out;
+  std::vector<Call> second;  // addresses, once the role is known
+  std::vector<size_t> secondOf;
+  for (size_t i = 0; i < elements.size(); ++i) {
+    auto f = std::make_shared<Fetched>();
+    Reply* r = &replies[i * perElement];
+    const Element& e = *elements[i];
+    f->node.inWeb = e.inWeb;
+    if (r[0].failure != Failure::none || !g_variant_is_of_type(r[0].value.get(), G_VARIANT_TYPE("(u)"))) {
+      f->failure = r[0].failure == Failure::none ? Failure::other : r[0].failure;
+      out.push_back(std::move(f));
+      continue;
+    }
+    guint32 role = 0;
+    g_variant_get(r[0].value.get(), "(u)", &role);
+    f->node.role = roleName(role);
+    if (r[1].failure == Failure::none && g_variant_is_of_type(r[1].value.get(), G_VARIANT_TYPE("(a{ss})")))
+      f->node.attributes = stringMap(r[1].value.get());
+    if (r[2].failure == Failure::none && g_variant_is_of_type(r[2].value.get(), G_VARIANT_TYPE("(a{sv})"))) {
+      GVariant* dict = g_variant_get_child_value(r[2].value.get(), 0);
+      const gchar* s = nullptr;
+      if (g_variant_lookup(dict, "Name", "&s", &s)) f->node.name = text(s);
+      if (g_variant_lookup(dict, "Description", "&s", &s)) f->node.description = text(s);
+      g_variant_unref(dict);
+    }
+    if (r[3].failure == Failure::none && g_variant_is_of_type(r[3].value.get(), G_VARIANT_TYPE("(au)"))) {
+      GVariant* words = g_variant_get_child_value(r[3].value.get(), 0);
+      auto has = [&](unsigned state) {
+        const size_t word = state / 32;
+        if (word >= g_variant_n_children(words)) return false;
+        guint32 bits = 0;
+        g_variant_get_child(words, word, "u", &bits);
+        return ((bits >> (state % 32)) & 1u) != 0;
+      };
+      f->node.active = has(ATSPI_STATE_ACTIVE);
+      f->node.multiLine = has(ATSPI_STATE_MULTI_LINE);
+      if (has(ATSPI_STATE_DEFUNCT)) f->failure = Failure::gone;
+      g_variant_unref(words);
+    }
+    if (r[4].failure == Failure::none && g_variant_is_of_type(r[4].value.get(), G_VARIANT_TYPE("(s)"))) {
+      const gchar* s = nullptr;
+      g_variant_get(r[4].value.get(), "(&s)", &s);
+      f->node.text = text(s ? s : "");
+    }
+    if (r[5].failure == Failure::none && g_variant_is_of_type(r[5].value.get(), G_VARIANT_TYPE("(a(so))")))
+      f->children = referencedPaths(r[5].value.get(), e.busName);
+    f->translation = translate(f->node);
+    if (f->translation.isDocument) {
+      second.push_back({e.busName, e.path, "org.a11y.atspi.Document", "GetAttributes", nullptr});
+      secondOf.push_back(i);
+    } else if (f->translation.role == "AXLink") {
+      second.push_back({e.busName, e.path, "org.a11y.atspi.Hyperlink", "GetURI", g_variant_new("(i)", 0)});
+      secondOf.push_back(i);
+    }
+    out.push_back(std::move(f));
+  }
+  if (!second.empty()) {
+    calls_ += second.size();
+    auto more = bus_.all(std::move(second), timeoutMs);
+    for (size_t k = 0; k < more.size(); ++k) {
+      Fetched& f = *out[secondOf[k]];
+      if (more[k].failure != Failure::none) continue;
+      GVariant* v = more[k].value.get();
+      if (g_variant_is_of_type(v, G_VARIANT_TYPE("(a{ss})"))) {
+        auto doc = stringMap(v);
+        for (const char* key : {"URI", "DocURL"})
+          if (auto it = doc.find(key); it != doc.end() && !it->second.empty()) f.node.address = it->second;
+      } else if (g_variant_is_of_type(v, G_VARIANT_TYPE("(s)"))) {
+        const gchar* s = nullptr;
+        g_variant_get(v, "(&s)", &s);
+        if (s && *s) f.node.address = text(s);
+      }
+      f.translation = translate(f.node);
+    }
+  }
+  return {out.begin(), out.end()};
+}
+
+std::shared_ptr<const AtspiAccessibility::Fetched> AtspiAccessibility::fetched(const Element& e) {
+  if (e.prefetched) return e.prefetched;
+  return fetch({&e}, e.timeoutMs->load())[0];
+}
+
+std::vector<AXElement> AtspiAccessibility::children(const Element& parent, const Fetched& f, size_t longest) {
+  const Toolkit& toolkit = toolkitNamed(parent.toolkit);
+  const bool web = parent.inWeb || f.translation.isDocument;
+  std::vector<std::shared_ptr<Element>> made;
+  std::vector<const Element*> toFetch;
+  for (const Piece& piece : pieces(toolkit, f.node, f.children.size())) {
+    if (made.size() >= longest) break;
+    auto child = std::make_shared<Element>();
+    child->timeoutMs = parent.timeoutMs;
+    child->pid = parent.pid;
+    child->toolkit = parent.toolkit;
+    child->busName = parent.busName;
+    child->inWeb = web;
+    if (!piece.child) {
+      child->kind = Element::Kind::run;
+      child->run = piece.text;
+      child->path = parent.path + "#" + std::to_string(made.size());
+    } else {
+      const std::string& ref = f.children[*piece.child];
+      const size_t cut = ref.find('\n');
+      if (cut > 0) child->busName = ref.substr(0, cut);
+      child->path = ref.substr(cut + 1);
+      toFetch.push_back(child.get());
+    }
+    made.push_back(std::move(child));
+  }
+  auto data = fetch(toFetch, parent.timeoutMs->load());
+  for (size_t i = 0; i < toFetch.size(); ++i) const_cast<Element*>(toFetch[i])->prefetched = data[i];
+  std::vector<AXElement> out;
+  out.reserve(made.size());
+  for (auto& c : made) {
+    if (c->prefetched && c->prefetched->failure == Failure::none && hiddenInDeck(toolkit, f.node, c->prefetched->node))
+      continue;
+    out.push_back(std::move(c));
+  }
+  return out;
+}
+
+std::vector<AXElement> AtspiAccessibility::windows(const Element& app) {
+  std::vector<AXElement> out;
+  auto f = fetched(app);
+  if (f->failure != Failure::none) return out;
+  for (auto& child : children(app, *f, SIZE_MAX)) {
+    const auto* c = static_cast<const Element*>(child.get());
+    if (!c->prefetched || c->prefetched->failure != Failure::none || !c->prefetched->translation.isWindow) continue;
+    // Chromium keeps nameless frames for its pop-ups; they are no window the
+    // user reads.
+    if (c->prefetched->node.name.empty() && !c->prefetched->node.active) continue;
+    out.push_back(child);
+  }
+  return out;
+}
+
+AXRead AtspiAccessibility::answer(const Element& e, const std::string& name, size_t longestList) {
+  auto textValue = [](const std::optional<std::string>& s) -> AXRead {
+    if (!s) return {ax_error::noValue, {}};
+    AXValue v;
+    v.kind = AXValue::Kind::text;
+    v.text = *s;
+    return {ax_error::success, std::move(v)};
+  };
+  auto list = [](std::vector<AXElement> elements) -> AXRead {
+    AXValue v;
+    v.kind = AXValue::Kind::list;
+    for (auto& el : elements) {
+      AXValue item;
+      item.kind = AXValue::Kind::element;
+      item.element = std::move(el);
+      v.items.push_back(std::move(item));
+    }
+    return {ax_error::success, std::move(v)};
+  };
+  auto element = [](AXElement el) -> AXRead {
+    if (!el) return {ax_error::noValue, {}};
+    AXValue v;
+    v.kind = AXValue::Kind::element;
+    v.element = std::move(el);
+    return {ax_error::success, std::move(v)};
+  };
+
+  if (e.busName.empty()) return {ax_error::cannotComplete, {}};
+  if (e.kind == Element::Kind::run) {
+    if (name == "AXRole") return textValue("AXStaticText");
+    if (name == "AXValue") return textValue(e.run);
+    if (name == "AXChildren") return list({});
+    if (name == "AXDOMClassList") return list({});
+    return {ax_error::noValue, {}};
+  }
+  if (e.kind == Element::Kind::application) {
+    if (name == "AXRole") return textValue("AXApplication");
+    if (name == "AXWindows") {
+      auto w = windows(e);
+      if (w.size() > longestList) w.resize(longestList);
+      return list(std::move(w));
+    }
+    if (name == "AXFocusedWindow" || name == "AXMainWindow") {
+      auto w = windows(e);
+      if (w.empty()) return {ax_error::noValue, {}};
+      // A window of an application in the background is still its focused
+      // one, as on macOS; without a window manager nothing is active.
+      for (const auto& candidate : w)
+        if (static_cast<const Element*>(candidate.get())->prefetched->node.active) return element(candidate);
+      return element(w.front());
+    }
+    if (name == "AXMenuBar") {
+      // The menu bar sits in a window: the focused one first, a few levels down.
+      auto level = windows(e);
+      std::stable_partition(level.begin(), level.end(), [](const AXElement& w) {
+        return static_cast<const Element*>(w.get())->prefetched->node.active;
+      });
+      for (int depth = 0; depth < 3 && !level.empty(); ++depth) {
+        std::vector<AXElement> next;
+        for (const auto& candidate : level) {
+          const auto* c = static_cast<const Element*>(candidate.get());
+          if (!c->prefetched || c->prefetched->failure != Failure::none) continue;
+          if (c->prefetched->translation.role == "AXMenuBar") return element(candidate);
+          if (next.size() < 64)
+            for (auto& grandchild : children(*c, *c->prefetched, 64)) next.push_back(std::move(grandchild));
+        }
+        level = std::move(next);
+      }
+      return {ax_error::noValue, {}};
+    }
+    if (name == "AXTitle") {
+      auto f = fetched(e);
+      if (f->failure != Failure::none) return {errorOf(f->failure), {}};
+      return textValue(f->node.name.empty() ? std::nullopt : std::optional(f->node.name));
+    }
+    return {ax_error::attributeUnsupported, {}};
+  }
+
+  auto f = fetched(e);
+  if (f->failure != Failure::none) return {errorOf(f->failure), {}};
+  const Translation& t = f->translation;
+  if (name == "AXRole") return textValue(t.role);
+  if (name == "AXSubrole") return textValue(t.subrole);
+  if (name == "AXTitle") return textValue(t.title);
+  if (name == "AXDescription") return textValue(t.desc);
+  if (name == "AXValue") return textValue(t.value);
+  if (name == "AXIdentifier") return textValue(t.identifier);
+  if (name == "AXChildren") return list(children(e, *f, longestList));
+  if (name == "AXURL") {
+    if (!t.url) return {ax_error::noValue, {}};
+    AXValue v;
+    v.kind = AXValue::Kind::url;
+    v.text = *t.url;
+    return {ax_error::success, std::move(v)};
+  }
+  if (name == "AXDOMClassList" || name == "AXDOMIdentifier") {
+    // Only web content has a DOM: the class names and view identifiers of
+    // browser controls never pass for a page's.
+    if (!e.inWeb) return {ax_error::attributeUnsupported, {}};
+    if (name == "AXDOMIdentifier") return textValue(t.domID);
+    AXValue v;
+    v.kind = AXValue::Kind::list;
+    for (const auto& c : t.domClasses) {
+      AXValue item;
+      item.kind = AXValue::Kind::text;
+      item.text = c;
+      v.items.push_back(std::move(item));
+    }
+    return {ax_error::success, std::move(v)};
+  }
+  return {ax_error::attributeUnsupported, {}};
+}
+
+AXRead AtspiAccessibility::attribute(const AXElement& element, const std::string& name) {
+  const auto* e = dynamic_cast<const Element*>(element.get());
+  if (!e) return {ax_error::invalidElement, {}};
+  return answer(*e, name, SIZE_MAX);
+}
+
+AXMultiRead AtspiAccessibility::attributes(const AXElement& element, const std::vector<std::string>& names,
+                                           size_t longestList) {
+  const auto* e = dynamic_cast<const Element*>(element.get());
+  if (!e) return {ax_error::invalidElement, {}};
+  if (e->busName.empty()) return {ax_error::cannotComplete, {}};
+  if (e->kind == Element::Kind::object) {
+    // One fetch answers every name; a gone element fails the whole read.
+    auto f = fetched(*e);
+    if (f->failure != Failure::none) return {errorOf(f->failure), {}};
+  }
+  AXMultiRead out;
+  for (const auto& name : names) {
+    AXRead one = answer(*e, name, longestList);
+    if (one.error == ax_error::success) {
+      out.values.push_back(std::move(one.value));
+    } else {
+      AXValue placeholder;
+      placeholder.kind = AXValue::Kind::placeholder;
+      out.values.push_back(std::move(placeholder));
+    }
+  }
+  return out;
+}
+
+void AtspiAccessibility::setBoolean(const AXElement& application, const std::string& name, bool value) {
+  const auto* e = dynamic_cast<const Element*>(application.get());
+  if (!e || e->kind != Element::Kind::application) return;
+  if (name != "AXManualAccessibility" && name != "AXEnhancedUserInterface") return;
+  {
+    std::lock_guard g(lock_);
+    if (value) {
+      switched_.insert(e->pid);
+      if (!turnedOn_ && bus_.accessibilityEnabled() == false) {
+        bus_.setAccessibilityEnabled(true);
+        turnedOn_ = true;
+      }
+    } else {
+      switched_.erase(e->pid);
+      if (switched_.empty() && turnedOn_) {
+        bus_.setAccessibilityEnabled(false);
+        turnedOn_ = false;
+      }
+    }
+  }
+  // Chromium builds a window's web tree once a client reads that window: the
+  // window list reads every window's attributes.
+  if (value && !e->busName.empty()) (void)windows(*e);
+}
+
+bool AtspiAccessibility::equal(const AXElement& a, const AXElement& b) {
+  const auto* x = dynamic_cast<const Element*>(a.get());
+  const auto* y = dynamic_cast<const Element*>(b.get());
+  if (!x || !y) return a == b;
+  return x->kind == y->kind && x->busName == y->busName && x->path == y->path && x->pid == y->pid;
+}
+
+}  // namespace zel::platform::atspi

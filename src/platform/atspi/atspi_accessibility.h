@@ -1,0 +1,76 @@
+#pragma once
+// The accessibility interface over AT-SPI2: elements are objects on the
+// accessibility bus, read in the library's macOS vocabulary through the
+// translation table.
+//
+// Reads are batched: listing an element's children fetches every listed
+// child's role, name, attributes, states, text and children in one volley of
+// calls, kept with the child's handle, so walking a tree costs one round
+// trip per sibling list rather than six per element. Handles are immutable
+// once made; threads share them freely.
+
+#include <atomic>
+#include <map>
+#include <optional>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/accessibility.h"
+#include "platform/atspi/bus.h"
+
+namespace zel::platform::atspi {
+
+// An application on the accessibility bus.
+struct BusApp {
+  std::string busName;
+  Pid pid = 0;
+  std::string toolkit;
+};
+
+class AtspiAccessibility : public Accessibility {
+ public:
+  explicit AtspiAccessibility(const Bus& bus);
+  // Puts the accessibility switch back when this process turned it on.
+  ~AtspiAccessibility() override;
+
+  bool isTrusted() override;
+  AXElement application(Pid pid) override;
+  void setMessagingTimeout(const AXElement& element, double seconds) override;
+  AXRead attribute(const AXElement& element, const std::string& name) override;
+  AXMultiRead attributes(const AXElement& element, const std::vector<std::string>& names,
+                         size_t longestList = SIZE_MAX) override;
+  void setBoolean(const AXElement& application, const std::string& name, bool value) override;
+  bool equal(const AXElement& a, const AXElement& b) override;
+
+  // The applications on the bus now.
+  std::vector<BusApp> applications();
+  // The process owning the active window, when one is active.
+  std::optional<Pid> activeApplication();
+  // The process of an application by its bus name, when it is known.
+  std::optional<Pid> pidOf(const std::string& busName);
+  // Bus calls made so far, for benchmarks.
+  uint64_t calls() const;
+
+  struct Element;
+  struct Fetched;
+
+ private:
+  std::vector<std::shared_ptr<const Fetched>> fetch(const std::vector<const Element*>& elements, int timeoutMs);
+  std::shared_ptr<const Fetched> fetched(const Element& e);
+  std::vector<AXElement> children(const Element& e, const Fetched& f, size_t longest);
+  std::vector<AXElement> windows(const Element& app);
+  AXRead answer(const Element& e, const std::string& name, size_t longestList);
+  void restoreSwitch();
+
+  const Bus& bus_;
+  std::mutex lock_;  // guards the members below
+  std::map<std::string, BusApp> known_;  // by bus name; a bus name is never reused
+  std::set<Pid> switched_;
+  bool turnedOn_ = false;
+  std::atomic<uint64_t> calls_{0};
+};
+
+}  // namespace zel::platform::atspi

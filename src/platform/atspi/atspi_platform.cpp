@@ -1,0 +1,141 @@
+#include "platform/atspi/atspi_platform.h"
+
+#include <syslog.h>
+
+#include "platform/atspi/atspi_accessibility.h"
+#include "platform/atspi/atspi_workspace.h"
+#include "platform/atspi/bus.h"
+#include "platform/atspi/desktop_session.h"
+#include "platform/atspi/executable_trust.h"
+#include "platform/atspi/glib_run_loop.h"
+#include "platform/atspi/processes.h"
+
+namespace zel::platform {
+
+namespace atspi {
+
+namespace {
+
+class EnvironmentPreferences : public Preferences {
+ public:
+  explicit EnvironmentPreferences(const Processes& processes) : processes_(processes) {}
+  // The languages a program shows its interface in come from its locale
+  // variables; the first running process of the identity tells.
+  std::optional<nlohmann::json> appleLanguages(const std::string& bundleID) override {
+    const auto apps = processes_.applications(bundleID);
+    if (apps.empty()) return std::nullopt;
+    const auto language = languageOf(processes_.environment(apps.front().pid));
+    if (!language) return std::nullopt;
+    return nlohmann::json::array({*language});
+  }
+
+ private:
+  const Processes& processes_;
+};
+
+class Syslog : public SystemLog {
+ public:
+  Syslog() { openlog("zel-ax", LOG_PID, LOG_USER); }
+  ~Syslog() override { closelog(); }
+  void write(const std::string& line) override { syslog(LOG_NOTICE, "%s", line.c_str()); }
+};
+
+struct Subscription {
+  GDBusConnection* bus;
+  guint id;
+};
+
+class AtspiPlatform : public Platform {
+ public:
+  explicit AtspiPlatform(std::unique_ptr<Bus> bus)
+      : bus_(std::move(bus)),
+        accessibility_(*bus_),
+        workspace_(accessibility_, processes_),
+        session_(*bus_),
+        preferences_(processes_),
+        runLoop_([this](const GlibRunLoop::Deliver& deliver) { return listen(deliver); }) {}
+
+  Accessibility& accessibility() override { return accessibility_; }
+  Workspace& workspace() override { return workspace_; }
+  Session& session() override { return session_; }
+  CodeSigning& codeSigning() override { return trust_; }
+  Preferences& preferences() override { return preferences_; }
+  SystemLog& systemLog() override { return log_; }
+  RunLoop& runLoop() override { return runLoop_; }
+  System system() const override { return System::Linux; }
+
+ private:
+  struct Listening {
+    AtspiPlatform* platform;
+    GlibRunLoop::Deliver deliver;
+  };
+
+  static void windowEvent(GDBusConnection*, const gchar* sender, const gchar*, const gchar*, const gchar* member,
+                          GVariant*, gpointer data) {
+    auto* l = static_cast<Listening*>(data);
+    if (!sender) return;
+    const std::string m = member ? member : "";
+    bool changed = false;
+    if (m == "Activate") changed = l->platform->workspace_.windowActivated(sender);
+    else if (m == "Deactivate") changed = l->platform->workspace_.windowDeactivated(sender);
+    if (changed) l->deliver(SystemEvent::appActivated);
+  }
+
+  static void lockEvent(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant* parameters,
+                        gpointer data) {
+    auto* l = static_cast<Listening*>(data);
+    if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(b)"))) return;
+    gboolean active = FALSE;
+    g_variant_get(parameters, "(b)", &active);
+    l->deliver(active ? SystemEvent::screenLocked : SystemEvent::screenUnlocked);
+  }
+
+  // Asks applications for window events and listens to them and to the
+  // screen saver; returns what stops listening.
+  std::function<void()> listen(const GlibRunLoop::Deliver& deliver) {
+    auto* l = new Listening{this, deliver};
+    for (const char* event : {"window:activate", "window:deactivate"}) {
+      const char* empty[] = {nullptr};
+      (void)bus_->one({"org.a11y.atspi.Registry", "/org/a11y/atspi/registry", "org.a11y.atspi.Registry",
+                       "RegisterEvent", g_variant_new("(s^ass)", event, empty, "")},
+                      1000);
+    }
+    std::vector<Subscription> subs;
+    subs.push_back({bus_->accessibility(),
+                    g_dbus_connection_signal_subscribe(bus_->accessibility(), nullptr, "org.a11y.atspi.Event.Window",
+                                                       nullptr, nullptr, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
+                                                       &windowEvent, l, nullptr)});
+    subs.push_back({bus_->session(),
+                    g_dbus_connection_signal_subscribe(bus_->session(), nullptr, "org.freedesktop.ScreenSaver",
+                                                       "ActiveChanged", nullptr, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
+                                                       &lockEvent, l, nullptr)});
+    return [subs, l] {
+      for (const auto& s : subs) g_dbus_connection_signal_unsubscribe(s.bus, s.id);
+      delete l;
+    };
+  }
+
+  std::unique_ptr<Bus> bus_;
+  Processes processes_;
+  AtspiAccessibility accessibility_;
+  AtspiWorkspace workspace_;
+  DesktopSession session_;
+  ExecutableTrust trust_;
+  EnvironmentPreferences preferences_;
+  Syslog log_;
+  GlibRunLoop runLoop_;
+};
+
+}  // namespace
+
+std::unique_ptr<Platform> openAtspiPlatform(std::string& error) {
+  auto bus = Bus::open(error);
+  if (!bus) return nullptr;
+  return std::make_unique<AtspiPlatform>(std::move(bus));
+}
+
+}  // namespace atspi
+
+std::unique_ptr<Platform> openNativePlatform(std::string& error) { return atspi::openAtspiPlatform(error); }
+
+}  // namespace zel::platform

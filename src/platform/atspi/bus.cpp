@@ -1,0 +1,161 @@
+#include "platform/atspi/bus.h"
+
+namespace zel::platform::atspi {
+
+namespace {
+
+Failure failureOf(const GError* error) {
+  if (!error) return Failure::none;
+  if (error->domain == G_IO_ERROR && error->code == G_IO_ERROR_TIMED_OUT) return Failure::timedOut;
+  if (error->domain == G_DBUS_ERROR) {
+    switch (error->code) {
+      case G_DBUS_ERROR_TIMEOUT:
+      case G_DBUS_ERROR_TIMED_OUT:
+      case G_DBUS_ERROR_NO_REPLY: return Failure::timedOut;
+      case G_DBUS_ERROR_SERVICE_UNKNOWN:
+      case G_DBUS_ERROR_NAME_HAS_NO_OWNER:
+      case G_DBUS_ERROR_UNKNOWN_OBJECT:
+      case G_DBUS_ERROR_DISCONNECTED: return Failure::gone;
+      case G_DBUS_ERROR_UNKNOWN_METHOD:
+      case G_DBUS_ERROR_UNKNOWN_INTERFACE:
+      case G_DBUS_ERROR_UNKNOWN_PROPERTY:
+      case G_DBUS_ERROR_NOT_SUPPORTED: return Failure::unsupported;
+      default: break;
+    }
+  }
+  if (error->domain == G_IO_ERROR && error->code == G_IO_ERROR_CLOSED) return Failure::gone;
+  return Failure::other;
+}
+
+struct Pending {
+  std::vector<Reply>* replies;
+  size_t index;
+  size_t* left;
+};
+
+void finished(GObject* source, GAsyncResult* result, gpointer data) {
+  auto* p = static_cast<Pending*>(data);
+  GError* error = nullptr;
+  GVariant* value = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
+  Reply& r = (*p->replies)[p->index];
+  r.failure = failureOf(error);
+  if (value) r.value.reset(value);
+  if (error) g_error_free(error);
+  --*p->left;
+  delete p;
+}
+
+std::optional<std::string> accessibilityBusAddress(GDBusConnection* session) {
+  if (const char* address = g_getenv("AT_SPI_BUS_ADDRESS"); address && *address) return address;
+  GError* error = nullptr;
+  GVariant* reply = g_dbus_connection_call_sync(session, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress",
+                                                nullptr, G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE, 2000, nullptr,
+                                                &error);
+  if (!reply) {
+    g_error_free(error);
+    return std::nullopt;
+  }
+  const gchar* address = nullptr;
+  g_variant_get(reply, "(&s)", &address);
+  std::string out = address ? address : "";
+  g_variant_unref(reply);
+  if (out.empty()) return std::nullopt;
+  return out;
+}
+
+}  // namespace
+
+std::unique_ptr<Bus> Bus::open(std::string& error) {
+  GError* e = nullptr;
+  GDBusConnection* session = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &e);
+  if (!session) {
+    error = std::string("no session bus: ") + (e ? e->message : "unknown error");
+    if (e) g_error_free(e);
+    return nullptr;
+  }
+  // A quit of the agent must not be a quit of the process because the bus went.
+  g_dbus_connection_set_exit_on_close(session, FALSE);
+  const auto address = accessibilityBusAddress(session);
+  if (!address) {
+    g_object_unref(session);
+    error = "no accessibility bus: is at-spi-bus-launcher running?";
+    return nullptr;
+  }
+  GDBusConnection* a11y = g_dbus_connection_new_for_address_sync(
+      address->c_str(),
+      static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                        G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+      nullptr, nullptr, &e);
+  if (!a11y) {
+    error = std::string("cannot connect to the accessibility bus: ") + (e ? e->message : "unknown error");
+    if (e) g_error_free(e);
+    g_object_unref(session);
+    return nullptr;
+  }
+  g_dbus_connection_set_exit_on_close(a11y, FALSE);
+  return std::unique_ptr<Bus>(new Bus(session, a11y));
+}
+
+Bus::~Bus() {
+  g_object_unref(a11y_);
+  g_object_unref(session_);
+}
+
+std::vector<Reply> Bus::all(std::vector<Call> calls, int timeoutMs) const {
+  std::vector<Reply> replies(calls.size());
+  if (calls.empty()) return replies;
+  // Replies come back on a context of this call's own, so that threads
+  // reading at once never see each other's replies.
+  GMainContext* context = g_main_context_new();
+  g_main_context_push_thread_default(context);
+  size_t left = calls.size();
+  for (size_t i = 0; i < calls.size(); ++i) {
+    Call& c = calls[i];
+    g_dbus_connection_call(a11y_, c.destination.c_str(), c.path.c_str(), c.interface.c_str(), c.method.c_str(),
+                           c.arguments, nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, timeoutMs, nullptr, &finished,
+                           new Pending{&replies, i, &left});
+  }
+  while (left > 0) g_main_context_iteration(context, TRUE);
+  g_main_context_pop_thread_default(context);
+  g_main_context_unref(context);
+  return replies;
+}
+
+Reply Bus::one(Call call, int timeoutMs) const {
+  std::vector<Call> calls;
+  calls.push_back(std::move(call));
+  return std::move(all(std::move(calls), timeoutMs)[0]);
+}
+
+bool Bus::reachable() const { return !g_dbus_connection_is_closed(a11y_); }
+
+std::optional<bool> Bus::accessibilityEnabled() const {
+  GError* error = nullptr;
+  GVariant* reply = g_dbus_connection_call_sync(
+      session_, "org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Get",
+      g_variant_new("(ss)", "org.a11y.Status", "IsEnabled"), G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NONE, 1000,
+      nullptr, &error);
+  if (!reply) {
+    g_error_free(error);
+    return std::nullopt;
+  }
+  GVariant* inner = nullptr;
+  g_variant_get(reply, "(v)", &inner);
+  std::optional<bool> out;
+  if (g_variant_is_of_type(inner, G_VARIANT_TYPE_BOOLEAN)) out = g_variant_get_boolean(inner);
+  g_variant_unref(inner);
+  g_variant_unref(reply);
+  return out;
+}
+
+void Bus::setAccessibilityEnabled(bool on) const {
+  GError* error = nullptr;
+  GVariant* reply = g_dbus_connection_call_sync(
+      session_, "org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Set",
+      g_variant_new("(ssv)", "org.a11y.Status", "IsEnabled", g_variant_new_boolean(on)), nullptr,
+      G_DBUS_CALL_FLAGS_NONE, 1000, nullptr, &error);
+  if (reply) g_variant_unref(reply);
+  if (error) g_error_free(error);
+}
+
+}  // namespace zel::platform::atspi
