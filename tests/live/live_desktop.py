@@ -1,0 +1,342 @@
+"""A real desktop for tests: Xvfb, a D-Bus session bus, the accessibility
+bus, a local HTTPS server that answers for the chat sites' host names, and
+real browsers on it. Every process is started here and stopped here, by the
+process id this module recorded, never by name. Every wait is on a condition
+with a deadline.
+
+Standard library only, run with Debian's /usr/bin/python3; the browsers,
+Xvfb, dbus-daemon, at-spi-bus-launcher, openssl and certutil come from
+Debian's packages (scripts/setup)."""
+
+import http.server
+import json
+import os
+import shutil
+import signal
+import socket
+import ssl
+import subprocess
+import tempfile
+import threading
+import time
+
+HOSTS = ["chatgpt.com", "claude.ai", "grok.com", "news.example"]
+PAGES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "pages")
+
+
+class Deadline(Exception):
+    pass
+
+
+def wait_for(what, check, seconds=30.0, every=0.1):
+    """Calls check() until it returns something true; raises Deadline after `seconds`."""
+    end = time.monotonic() + seconds
+    while True:
+        value = check()
+        if value:
+            return value
+        if time.monotonic() > end:
+            raise Deadline("timed out waiting for " + what)
+        time.sleep(every)
+
+
+class Pages(http.server.BaseHTTPRequestHandler):
+    """Serves pages/<host>.html for every path of a known host; also a CONNECT
+    proxy that answers every tunnel itself, so a browser configured with a
+    proxy reaches the chat sites here without any name resolution."""
+
+    server_version = "zel-test"
+
+    def log_message(self, *args):
+        pass
+
+    def do_CONNECT(self):
+        self.send_response(200, "Connection established")
+        self.end_headers()
+        tls = self.server.context.wrap_socket(self.connection, server_side=True)
+        self.server.serve_tunnel(tls)
+        self.close_connection = True
+
+    def do_GET(self):
+        host = (self.headers.get("Host") or "").split(":")[0]
+        self.server.requests.append((host, self.path))
+        name = os.path.join(PAGES, host + ".html")
+        if host not in HOSTS or not os.path.exists(name):
+            self.send_error(404)
+            return
+        # "{{id}}" stands for the page's last path segment, so that every
+        # window shows text of its own.
+        page_id = self.path.split("?")[0].rstrip("/").rsplit("/", 1)[-1]
+        body = open(name, "rb").read().replace(b"{{id}}", page_id.encode())
+        self.send_response(200)
+        self.send_header("Content-Type", "text/html; charset=utf-8")
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
+
+class PageServer(http.server.ThreadingHTTPServer):
+    daemon_threads = True
+
+    def __init__(self, context):
+        super().__init__(("127.0.0.1", 0), Pages)
+        self.context = context
+        self.requests = []
+
+    def serve_tunnel(self, tls):
+        # One more handler on the decrypted stream of the tunnel.
+        Pages(tls, ("127.0.0.1", 0), self)
+
+
+class Desktop:
+    """A display, a session bus and the accessibility bus, in a fresh home."""
+
+    def __init__(self):
+        self.dir = tempfile.mkdtemp(prefix="zel-live-")
+        self.home = os.path.join(self.dir, "home")
+        os.makedirs(self.home)
+        self.processes = []  # (name, Popen), stopped in reverse order
+        self.env = dict(os.environ)
+        for key in ["ZEL_AX_DESKTOP", "ZEL_AX_JOURNAL", "AT_SPI_BUS_ADDRESS", "DBUS_SESSION_BUS_ADDRESS"]:
+            self.env.pop(key, None)
+        self.env.update({"HOME": self.home, "LANG": "en_US.UTF-8", "LANGUAGE": "", "LC_ALL": "",
+                         "XDG_RUNTIME_DIR": self.dir, "NO_AT_BRIDGE": "0"})
+        self.server = None
+
+    # ---- processes ----
+
+    def start(self, name, args, env=None, stdout=subprocess.DEVNULL, stdin=subprocess.DEVNULL):
+        log = open(os.path.join(self.dir, name + ".log"), "ab")
+        p = subprocess.Popen(args, env=env or self.env, stdout=stdout, stderr=log, stdin=stdin,
+                             start_new_session=True)
+        self.processes.append((name, p))
+        return p
+
+    def stop(self, p, grace=5.0):
+        """Stops one process this desktop started, by its id, then its group."""
+        if p.poll() is None:
+            try:
+                os.killpg(p.pid, signal.SIGTERM)
+            except ProcessLookupError:
+                pass
+            try:
+                p.wait(grace)
+            except subprocess.TimeoutExpired:
+                try:
+                    os.killpg(p.pid, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
+                p.wait(grace)
+        self.processes = [(n, q) for (n, q) in self.processes if q is not p]
+
+    def close(self):
+        for _, p in reversed(list(self.processes)):
+            self.stop(p)
+        if self.server:
+            self.server.shutdown()
+            self.server.server_close()
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    # ---- the session ----
+
+    def open(self):
+        r, w = os.pipe()
+        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                                pass_fds=[w], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                start_new_session=True)
+        self.processes.append(("xvfb", xvfb))
+        os.close(w)
+        display = b""
+        with os.fdopen(r, "rb") as f:
+            while not display.endswith(b"\n"):
+                chunk = f.read(1)
+                if not chunk:
+                    raise RuntimeError("Xvfb did not start")
+                display += chunk
+        self.env["DISPLAY"] = ":" + display.decode().strip()
+
+        bus = self.start("dbus", ["dbus-daemon", "--session", "--nofork", "--nosyslog", "--print-address=1"],
+                         stdout=subprocess.PIPE)
+        address = bus.stdout.readline().decode().strip()
+        if not address:
+            raise RuntimeError("dbus-daemon did not start")
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = address
+        self.start("at-spi-bus", ["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
+        wait_for("the accessibility bus", lambda: self.gdbus_session("org.a11y.Bus", "/org/a11y/bus",
+                                                                    "org.a11y.Bus.GetAddress"))
+        self.serve_pages()
+        return self
+
+    def gdbus_session(self, dest, path, method, *args):
+        r = subprocess.run(["gdbus", "call", "--session", "--dest", dest, "--object-path", path, "--method", method,
+                            *args], env=self.env, capture_output=True, text=True, timeout=10)
+        return r.stdout.strip() if r.returncode == 0 else None
+
+    def accessibility_enabled(self):
+        out = self.gdbus_session("org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties.Get",
+                                 "org.a11y.Status", "IsEnabled")
+        return out is not None and "true" in out
+
+    def set_accessibility(self, on):
+        self.gdbus_session("org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties.Set", "org.a11y.Status",
+                           "IsEnabled", "<%s>" % ("true" if on else "false"))
+
+    # ---- pages ----
+
+    def serve_pages(self):
+        """A certificate authority of this run, a certificate for the chat
+        hosts signed by it, and the HTTPS server."""
+        d = self.dir
+        names = ",".join("DNS:" + h for h in HOSTS)
+        run = lambda *a: subprocess.run(a, check=True, capture_output=True, cwd=d)
+        run("openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=zel test CA",
+            "-keyout", "ca.key", "-out", "ca.pem", "-addext", "basicConstraints=critical,CA:TRUE",
+            "-addext", "keyUsage=critical,keyCertSign,cRLSign")
+        run("openssl", "req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=chat hosts", "-keyout", "site.key",
+            "-out", "site.csr")
+        with open(os.path.join(d, "site.ext"), "w") as f:
+            f.write("subjectAltName=%s\nbasicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\n" % names)
+        run("openssl", "x509", "-req", "-in", "site.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
+            "-days", "2", "-out", "site.pem", "-extfile", "site.ext")
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(os.path.join(d, "site.pem"), os.path.join(d, "site.key"))
+        plain = PageServer(context)
+        self.port = plain.server_address[1]
+        self.server = plain
+        # Direct HTTPS on the same port for Chromium: the first byte tells a
+        # TLS hello (0x16) from a proxy's CONNECT.
+        original = plain.get_request
+
+        def get_request():
+            sock, addr = original()
+            try:
+                first = sock.recv(1, socket.MSG_PEEK)
+            except OSError:
+                first = b""
+            if first == b"\x16":
+                sock = context.wrap_socket(sock, server_side=True)
+            return sock, addr
+
+        plain.get_request = get_request
+        threading.Thread(target=plain.serve_forever, daemon=True).start()
+
+    def requested(self, host, path_part=""):
+        return any(h == host and path_part in p for (h, p) in self.server.requests)
+
+    # ---- browsers ----
+
+    def chromium(self, urls, profile="chromium", incognito=False, force_accessibility=False):
+        args = ["chromium", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+                "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                "--disable-features=Translate,MediaRouter", "--password-store=basic", "--no-default-browser-check",
+                "--user-data-dir=" + os.path.join(self.dir, profile),
+                "--host-resolver-rules=MAP * 127.0.0.1:%d" % self.port, "--ignore-certificate-errors",
+                "--window-size=1200,900"]
+        if incognito:
+            args.append("--incognito")
+        if force_accessibility:
+            args.append("--force-renderer-accessibility")
+        return self.start("chromium-" + profile + ("-incognito" if incognito else ""), args + urls)
+
+    def firefox_profile(self, name="default", always_private=False):
+        root = os.path.join(self.home, ".mozilla", "firefox")
+        path = os.path.join(root, name)
+        os.makedirs(path, exist_ok=True)
+        with open(os.path.join(root, "profiles.ini"), "a") as f:
+            f.write("[Profile%s]\nName=%s\nIsRelative=1\nPath=%s\n\n" % (name, name, name))
+        prefs = {
+            "browser.aboutwelcome.enabled": False,
+            "browser.startup.homepage_override.mstone": "ignore",
+            "startup.homepage_welcome_url": "",
+            "browser.newtabpage.enabled": False,
+            "browser.shell.checkDefaultBrowser": False,
+            "datareporting.policy.dataSubmissionEnabled": False,
+            "toolkit.telemetry.reportingpolicy.firstRun": False,
+            "app.update.enabled": False,
+            "browser.tabs.warnOnClose": False,
+            "browser.privatebrowsing.autostart": always_private,
+            "network.proxy.type": 1,
+            "network.proxy.ssl": "127.0.0.1",
+            "network.proxy.ssl_port": self.port,
+            "network.proxy.allow_hijacking_localhost": True,
+            "network.dns.disableIPv6": True,
+            "network.captive-portal-service.enabled": False,
+            "browser.safebrowsing.update.enabled": False,
+            "extensions.update.enabled": False,
+        }
+        with open(os.path.join(path, "user.js"), "w") as f:
+            for k, v in prefs.items():
+                f.write("user_pref(%s, %s);\n" % (json.dumps(k), json.dumps(v)))
+        subprocess.run(["certutil", "-N", "-d", "sql:" + path, "--empty-password"], check=True, capture_output=True)
+        subprocess.run(["certutil", "-A", "-d", "sql:" + path, "-n", "zel test CA", "-t", "C,,", "-i",
+                        os.path.join(self.dir, "ca.pem")], check=True, capture_output=True)
+        return path
+
+    def firefox(self, profile, urls, private=False):
+        args = ["firefox-esr", "--profile", profile]
+        if private:
+            args.append("--private-window")
+        return self.start("firefox-" + os.path.basename(profile) + ("-private" if private else ""), args + urls)
+
+    # ---- the accessibility bus, names only ----
+
+    def window_titles(self):
+        """The window names of every application on the accessibility bus. Only
+        names are read: reading a window's attributes would build Chromium's
+        web tree, which the agent must do itself."""
+        from gi.repository import Gio, GLib  # Debian's python3-gi
+        out = self.gdbus_session("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus.GetAddress")
+        if not out:
+            return []
+        flags = Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION
+        bus = Gio.DBusConnection.new_for_address_sync(out.split("'")[1], flags, None, None)
+        root = "/org/a11y/atspi/accessible/root"
+
+        def call(dest, path, iface, method, args=None):
+            try:
+                return bus.call_sync(dest, path, iface, method, args, None, Gio.DBusCallFlags.NONE, 2000,
+                                     None).unpack()
+            except GLib.Error:
+                return None
+
+        titles = []
+        try:
+            for app, _ in (call("org.a11y.atspi.Registry", root, "org.a11y.atspi.Accessible", "GetChildren") or
+                           [[]])[0]:
+                for _, path in (call(app, root, "org.a11y.atspi.Accessible", "GetChildren") or [[]])[0]:
+                    name = call(app, path, "org.freedesktop.DBus.Properties", "Get",
+                                GLib.Variant("(ss)", ("org.a11y.atspi.Accessible", "Name")))
+                    if name:
+                        titles.append(name[0])
+        finally:
+            bus.close_sync(None)
+        return titles
+
+    def wait_for_window(self, part, seconds=60):
+        return wait_for("a window titled with %r" % part,
+                        lambda: any(part in t for t in self.window_titles()), seconds, every=0.25)
+
+
+class Agent:
+    """zel-ax serve on the desktop, its lines collected as they come."""
+
+    def __init__(self, desktop, executable, args):
+        self.lines = []
+        self.desktop = desktop
+        self.process = desktop.start("zel-ax", [executable, "serve", *args], stdout=subprocess.PIPE,
+                                     stdin=subprocess.PIPE)
+        threading.Thread(target=self._read, daemon=True).start()
+
+    def _read(self):
+        for raw in self.process.stdout:
+            try:
+                self.lines.append(json.loads(raw))
+            except ValueError:
+                self.lines.append({"unparsed": raw.decode(errors="replace")})
+
+    def chat_lines(self, bundle_id):
+        return [l for l in list(self.lines) if "kind" not in l and l.get("bundle_id") == bundle_id]
+
+    def stop(self):
+        self.desktop.stop(self.process)
+        return self.process.returncode
