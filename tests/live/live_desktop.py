@@ -78,6 +78,11 @@ class Pages(http.server.BaseHTTPRequestHandler):
 class PageServer(http.server.ThreadingHTTPServer):
     daemon_threads = True
 
+    def handle_error(self, request, client_address):
+        # Browsers try hosts of their own through the proxy and refuse the
+        # certificate: nothing the tests look at.
+        pass
+
     def __init__(self, context):
         super().__init__(("127.0.0.1", 0), Pages)
         self.context = context
@@ -106,9 +111,9 @@ class Desktop:
     # ---- processes ----
 
     def start(self, name, args, env=None, stdout=subprocess.DEVNULL, stdin=subprocess.DEVNULL):
-        log = open(os.path.join(self.dir, name + ".log"), "ab")
-        p = subprocess.Popen(args, env=env or self.env, stdout=stdout, stderr=log, stdin=stdin,
-                             start_new_session=True)
+        with open(os.path.join(self.dir, name + ".log"), "ab") as log:
+            p = subprocess.Popen(args, env=env or self.env, stdout=stdout, stderr=log, stdin=stdin,
+                                 start_new_session=True)
         self.processes.append((name, p))
         return p
 
@@ -127,6 +132,9 @@ class Desktop:
                 except ProcessLookupError:
                     pass
                 p.wait(grace)
+        for stream in (p.stdin, p.stdout):
+            if stream:
+                stream.close()
         self.processes = [(n, q) for (n, q) in self.processes if q is not p]
 
     def close(self):
@@ -158,6 +166,8 @@ class Desktop:
         bus = self.start("dbus", ["dbus-daemon", "--session", "--nofork", "--nosyslog", "--print-address=1"],
                          stdout=subprocess.PIPE)
         address = bus.stdout.readline().decode().strip()
+        bus.stdout.close()
+        bus.stdout = None
         if not address:
             raise RuntimeError("dbus-daemon did not start")
         self.env["DBUS_SESSION_BUS_ADDRESS"] = address

@@ -214,10 +214,16 @@ Translation translate(const AtspiNode& n) {
   return out;
 }
 
+// Roles whose text is their value or label rather than content of their own:
+// a text box's text, a button's caption (its children are presentational).
+constexpr std::array<std::string_view, 12> textIsNoChild{
+    "entry",  "password text", "text",      "push button", "toggle button", "check box",
+    "radio button", "image",   "slider", "progress bar", "separator", "scroll bar"};
+
 std::vector<Piece> pieces(const Toolkit& toolkit, const AtspiNode& node, size_t childCount) {
   std::vector<Piece> out;
   const bool keepsText = !toolkit.textRunsAreChildren && node.text && !isTextRun(node) &&
-                         node.role != "entry" && node.role != "password text" && node.role != "text" &&
+                         std::find(textIsNoChild.begin(), textIsNoChild.end(), node.role) == textIsNoChild.end() &&
                          translate(node).role != "AXListMarker";
   if (keepsText) {
     const std::string& text = *node.text;

@@ -1,0 +1,164 @@
+"""The agent against real Chromium and Firefox windows on a live desktop:
+every chat site read, and no private window, incognito window or
+always-private browser ever read. Run by CTest with the build's zel-ax and
+zel-capture as arguments."""
+
+import json
+import os
+import subprocess
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from live_desktop import Agent, Desktop, wait_for  # noqa: E402
+
+ZEL_AX = os.environ.get("ZEL_AX", "zel-ax")
+ZEL_CAPTURE = os.environ.get("ZEL_CAPTURE", "zel-capture")
+CHROME = "com.google.Chrome"
+FIREFOX = "org.mozilla.firefox"
+
+CLAUDE = "11111111-2222-4333-8444-555555555555"
+CHATGPT = "68a1f0c2-7d4e-8001-9b3a-5c6d7e8f9012"
+GROK = "5e4d3c2b-1a09-4f8e-b7d6-c5b4a3928170"
+# Shown only in private windows: must never leave the agent.
+INCOGNITO = "99999999-0000-4000-8000-000000000001"
+PRIVATE = "99999999-0000-4000-8000-000000000002"
+ALWAYS_PRIVATE = "99999999-0000-4000-8000-000000000003"
+
+desktop = None
+
+
+def setUpModule():
+    global desktop
+    desktop = Desktop().open()
+    # Chromium puts its tree on the bus only when accessibility is on as it
+    # starts; on a user's desktop an assistive technology has turned it on.
+    desktop.set_accessibility(True)
+
+
+def tearDownModule():
+    desktop.close()
+
+
+def capture(*args):
+    r = subprocess.run([ZEL_CAPTURE, *args], env=desktop.env, capture_output=True, text=True, timeout=120)
+    if r.returncode != 0:
+        raise AssertionError("zel-capture %s failed: %s" % (" ".join(args), r.stderr))
+    return [json.loads(line) for line in r.stdout.splitlines() if line.strip()]
+
+
+def sources(line):
+    return sorted(c["source"] for c in line.get("chats", []))
+
+
+class Chromium(unittest.TestCase):
+    """Three chat windows and an incognito one in one Chromium, started
+    without forced renderer accessibility: the agent's own read of each
+    window makes Chromium build the page's tree."""
+
+    @classmethod
+    def setUpClass(cls):
+        desktop.chromium(["https://claude.ai/chat/" + CLAUDE])
+        desktop.wait_for_window(CLAUDE)
+        desktop.chromium(["--new-window", "https://chatgpt.com/c/" + CHATGPT])
+        desktop.chromium(["--new-window", "https://grok.com/c/" + GROK])
+        desktop.chromium(["https://claude.ai/chat/" + INCOGNITO], incognito=True)
+        for part in (CHATGPT, GROK, INCOGNITO + " - Claude - Chromium (Incognito)"):
+            desktop.wait_for_window(part)
+
+    def test_reads_the_chat_of_each_site_and_never_the_incognito_window(self):
+        agent = Agent(desktop, ZEL_AX, ["--every", "1", "--apps", CHROME, "--chat-browsers", CHROME])
+        try:
+            line = wait_for("a Chrome line with three chats",
+                            lambda: next((l for l in agent.chat_lines(CHROME)
+                                          if sources(l) == ["chatGPTWeb", "claudeWeb", "grokWeb"]), None), 60)
+        finally:
+            self.assertEqual(agent.stop(), 0)
+        self.assertEqual(line["read"], "ok")
+        locators = sorted(c["locator"] for c in line["chats"])
+        self.assertEqual(locators, ["https://chatgpt.com/c/" + CHATGPT, "https://claude.ai/chat/" + CLAUDE,
+                                    "https://grok.com/c/" + GROK])
+        claude = next(c for c in line["chats"] if c["source"] == "claudeWeb")
+        self.assertEqual([t["role"] for t in claude["turns"]], ["user", "assistant"])
+        self.assertIn("Summarise chat " + CLAUDE, claude["turns"][0]["text"])
+        self.assertNotIn(INCOGNITO, json.dumps(agent.lines))
+
+    def test_record_and_explain_pass_over_the_incognito_window(self):
+        recorded = json.dumps(capture("record", "--app", CHROME))
+        for shown in (CLAUDE, CHATGPT, GROK):
+            self.assertIn(shown, recorded)
+        self.assertNotIn(INCOGNITO, recorded)
+        # Browser controls never pass for page content.
+        self.assertNotIn("BrowserRootView", recorded)
+        self.assertNotIn("view_", recorded)
+
+        explained = capture("explain", "--app", CHROME, "--chat-browsers", CHROME)
+        self.assertEqual(sorted(l["outcome"] for l in explained), ["private window, not read", "read", "read", "read"])
+        self.assertNotIn(INCOGNITO, json.dumps(explained))
+
+    def test_without_consent_no_chat_is_read(self):
+        explained = capture("explain", "--app", CHROME)
+        self.assertTrue(explained)
+        self.assertNotIn("read", [l["outcome"] for l in explained])
+        # Firefox is not running: its first line tells that the agent's first
+        # reads are done, Chrome's included.
+        agent = Agent(desktop, ZEL_AX, ["--every", "1", "--apps", CHROME + "," + FIREFOX,
+                                        "--chat-browsers", FIREFOX])
+        try:
+            wait_for("Firefox's first line", lambda: agent.chat_lines(FIREFOX), 60)
+        finally:
+            self.assertEqual(agent.stop(), 0)
+        self.assertEqual(agent.chat_lines(CHROME), [])
+        self.assertNotIn(CLAUDE, json.dumps(agent.lines))
+
+
+class Firefox(unittest.TestCase):
+    """A Claude page in Firefox with a private window beside it; then a
+    Firefox whose profile opens every window privately."""
+
+    def test_reads_claude_and_never_the_private_window(self):
+        profile = desktop.firefox_profile("default")
+        main = desktop.firefox(profile, ["https://claude.ai/chat/" + CLAUDE])
+        try:
+            desktop.wait_for_window(CLAUDE + " - Claude — Mozilla Firefox")
+            desktop.firefox(profile, ["https://claude.ai/chat/" + PRIVATE], private=True)
+            desktop.wait_for_window(PRIVATE + " - Claude — Mozilla Firefox Private Browsing")
+            agent = Agent(desktop, ZEL_AX, ["--every", "1", "--apps", FIREFOX, "--chat-browsers", FIREFOX])
+            try:
+                line = wait_for("a Firefox line with the Claude chat",
+                                lambda: next((l for l in agent.chat_lines(FIREFOX) if sources(l) == ["claudeWeb"]),
+                                             None), 60)
+            finally:
+                self.assertEqual(agent.stop(), 0)
+            self.assertEqual(line["chats"][0]["locator"], "https://claude.ai/chat/" + CLAUDE)
+            self.assertIn("Summarise chat " + CLAUDE, line["chats"][0]["turns"][0]["text"])
+            self.assertNotIn(PRIVATE, json.dumps(agent.lines))
+            recorded = json.dumps(capture("record", "--app", FIREFOX))
+            self.assertIn(CLAUDE, recorded)
+            self.assertNotIn(PRIVATE, recorded)
+            # The hidden documents Firefox preloads are no page of the window.
+            self.assertNotIn("about:", recorded)
+        finally:
+            desktop.stop(main)
+
+    def test_always_private_firefox_is_never_read(self):
+        profile = desktop.firefox_profile("always", always_private=True)
+        main = desktop.firefox(profile, ["https://claude.ai/chat/" + ALWAYS_PRIVATE])
+        try:
+            desktop.wait_for_window(ALWAYS_PRIVATE)
+            explained = capture("explain", "--app", FIREFOX, "--chat-browsers", FIREFOX)
+            self.assertEqual([l["outcome"] for l in explained], ["browser not read"])
+            self.assertEqual(capture("record", "--app", FIREFOX), [])
+            agent = Agent(desktop, ZEL_AX, ["--every", "1", "--apps", FIREFOX, "--chat-browsers", FIREFOX])
+            try:
+                first = wait_for("Firefox's first line", lambda: agent.chat_lines(FIREFOX), 60)
+            finally:
+                self.assertEqual(agent.stop(), 0)
+            self.assertEqual(first[0]["chats"], [])
+            self.assertNotIn(ALWAYS_PRIVATE, json.dumps(agent.lines))
+        finally:
+            desktop.stop(main)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

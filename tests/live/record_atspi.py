@@ -1,0 +1,102 @@
+"""Records what the accessibility bus tells about an application's windows,
+before any translation: one JSON tree per window with each object's role
+name, name, description, object attributes, text, document or link address
+and the states the translation reads. The trees are the fixtures of the
+backend's translation tests, and what to look at when a page reads wrong.
+
+    /usr/bin/python3 record_atspi.py APPLICATION_NAME [TITLE_PART] > window.json
+
+APPLICATION_NAME is the name on the bus ("Chromium", "Firefox"); with
+TITLE_PART, only the windows whose name holds it. Uses the session bus of
+the environment."""
+
+import json
+import subprocess
+import sys
+
+from gi.repository import Gio, GLib
+
+ROOT = "/org/a11y/atspi/accessible/root"
+ACCESSIBLE = "org.a11y.atspi.Accessible"
+STATES = {"active": 1, "multi-line": 17}  # AtspiStateType bits the translation reads
+ROLE_NAMES = None
+
+
+def role_names():
+    import gi
+    gi.require_version("Atspi", "2.0")
+    from gi.repository import Atspi
+    return lambda n: Atspi.role_get_name(Atspi.Role(n)) if n < int(Atspi.Role.LAST_DEFINED) else "unknown"
+
+
+class Reader:
+    def __init__(self):
+        out = subprocess.run(["gdbus", "call", "--session", "--dest", "org.a11y.Bus", "--object-path",
+                              "/org/a11y/bus", "--method", "org.a11y.Bus.GetAddress"],
+                             capture_output=True, text=True, check=True).stdout
+        flags = Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION
+        self.bus = Gio.DBusConnection.new_for_address_sync(out.split("'")[1], flags, None, None)
+        self.role_name = role_names()
+
+    def call(self, dest, path, iface, method, args=None):
+        try:
+            return self.bus.call_sync(dest, path, iface, method, args, None, Gio.DBusCallFlags.NONE, 5000,
+                                      None).unpack()
+        except GLib.Error:
+            return None
+
+    def node(self, dest, path, depth=0):
+        role = self.call(dest, path, ACCESSIBLE, "GetRole")
+        if role is None:
+            return None
+        props = (self.call(dest, path, "org.freedesktop.DBus.Properties", "GetAll", GLib.Variant("(s)", (ACCESSIBLE,)))
+                 or [{}])[0]
+        states = (self.call(dest, path, ACCESSIBLE, "GetState") or [[0, 0]])[0]
+        n = {"role": self.role_name(role[0]), "name": props.get("Name", ""),
+             "description": props.get("Description", ""),
+             "attributes": (self.call(dest, path, ACCESSIBLE, "GetAttributes") or [{}])[0]}
+        text = self.call(dest, path, "org.a11y.atspi.Text", "GetText", GLib.Variant("(ii)", (0, -1)))
+        if text is not None:
+            n["text"] = text[0]
+        if n["role"] in ("document web", "document frame"):
+            doc = (self.call(dest, path, "org.a11y.atspi.Document", "GetAttributes") or [{}])[0]
+            address = doc.get("URI") or doc.get("DocURL")
+            if address:
+                n["address"] = address
+        elif n["role"] == "link":
+            uri = self.call(dest, path, "org.a11y.atspi.Hyperlink", "GetURI", GLib.Variant("(i)", (0,)))
+            if uri and uri[0]:
+                n["address"] = uri[0]
+        n["states"] = [s for s, bit in STATES.items() if states[bit // 32] >> (bit % 32) & 1]
+        n["children"] = []
+        if depth < 80:
+            for child_dest, child_path in (self.call(dest, path, ACCESSIBLE, "GetChildren") or [[]])[0]:
+                c = self.node(child_dest or dest, child_path, depth + 1)
+                if c:
+                    n["children"].append(c)
+        return n
+
+    def windows(self, app_name, title_part):
+        for dest, _ in (self.call("org.a11y.atspi.Registry", ROOT, ACCESSIBLE, "GetChildren") or [[]])[0]:
+            name = self.call(dest, ROOT, "org.freedesktop.DBus.Properties", "Get",
+                             GLib.Variant("(ss)", (ACCESSIBLE, "Name")))
+            if not name or name[0] != app_name:
+                continue
+            for _, path in (self.call(dest, ROOT, ACCESSIBLE, "GetChildren") or [[]])[0]:
+                title = self.call(dest, path, "org.freedesktop.DBus.Properties", "Get",
+                                  GLib.Variant("(ss)", (ACCESSIBLE, "Name")))
+                if title and title[0] and (not title_part or title_part in title[0]):
+                    yield self.node(dest, path)
+
+
+def main():
+    if len(sys.argv) < 2:
+        print(__doc__, file=sys.stderr)
+        return 1
+    for window in Reader().windows(sys.argv[1], sys.argv[2] if len(sys.argv) > 2 else ""):
+        print(json.dumps(window, ensure_ascii=False, indent=1))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
