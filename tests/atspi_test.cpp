@@ -63,7 +63,8 @@ AXNode libraryTree(const json& j, const Toolkit& toolkit, bool inWeb = false) {
       continue;
     }
     const json& child = children[*p.child];
-    if (hiddenInDeck(toolkit, n, nodeOf(child, web))) continue;
+    const AtspiNode c = nodeOf(child, web);
+    if (isHidden(c) || hiddenInDeck(toolkit, n, c)) continue;
     out.children.push_back(libraryTree(child, toolkit, web));
   }
   return out;
@@ -214,6 +215,8 @@ TEST(Translation, OnlyTheShownDeckContainerIsKept) {
   EXPECT_TRUE(hiddenInDeck(gecko, panels, container("browserSidebarContainer")));
   EXPECT_FALSE(hiddenInDeck(gecko, panels, container("other")));
   EXPECT_FALSE(hiddenInDeck(toolkitNamed("Chromium"), panels, container("browserSidebarContainer")));
+  EXPECT_TRUE(isHidden(nodeOf({{"role", "push button"}, {"attributes", {{"hidden", "true"}}}}, false)));
+  EXPECT_FALSE(isHidden(nodeOf({{"role", "push button"}}, false)));
 }
 
 TEST(Translation, LongTextIsCutAtACharacterBoundary) {

@@ -16,6 +16,7 @@ import signal
 import socket
 import ssl
 import subprocess
+import sys
 import tempfile
 import threading
 import time
@@ -60,7 +61,7 @@ class Pages(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
         host = (self.headers.get("Host") or "").split(":")[0]
         self.server.requests.append((host, self.path))
-        name = os.path.join(PAGES, host + ".html")
+        name = os.path.join(self.server.pages, host + ".html")
         if host not in HOSTS or not os.path.exists(name):
             self.send_error(404)
             return
@@ -83,9 +84,10 @@ class PageServer(http.server.ThreadingHTTPServer):
         # certificate: nothing the tests look at.
         pass
 
-    def __init__(self, context):
+    def __init__(self, context, pages):
         super().__init__(("127.0.0.1", 0), Pages)
         self.context = context
+        self.pages = pages
         self.requests = []
 
     def serve_tunnel(self, tls):
@@ -96,7 +98,8 @@ class PageServer(http.server.ThreadingHTTPServer):
 class Desktop:
     """A display, a session bus and the accessibility bus, in a fresh home."""
 
-    def __init__(self):
+    def __init__(self, pages=PAGES):
+        self.pages = pages  # a folder of <host>.html files
         self.dir = tempfile.mkdtemp(prefix="zel-live-")
         self.home = os.path.join(self.dir, "home")
         os.makedirs(self.home)
@@ -148,6 +151,9 @@ class Desktop:
     # ---- the session ----
 
     def open(self):
+        # A harness stopped by a signal still stops what it started.
+        for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+            signal.signal(sig, lambda *_: sys.exit(128 + sig))
         r, w = os.pipe()
         xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
                                 pass_fds=[w], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
@@ -210,7 +216,7 @@ class Desktop:
             "-days", "2", "-out", "site.pem", "-extfile", "site.ext")
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         context.load_cert_chain(os.path.join(d, "site.pem"), os.path.join(d, "site.key"))
-        plain = PageServer(context)
+        plain = PageServer(context, self.pages)
         self.port = plain.server_address[1]
         self.server = plain
         # Direct HTTPS on the same port for Chromium: the first byte tells a

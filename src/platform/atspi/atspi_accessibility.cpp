@@ -29,6 +29,7 @@ int32_t errorOf(Failure f) {
 
 std::string text(std::string s) { return boundedText(std::move(s), limits.busText); }
 
+
 std::string roleName(uint32_t role) {
   if (role >= ATSPI_ROLE_LAST_DEFINED) return "unknown";
   gchar* name = atspi_role_get_name(static_cast<AtspiRole>(role));
@@ -88,6 +89,10 @@ struct AtspiAccessibility::Fetched {
   AtspiNode node;
   Translation translation;
   std::vector<std::string> children;  // "bus\npath", bus empty for the same application
+  int32_t childCount = -1;            // as the object says; -1 when it did not
+  // The library's children, made ahead when the element was fetched with its
+  // subtree; set before the handle is shared, never after.
+  std::optional<std::vector<AXElement>> made;
 };
 
 AtspiAccessibility::AtspiAccessibility(const Bus& bus) : bus_(bus) {}
@@ -108,6 +113,7 @@ uint64_t AtspiAccessibility::calls() const { return calls_.load(); }
 std::vector<BusApp> AtspiAccessibility::applications() {
   const int timeout = static_cast<int>(limits.messagingTimeout * 1000) * 4;
   ++calls_;
+  ++volleys_;
   Reply listed = bus_.one({registry, rootPath, accessibleInterface, "GetChildren", nullptr}, timeout);
   if (listed.failure != Failure::none || !g_variant_is_of_type(listed.value.get(), G_VARIANT_TYPE("(a(so))")))
     return {};
@@ -137,6 +143,7 @@ std::vector<BusApp> AtspiAccessibility::applications() {
                        g_variant_new("(ss)", "org.a11y.atspi.Application", "ToolkitName")});
     }
     calls_ += calls.size();
+    ++volleys_;
     auto replies = bus_.all(std::move(calls), timeout);
     std::lock_guard g(lock_);
     for (size_t i = 0; i < unknown.size(); ++i) {
@@ -205,99 +212,157 @@ void AtspiAccessibility::setMessagingTimeout(const AXElement& element, double se
   e->timeoutMs->store(static_cast<int>(std::clamp(seconds * 1000, 1.0, 600000.0)));
 }
 
+namespace {
+
+// What a reply is the answer to, in a volley of calls about several elements.
+enum class Asked { role, attributes, properties, children, text, state, document, link };
+
+bool keepsTextInParent(const std::string& toolkit) { return !toolkitNamed(toolkit).textRunsAreChildren; }
+
+bool needsState(const std::string& role) {
+  return role == "frame" || role == "window" || role == "dialog" || role == "entry" || role == "text";
+}
+
+bool isTextBox(const std::string& role) { return role == "entry" || role == "password text" || role == "text"; }
+
+}  // namespace
+
 std::vector<std::shared_ptr<const AtspiAccessibility::Fetched>> AtspiAccessibility::fetch(
     const std::vector<const Element*>& elements, int timeoutMs) {
-  constexpr size_t perElement = 6;
-  std::vector<Call> calls;
-  calls.reserve(elements.size() * perElement);
-  for (const Element* e : elements) {
-    const std::string& bus = e->busName;
-    const std::string& path = e->path;
-    calls.push_back({bus, path, accessibleInterface, "GetRole", nullptr});
-    calls.push_back({bus, path, accessibleInterface, "GetAttributes", nullptr});
-    calls.push_back({bus, path, "org.freedesktop.DBus.Properties", "GetAll", g_variant_new("(s)", accessibleInterface)});
-    calls.push_back({bus, path, accessibleInterface, "GetState", nullptr});
-    calls.push_back({bus, path, "org.a11y.atspi.Text", "GetText", g_variant_new("(ii)", 0, -1)});
-    calls.push_back({bus, path, accessibleInterface, "GetChildren", nullptr});
-  }
-  calls_ += calls.size();
-  auto replies = bus_.all(std::move(calls), timeoutMs);
-
   std::vector<std::shared_ptr<Fetched>> out;
-  std::vector<Call> second;  // addresses, once the role is known
-  std::vector<size_t> secondOf;
-  for (size_t i = 0; i < elements.size(); ++i) {
+  for (const Element* e : elements) {
     auto f = std::make_shared<Fetched>();
-    Reply* r = &replies[i * perElement];
-    const Element& e = *elements[i];
-    f->node.inWeb = e.inWeb;
-    if (r[0].failure != Failure::none || !g_variant_is_of_type(r[0].value.get(), G_VARIANT_TYPE("(u)"))) {
-      f->failure = r[0].failure == Failure::none ? Failure::other : r[0].failure;
-      out.push_back(std::move(f));
-      continue;
-    }
-    guint32 role = 0;
-    g_variant_get(r[0].value.get(), "(u)", &role);
-    f->node.role = roleName(role);
-    if (r[1].failure == Failure::none && g_variant_is_of_type(r[1].value.get(), G_VARIANT_TYPE("(a{ss})")))
-      f->node.attributes = stringMap(r[1].value.get());
-    if (r[2].failure == Failure::none && g_variant_is_of_type(r[2].value.get(), G_VARIANT_TYPE("(a{sv})"))) {
-      GVariant* dict = g_variant_get_child_value(r[2].value.get(), 0);
-      const gchar* s = nullptr;
-      if (g_variant_lookup(dict, "Name", "&s", &s)) f->node.name = text(s);
-      if (g_variant_lookup(dict, "Description", "&s", &s)) f->node.description = text(s);
-      g_variant_unref(dict);
-    }
-    if (r[3].failure == Failure::none && g_variant_is_of_type(r[3].value.get(), G_VARIANT_TYPE("(au)"))) {
-      GVariant* words = g_variant_get_child_value(r[3].value.get(), 0);
-      auto has = [&](unsigned state) {
-        const size_t word = state / 32;
-        if (word >= g_variant_n_children(words)) return false;
-        guint32 bits = 0;
-        g_variant_get_child(words, word, "u", &bits);
-        return ((bits >> (state % 32)) & 1u) != 0;
-      };
-      f->node.active = has(ATSPI_STATE_ACTIVE);
-      f->node.multiLine = has(ATSPI_STATE_MULTI_LINE);
-      if (has(ATSPI_STATE_DEFUNCT)) f->failure = Failure::gone;
-      g_variant_unref(words);
-    }
-    if (r[4].failure == Failure::none && g_variant_is_of_type(r[4].value.get(), G_VARIANT_TYPE("(s)"))) {
-      const gchar* s = nullptr;
-      g_variant_get(r[4].value.get(), "(&s)", &s);
-      f->node.text = text(s ? s : "");
-    }
-    if (r[5].failure == Failure::none && g_variant_is_of_type(r[5].value.get(), G_VARIANT_TYPE("(a(so))")))
-      f->children = referencedPaths(r[5].value.get(), e.busName);
-    f->translation = translate(f->node);
-    if (f->translation.isDocument) {
-      second.push_back({e.busName, e.path, "org.a11y.atspi.Document", "GetAttributes", nullptr});
-      secondOf.push_back(i);
-    } else if (f->translation.role == "AXLink") {
-      second.push_back({e.busName, e.path, "org.a11y.atspi.Hyperlink", "GetURI", g_variant_new("(i)", 0)});
-      secondOf.push_back(i);
-    }
+    f->node.inWeb = e->inWeb;
     out.push_back(std::move(f));
   }
-  if (!second.empty()) {
-    calls_ += second.size();
-    auto more = bus_.all(std::move(second), timeoutMs);
-    for (size_t k = 0; k < more.size(); ++k) {
-      Fetched& f = *out[secondOf[k]];
-      if (more[k].failure != Failure::none) continue;
-      GVariant* v = more[k].value.get();
-      if (g_variant_is_of_type(v, G_VARIANT_TYPE("(a{ss})"))) {
-        auto doc = stringMap(v);
-        for (const char* key : {"URI", "DocURL"})
-          if (auto it = doc.find(key); it != doc.end() && !it->second.empty()) f.node.address = it->second;
-      } else if (g_variant_is_of_type(v, G_VARIANT_TYPE("(s)"))) {
-        const gchar* s = nullptr;
-        g_variant_get(v, "(&s)", &s);
-        if (s && *s) f.node.address = text(s);
+  if (elements.empty()) return {};
+
+  // Each volley asks what is needed of every element at once; the second
+  // asks what only the role tells is needed (a window's state, a document's
+  // address). A call costs the browser about a tenth of a millisecond on its
+  // main thread, so nothing is asked that the translation does not read.
+  auto volley = [&](const std::vector<std::pair<size_t, Asked>>& asked, std::vector<Call> calls) {
+    calls_ += calls.size();
+    ++volleys_;
+    auto replies = bus_.all(std::move(calls), timeoutMs);
+    for (size_t k = 0; k < replies.size(); ++k) {
+      Fetched& f = *out[asked[k].first];
+      const Reply& r = replies[k];
+      GVariant* v = r.value.get();
+      const Asked what = asked[k].second;
+      if (what == Asked::role) {
+        if (r.failure != Failure::none || !g_variant_is_of_type(v, G_VARIANT_TYPE("(u)"))) {
+          f.failure = r.failure == Failure::none ? Failure::other : r.failure;
+          continue;
+        }
+        guint32 role = 0;
+        g_variant_get(v, "(u)", &role);
+        f.node.role = roleName(role);
+        continue;
       }
-      f.translation = translate(f.node);
+      if (r.failure != Failure::none) continue;
+      switch (what) {
+        case Asked::attributes:
+          if (g_variant_is_of_type(v, G_VARIANT_TYPE("(a{ss})"))) f.node.attributes = stringMap(v);
+          break;
+        case Asked::properties:
+          if (g_variant_is_of_type(v, G_VARIANT_TYPE("(a{sv})"))) {
+            GVariant* dict = g_variant_get_child_value(v, 0);
+            const gchar* s = nullptr;
+            if (g_variant_lookup(dict, "Name", "&s", &s)) f.node.name = text(s);
+            if (g_variant_lookup(dict, "Description", "&s", &s)) f.node.description = text(s);
+            gint32 count = -1;
+            if (g_variant_lookup(dict, "ChildCount", "i", &count)) f.childCount = count;
+            g_variant_unref(dict);
+          }
+          break;
+        case Asked::children:
+          if (g_variant_is_of_type(v, G_VARIANT_TYPE("(a(so))")))
+            f.children = referencedPaths(v, elements[asked[k].first]->busName);
+          break;
+        case Asked::text:
+          if (g_variant_is_of_type(v, G_VARIANT_TYPE("(s)"))) {
+            const gchar* s = nullptr;
+            g_variant_get(v, "(&s)", &s);
+            f.node.text = text(s ? s : "");
+          }
+          break;
+        case Asked::state:
+          if (g_variant_is_of_type(v, G_VARIANT_TYPE("(au)"))) {
+            GVariant* words = g_variant_get_child_value(v, 0);
+            auto has = [&](unsigned state) {
+              const size_t word = state / 32;
+              if (word >= g_variant_n_children(words)) return false;
+              guint32 bits = 0;
+              g_variant_get_child(words, word, "u", &bits);
+              return ((bits >> (state % 32)) & 1u) != 0;
+            };
+            f.node.active = has(ATSPI_STATE_ACTIVE);
+            f.node.multiLine = has(ATSPI_STATE_MULTI_LINE);
+            if (has(ATSPI_STATE_DEFUNCT)) f.failure = Failure::gone;
+            g_variant_unref(words);
+          }
+          break;
+        case Asked::document:
+          if (g_variant_is_of_type(v, G_VARIANT_TYPE("(a{ss})"))) {
+            auto doc = stringMap(v);
+            for (const char* key : {"URI", "DocURL"})
+              if (auto it = doc.find(key); it != doc.end() && !it->second.empty()) f.node.address = it->second;
+          }
+          break;
+        case Asked::link:
+          if (g_variant_is_of_type(v, G_VARIANT_TYPE("(s)"))) {
+            const gchar* s = nullptr;
+            g_variant_get(v, "(&s)", &s);
+            if (s && *s) f.node.address = text(s);
+          }
+          break;
+        case Asked::role: break;
+      }
     }
+  };
+
+  std::vector<std::pair<size_t, Asked>> asked;
+  std::vector<Call> calls;
+  for (size_t i = 0; i < elements.size(); ++i) {
+    const Element& e = *elements[i];
+    const std::string& bus = e.busName;
+    const std::string& path = e.path;
+    auto ask = [&](Asked what, const char* interface, const char* method, GVariant* arguments = nullptr) {
+      asked.emplace_back(i, what);
+      calls.push_back({bus, path, interface, method, arguments});
+    };
+    ask(Asked::role, accessibleInterface, "GetRole");
+    ask(Asked::attributes, accessibleInterface, "GetAttributes");
+    ask(Asked::properties, "org.freedesktop.DBus.Properties", "GetAll", g_variant_new("(s)", accessibleInterface));
+    if (keepsTextInParent(e.toolkit)) ask(Asked::text, "org.a11y.atspi.Text", "GetText", g_variant_new("(ii)", 0, -1));
   }
+  volley(asked, std::move(calls));
+
+  asked.clear();
+  calls.clear();
+  for (size_t i = 0; i < elements.size(); ++i) {
+    const Element& e = *elements[i];
+    const Fetched& f = *out[i];
+    if (f.failure != Failure::none) continue;
+    const std::string& role = f.node.role;
+    auto ask = [&](Asked what, const char* interface, const char* method, GVariant* arguments = nullptr) {
+      asked.emplace_back(i, what);
+      calls.push_back({e.busName, e.path, interface, method, arguments});
+    };
+    // A leaf costs no request for its children.
+    if (f.childCount != 0) ask(Asked::children, accessibleInterface, "GetChildren");
+    if (needsState(role)) ask(Asked::state, accessibleInterface, "GetState");
+    if (isTextBox(role) && !f.node.text) ask(Asked::text, "org.a11y.atspi.Text", "GetText", g_variant_new("(ii)", 0, -1));
+    if (role == "document web" || role == "document frame" || role == "document text")
+      ask(Asked::document, "org.a11y.atspi.Document", "GetAttributes");
+    else if (role == "link")
+      ask(Asked::link, "org.a11y.atspi.Hyperlink", "GetURI", g_variant_new("(i)", 0));
+  }
+  if (!calls.empty()) volley(asked, std::move(calls));
+
+  for (auto& f : out)
+    if (f->failure == Failure::none) f->translation = translate(f->node);
   return {out.begin(), out.end()};
 }
 
@@ -306,49 +371,94 @@ std::shared_ptr<const AtspiAccessibility::Fetched> AtspiAccessibility::fetched(c
   return fetch({&e}, e.timeoutMs->load())[0];
 }
 
-std::vector<AXElement> AtspiAccessibility::children(const Element& parent, const Fetched& f, size_t longest) {
-  const Toolkit& toolkit = toolkitNamed(parent.toolkit);
-  const bool web = parent.inWeb || f.translation.isDocument;
-  std::vector<std::shared_ptr<Element>> made;
-  std::vector<const Element*> toFetch;
-  for (const Piece& piece : pieces(toolkit, f.node, f.children.size())) {
-    if (made.size() >= longest) break;
-    auto child = std::make_shared<Element>();
-    child->timeoutMs = parent.timeoutMs;
-    child->pid = parent.pid;
-    child->toolkit = parent.toolkit;
-    child->busName = parent.busName;
-    child->inWeb = web;
-    if (!piece.child) {
-      child->kind = Element::Kind::run;
-      child->run = piece.text;
-      child->path = parent.path + "#" + std::to_string(made.size());
-    } else {
-      const std::string& ref = f.children[*piece.child];
-      const size_t cut = ref.find('\n');
-      if (cut > 0) child->busName = ref.substr(0, cut);
-      child->path = ref.substr(cut + 1);
-      toFetch.push_back(child.get());
+std::vector<AXElement> AtspiAccessibility::children(const Element& parent, const Fetched& f, size_t longest,
+                                                    size_t ahead) {
+  if (f.made) {
+    std::vector<AXElement> out(f.made->begin(), f.made->begin() + std::min(longest, f.made->size()));
+    return out;
+  }
+  // The subtree below `parent`, level by level: every element of a level is
+  // fetched in one volley, so a walk of N elements costs about as many
+  // volleys as the tree has levels. At most `ahead` elements are fetched
+  // below the children; web content is not fetched ahead of a request for it, so that
+  // looking at a window's controls never reads its page.
+  struct Open {
+    const Element* element;
+    const Fetched* fetched;
+    std::vector<AXElement>* into;
+    size_t longest;
+  };
+  std::vector<AXElement> top;
+  std::vector<Open> level{{&parent, &f, &top, longest}};
+  // The element's own children are fetched whatever `ahead` says.
+  size_t budget = ahead;
+  bool first = true;
+  while (!level.empty()) {
+    std::vector<std::shared_ptr<Element>> made;
+    std::vector<size_t> madeFor;  // the index in `level` of each made child
+    std::vector<const Element*> toFetch;
+    for (size_t k = 0; k < level.size(); ++k) {
+      const Open& open = level[k];
+      const Element& e = *open.element;
+      const bool web = e.inWeb || open.fetched->translation.isDocument;
+      size_t count = 0;
+      for (const Piece& piece : pieces(toolkitNamed(e.toolkit), open.fetched->node, open.fetched->children.size())) {
+        if (count >= open.longest || (!first && budget == 0)) break;
+        auto child = std::make_shared<Element>();
+        child->timeoutMs = e.timeoutMs;
+        child->pid = e.pid;
+        child->toolkit = e.toolkit;
+        child->busName = e.busName;
+        child->inWeb = web;
+        if (!piece.child) {
+          child->kind = Element::Kind::run;
+          child->run = piece.text;
+          child->path = e.path + "#" + std::to_string(count);
+        } else {
+          const std::string& ref = open.fetched->children[*piece.child];
+          const size_t cut = ref.find('\n');
+          if (cut > 0) child->busName = ref.substr(0, cut);
+          child->path = ref.substr(cut + 1);
+          toFetch.push_back(child.get());
+          if (!first) --budget;
+        }
+        ++count;
+        made.push_back(std::move(child));
+        madeFor.push_back(k);
+      }
     }
-    made.push_back(std::move(child));
+    auto data = fetch(toFetch, parent.timeoutMs->load());
+    for (size_t i = 0; i < toFetch.size(); ++i) const_cast<Element*>(toFetch[i])->prefetched = data[i];
+
+    std::vector<Open> next;
+    for (size_t i = 0; i < made.size(); ++i) {
+      const Open& open = level[madeFor[i]];
+      const auto& c = made[i];
+      const Fetched* cf = c->prefetched.get();
+      if (cf && cf->failure == Failure::none &&
+          (isHidden(cf->node) || hiddenInDeck(toolkitNamed(c->toolkit), open.fetched->node, cf->node)))
+        continue;
+      open.into->push_back(c);
+      // Go on below this child while there is budget, but not into a page
+      // nobody asked for.
+      if (cf && cf->failure == Failure::none && !cf->children.empty() && budget > 0 &&
+          (c->inWeb || !cf->translation.isDocument)) {
+        auto* writable = const_cast<Fetched*>(cf);
+        writable->made.emplace();
+        next.push_back({c.get(), cf, &*writable->made, SIZE_MAX});
+      }
+    }
+    level = std::move(next);
+    first = false;
   }
-  auto data = fetch(toFetch, parent.timeoutMs->load());
-  for (size_t i = 0; i < toFetch.size(); ++i) const_cast<Element*>(toFetch[i])->prefetched = data[i];
-  std::vector<AXElement> out;
-  out.reserve(made.size());
-  for (auto& c : made) {
-    if (c->prefetched && c->prefetched->failure == Failure::none && hiddenInDeck(toolkit, f.node, c->prefetched->node))
-      continue;
-    out.push_back(std::move(c));
-  }
-  return out;
+  return top;
 }
 
 std::vector<AXElement> AtspiAccessibility::windows(const Element& app) {
   std::vector<AXElement> out;
   auto f = fetched(app);
   if (f->failure != Failure::none) return out;
-  for (auto& child : children(app, *f, SIZE_MAX)) {
+  for (auto& child : children(app, *f, SIZE_MAX, 0)) {
     const auto* c = static_cast<const Element*>(child.get());
     if (!c->prefetched || c->prefetched->failure != Failure::none || !c->prefetched->translation.isWindow) continue;
     // Chromium keeps nameless frames for its pop-ups; they are no window the
@@ -423,7 +533,7 @@ AXRead AtspiAccessibility::answer(const Element& e, const std::string& name, siz
           if (!c->prefetched || c->prefetched->failure != Failure::none) continue;
           if (c->prefetched->translation.role == "AXMenuBar") return element(candidate);
           if (next.size() < 64)
-            for (auto& grandchild : children(*c, *c->prefetched, 64)) next.push_back(std::move(grandchild));
+            for (auto& grandchild : children(*c, *c->prefetched, 64, 64)) next.push_back(std::move(grandchild));
         }
         level = std::move(next);
       }
@@ -446,7 +556,8 @@ AXRead AtspiAccessibility::answer(const Element& e, const std::string& name, siz
   if (name == "AXDescription") return textValue(t.desc);
   if (name == "AXValue") return textValue(t.value);
   if (name == "AXIdentifier") return textValue(t.identifier);
-  if (name == "AXChildren") return list(children(e, *f, longestList));
+  if (name == "AXChildren")
+    return list(children(e, *f, longestList, std::min<size_t>(longestList, static_cast<size_t>(limits.nodeBudget))));
   if (name == "AXURL") {
     if (!t.url) return {ax_error::noValue, {}};
     AXValue v;
@@ -525,6 +636,12 @@ void AtspiAccessibility::setBoolean(const AXElement& application, const std::str
   // Chromium builds a window's web tree once a client reads that window: the
   // window list reads every window's attributes.
   if (value && !e->busName.empty()) (void)windows(*e);
+}
+
+std::pair<std::string, std::string> AtspiAccessibility::whereIs(const AXElement& element) {
+  const auto* e = dynamic_cast<const Element*>(element.get());
+  if (!e) return {};
+  return {e->busName, e->path};
 }
 
 bool AtspiAccessibility::equal(const AXElement& a, const AXElement& b) {

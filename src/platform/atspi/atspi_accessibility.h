@@ -47,12 +47,16 @@ class AtspiAccessibility : public Accessibility {
 
   // The applications on the bus now.
   std::vector<BusApp> applications();
+  // The bus name and object path of an element, for tools that read it
+  // their own way.
+  static std::pair<std::string, std::string> whereIs(const AXElement& element);
   // The process owning the active window, when one is active.
   std::optional<Pid> activeApplication();
   // The process of an application by its bus name, when it is known.
   std::optional<Pid> pidOf(const std::string& busName);
-  // Bus calls made so far, for benchmarks.
+  // Bus calls made so far, and the volleys they travelled in, for benchmarks.
   uint64_t calls() const;
+  uint64_t volleys() const { return volleys_.load(); }
 
   struct Element;
   struct Fetched;
@@ -60,7 +64,7 @@ class AtspiAccessibility : public Accessibility {
  private:
   std::vector<std::shared_ptr<const Fetched>> fetch(const std::vector<const Element*>& elements, int timeoutMs);
   std::shared_ptr<const Fetched> fetched(const Element& e);
-  std::vector<AXElement> children(const Element& e, const Fetched& f, size_t longest);
+  std::vector<AXElement> children(const Element& e, const Fetched& f, size_t longest, size_t ahead);
   std::vector<AXElement> windows(const Element& app);
   AXRead answer(const Element& e, const std::string& name, size_t longestList);
   void restoreSwitch();
@@ -71,6 +75,7 @@ class AtspiAccessibility : public Accessibility {
   std::set<Pid> switched_;
   bool turnedOn_ = false;
   std::atomic<uint64_t> calls_{0};
+  std::atomic<uint64_t> volleys_{0};
 };
 
 }  // namespace zel::platform::atspi

@@ -108,14 +108,25 @@ std::vector<Reply> Bus::all(std::vector<Call> calls, int timeoutMs) const {
   // reading at once never see each other's replies.
   GMainContext* context = g_main_context_new();
   g_main_context_push_thread_default(context);
-  size_t left = calls.size();
-  for (size_t i = 0; i < calls.size(); ++i) {
-    Call& c = calls[i];
-    g_dbus_connection_call(a11y_, c.destination.c_str(), c.path.c_str(), c.interface.c_str(), c.method.c_str(),
-                           c.arguments, nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, timeoutMs, nullptr, &finished,
-                           new Pending{&replies, i, &left});
+  // A window of calls in flight: enough to hide the round trip, few enough
+  // that the last call of a long volley does not wait out its timeout in
+  // the application's queue behind the others.
+  constexpr size_t inFlight = 64;
+  size_t left = calls.size(), sent = 0;
+  auto send = [&] {
+    while (sent < calls.size() && sent - (calls.size() - left) < inFlight) {
+      Call& c = calls[sent];
+      g_dbus_connection_call(a11y_, c.destination.c_str(), c.path.c_str(), c.interface.c_str(), c.method.c_str(),
+                             c.arguments, nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, timeoutMs, nullptr, &finished,
+                             new Pending{&replies, sent, &left});
+      ++sent;
+    }
+  };
+  send();
+  while (left > 0) {
+    g_main_context_iteration(context, TRUE);
+    send();
   }
-  while (left > 0) g_main_context_iteration(context, TRUE);
   g_main_context_pop_thread_default(context);
   g_main_context_unref(context);
   return replies;

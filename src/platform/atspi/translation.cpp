@@ -249,6 +249,8 @@ std::vector<Piece> pieces(const Toolkit& toolkit, const AtspiNode& node, size_t 
   return out;
 }
 
+bool isHidden(const AtspiNode& node) { return node.attribute("hidden") == "true"; }
+
 bool hiddenInDeck(const Toolkit& toolkit, const AtspiNode& parent, const AtspiNode& child) {
   if (toolkit.deckTag.empty() || parent.attribute("tag") != toolkit.deckTag) return false;
   const auto classes = words(child.attribute("class"));

@@ -64,6 +64,10 @@ struct Piece {
 // match the children one to one; otherwise the real children stand alone.
 std::vector<Piece> pieces(const Toolkit& toolkit, const AtspiNode& node, size_t childCount);
 
+// Whether an object is hidden from the user: Chromium keeps its hidden views
+// and aria-hidden content on the bus, marked "hidden"; macOS leaves them out.
+bool isHidden(const AtspiNode& node);
+
 // Whether a child is a hidden deck container under this parent.
 bool hiddenInDeck(const Toolkit& toolkit, const AtspiNode& parent, const AtspiNode& child);
 

@@ -1,0 +1,174 @@
+// Reads a real browser window over the accessibility bus two ways, in one
+// run: the backend's walk as the agent makes it (one multi-attribute read
+// per element, sibling lists fetched in volleys), and a naive synchronous
+// walk through libatspi (one blocking call per property). Also counts what
+// deciding that a window shows no chat page costs.
+//
+//   atspi_read_bench TITLE_PART [NEWS_TITLE_PART]
+//
+// Run by bench/live_read.py, which starts the desktop and the browser.
+
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "platform/atspi/atspi_accessibility.h"
+#include "platform/atspi/bus.h"
+#include "platform/atspi/processes.h"
+
+using namespace zel::platform;
+using namespace zel::platform::atspi;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+const std::vector<std::string> everything{"AXRole",         "AXSubrole",       "AXTitle", "AXDescription", "AXValue",
+                                          "AXDOMClassList", "AXDOMIdentifier", "AXURL",   "AXChildren"};
+
+AXElement windowTitled(AtspiAccessibility& ax, const AXElement& app, const std::string& part) {
+  auto windows = ax.attribute(app, "AXWindows");
+  for (const auto& w : windows.value.items) {
+    auto title = ax.attribute(w.element, "AXTitle");
+    if (title.error == ax_error::success && title.value.text.find(part) != std::string::npos) return w.element;
+  }
+  return nullptr;
+}
+
+size_t backendWalk(AtspiAccessibility& ax, const AXElement& e, uint64_t& reads) {
+  ++reads;
+  auto v = ax.attributes(e, everything);
+  size_t n = 1;
+  if (v.error != ax_error::success) return n;
+  for (const auto& child : v.values.back().items)
+    if (child.kind == AXValue::Kind::element) n += backendWalk(ax, child.element, reads);
+  return n;
+}
+
+// The search the agent makes for a window's page address.
+bool findPage(AtspiAccessibility& ax, const AXElement& e, uint64_t& reads) {
+  ++reads;
+  auto v = ax.attributes(e, {"AXRole", "AXChildren"});
+  if (v.error != ax_error::success) return false;
+  if (v.values[0].kind == AXValue::Kind::text && v.values[0].text == "AXWebArea") {
+    ++reads;
+    return ax.attribute(e, "AXURL").error == ax_error::success;
+  }
+  for (const auto& child : v.values[1].items)
+    if (child.kind == AXValue::Kind::element && findPage(ax, child.element, reads)) return true;
+  return false;
+}
+
+// One blocking call per property, one element after another: what a client
+// gets by asking as most examples do.
+size_t naiveWalk(const Bus& bus, const std::string& dest, const std::string& path) {
+  const char* accessible = "org.a11y.atspi.Accessible";
+  auto call = [&](const char* interface, const char* method, GVariant* arguments) {
+    GError* error = nullptr;
+    GVariant* reply = g_dbus_connection_call_sync(bus.accessibility(), dest.c_str(), path.c_str(), interface, method,
+                                                  arguments, nullptr, G_DBUS_CALL_FLAGS_NONE, 1000, nullptr, &error);
+    if (error) g_error_free(error);
+    return reply;
+  };
+  const std::vector<std::tuple<const char*, const char*, GVariant*>> properties{
+      {accessible, "GetRole", nullptr},
+      {"org.freedesktop.DBus.Properties", "GetAll", g_variant_new("(s)", accessible)},
+      {accessible, "GetAttributes", nullptr},
+      {"org.a11y.atspi.Text", "GetText", g_variant_new("(ii)", 0, -1)}};
+  for (const auto& [interface, method, arguments] : properties)
+    if (GVariant* reply = call(interface, method, arguments)) g_variant_unref(reply);
+  size_t n = 1;
+  GVariant* children = call(accessible, "GetChildren", nullptr);
+  if (!children) return n;
+  GVariant* list = g_variant_get_child_value(children, 0);
+  for (size_t i = 0; i < g_variant_n_children(list); ++i) {
+    const gchar* childDest = nullptr;
+    const gchar* childPath = nullptr;
+    g_variant_get_child(list, i, "(&s&o)", &childDest, &childPath);
+    n += naiveWalk(bus, childDest && *childDest ? childDest : dest, childPath);
+  }
+  g_variant_unref(list);
+  g_variant_unref(children);
+  return n;
+}
+
+double cpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  auto s = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+  return s(usage.ru_utime) + s(usage.ru_stime);
+}
+
+double seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: atspi_read_bench TITLE_PART [NEWS_TITLE_PART]\n");
+    return 1;
+  }
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  std::string error;
+  auto bus = Bus::open(error);
+  if (!bus) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
+  AtspiAccessibility ax(*bus);
+  const auto apps = Processes().applications("com.google.Chrome");
+  if (apps.empty()) {
+    std::fprintf(stderr, "no Chromium running\n");
+    return 1;
+  }
+  const AXElement app = ax.application(apps.front().pid);
+  const AXElement window = windowTitled(ax, app, argv[1]);
+  if (!window) {
+    std::fprintf(stderr, "no window titled with %s\n", argv[1]);
+    return 1;
+  }
+  // The wake the agent's tree switch makes, then until the page is there.
+  ax.setBoolean(app, "AXManualAccessibility", true);
+  for (int tries = 0; tries < 100; ++tries) {
+    uint64_t reads = 0;
+    if (findPage(ax, windowTitled(ax, app, argv[1]), reads)) break;
+    g_usleep(100000);
+  }
+
+  for (int round = 0; round < 2; ++round) {
+    uint64_t reads = 0;
+    const uint64_t calls = ax.calls(), volleys = ax.volleys();
+    const double cpu = cpuSeconds();
+    const auto start = Clock::now();
+    const size_t n = backendWalk(ax, window, reads);
+    const double t = seconds(start);
+    std::printf("backend walk:   %6zu elements in %.3f s = %7.0f elements/s; %.2f bus calls and %.3f volleys per "
+                "element; %.1f us of this process's CPU per element\n",
+                n, t, n / t, double(ax.calls() - calls) / n, double(ax.volleys() - volleys) / n,
+                (cpuSeconds() - cpu) * 1e6 / n);
+  }
+
+  {
+    const auto start = Clock::now();
+    const auto where = AtspiAccessibility::whereIs(window);
+    const size_t n = naiveWalk(*bus, where.first, where.second);
+    const double t = seconds(start);
+    std::printf("naive walk:     %6zu elements in %.3f s = %7.0f elements/s (one blocking call per property)\n", n,
+                t, n / t);
+  }
+
+  if (argc > 2) {
+    if (const AXElement news = windowTitled(ax, app, argv[2])) {
+      uint64_t reads = 0;
+      const uint64_t calls = ax.calls(), volleys = ax.volleys();
+      const bool found = findPage(ax, news, reads);
+      std::printf("page address:   %s after %llu reads of the interface, %llu bus calls in %llu volleys\n",
+                  found ? "found" : "not found", (unsigned long long)reads,
+                  (unsigned long long)(ax.calls() - calls), (unsigned long long)(ax.volleys() - volleys));
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,95 @@
+"""Reading speed of the Linux backend on a real Chromium, and what the agent
+costs while a browser is open. Starts its own desktop (Xvfb, buses, HTTPS for
+the chat hosts), a Chromium with a long Claude chat in one window and a news
+page in another, then runs atspi_read_bench (the backend's walk next to a
+naive synchronous libatspi walk, and the cost of refusing the news page) and
+zel-ax serve for a while, reporting its CPU time.
+
+    /usr/bin/python3 bench/live_read.py [TURNS] [SERVE_SECONDS]
+
+Defaults: 300 turns (several thousand elements), 60 seconds."""
+
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+sys.path.insert(0, os.path.join(ROOT, "tests", "live"))
+from live_desktop import PAGES, Agent, Desktop  # noqa: E402
+
+BIN = os.path.join(ROOT, "build", "release")
+CHAT = "4f3e2d1c-0b9a-4876-a5b4-c3d2e1f0a9b8"
+
+
+def long_chat(turns):
+    out = ['<!doctype html><html lang="en"><head><meta charset="utf-8"><title>{{id}} - Claude</title></head>'
+           '<body><main class="main"><div role="group" class="flex-1 flex flex-col">']
+    for i in range(1, turns + 1):
+        mine = i % 2 == 1
+        out.append('<div role="article" aria-label="Message %d of %d"><div role="group">' % (i, turns))
+        out.append('<h2 class="sr-only">%s</h2>' % ("You said:" if mine else "Claude responded:"))
+        if mine:
+            out.append('<div role="group" class="font-user-message"><p class="whitespace-pre-wrap">Question %d about '
+                       '<code>drift</code>?</p></div>' % i)
+        else:
+            out.append('<div role="group" class="font-claude-message">')
+            for p in range(3):
+                out.append('<p class="_Paragraph_1x2y">Answer %d, part %d: <em>probes</em> catch <strong>drift'
+                           '</strong> early.</p>' % (i, p))
+            out.append('<ul><li>first point</li><li>second point</li></ul></div>')
+        out.append('<div role="toolbar"><button aria-label="Copy">c</button></div></div></div>')
+    out.append('</div></main></body></html>')
+    return "".join(out)
+
+
+def cpu_seconds(pid):
+    with open("/proc/%d/stat" % pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def serve(desktop, what, seconds):
+    agent = Agent(desktop, os.path.join(BIN, "src", "agent", "zel-ax"), ["--chat-browsers", "com.google.Chrome"])
+    time.sleep(seconds)  # a benchmark measures over time; tests never sleep
+    used = cpu_seconds(agent.process.pid)
+    agent.stop()
+    chats = [l for l in agent.lines if "kind" not in l and l.get("chats")]
+    print("serve, %s: %.2f s of CPU in %.0f s = %.2f %% of one core; %d chat lines"
+          % (what, used, seconds, 100 * used / seconds, len(chats)))
+
+
+def main():
+    turns = int(sys.argv[1]) if len(sys.argv) > 1 else 300
+    serve_seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 60
+    pages = tempfile.mkdtemp(prefix="zel-bench-pages-")
+    for name in os.listdir(PAGES):
+        shutil.copy(os.path.join(PAGES, name), pages)
+    with open(os.path.join(pages, "claude.ai.html"), "w") as f:
+        f.write(long_chat(turns))
+    desktop = Desktop(pages)
+    try:
+        desktop.open()
+        desktop.set_accessibility(True)
+        browser = desktop.chromium(["https://news.example/today"])
+        desktop.wait_for_window("today - News")
+        desktop.chromium(["--new-window", "https://claude.ai/chat/" + CHAT])
+        desktop.wait_for_window(CHAT)
+        subprocess.run([os.path.join(BIN, "bench", "atspi_read_bench"), CHAT, "today - News"], env=desktop.env,
+                       check=True, timeout=300)
+        serve(desktop, "the long chat in front", serve_seconds)
+        # A chat of everyday length: what the agent costs while the user reads.
+        desktop.stop(browser)
+        desktop.chromium(["https://chatgpt.com/c/68a1f0c2-7d4e-8001-9b3a-5c6d7e8f9012"], profile="everyday")
+        desktop.wait_for_window("68a1f0c2")
+        serve(desktop, "a short chat in front", serve_seconds)
+    finally:
+        desktop.close()
+        shutil.rmtree(pages, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()
