@@ -11,8 +11,8 @@
 
 namespace zel::platform::atspi {
 
-// Opens the platform of the current desktop session; null with a reason when
-// there is no session bus or no accessibility bus.
+// Opens the platform of the current desktop session; without a session bus
+// or an accessibility bus, a platform on which nothing can be seen.
 std::unique_ptr<Platform> openAtspiPlatform(std::string& error);
 
 }  // namespace zel::platform::atspi

@@ -31,6 +31,7 @@ struct Pending {
   std::vector<Reply>* replies;
   size_t index;
   size_t* left;
+  bool* hung;
 };
 
 void finished(GObject* source, GAsyncResult* result, gpointer data) {
@@ -39,6 +40,7 @@ void finished(GObject* source, GAsyncResult* result, gpointer data) {
   GVariant* value = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
   Reply& r = (*p->replies)[p->index];
   r.failure = failureOf(error);
+  if (r.failure == Failure::timedOut) *p->hung = true;
   if (value) r.value.reset(value);
   if (error) g_error_free(error);
   --*p->left;
@@ -113,12 +115,21 @@ std::vector<Reply> Bus::all(std::vector<Call> calls, int timeoutMs) const {
   // the application's queue behind the others.
   constexpr size_t inFlight = 64;
   size_t left = calls.size(), sent = 0;
+  // An application that let one call time out is hung: the calls not yet
+  // sent fail at once instead of waiting out a timeout each.
+  bool hung = false;
   auto send = [&] {
     while (sent < calls.size() && sent - (calls.size() - left) < inFlight) {
       Call& c = calls[sent];
+      if (hung) {
+        if (c.arguments) g_variant_unref(g_variant_ref_sink(c.arguments));
+        replies[sent++].failure = Failure::timedOut;
+        --left;
+        continue;
+      }
       g_dbus_connection_call(a11y_, c.destination.c_str(), c.path.c_str(), c.interface.c_str(), c.method.c_str(),
                              c.arguments, nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, timeoutMs, nullptr, &finished,
-                             new Pending{&replies, sent, &left});
+                             new Pending{&replies, sent, &left, &hung});
       ++sent;
     }
   };
