@@ -42,7 +42,8 @@ std::string roleName(uint32_t role) {
 std::vector<std::string> referencedPaths(GVariant* reply, const std::string& busName) {
   std::vector<std::string> out;
   GVariant* list = g_variant_get_child_value(reply, 0);
-  const size_t n = g_variant_n_children(list);
+  // No walk visits more children than its budget; a hostile list is cut there.
+  const size_t n = std::min<size_t>(g_variant_n_children(list), static_cast<size_t>(limits.nodeBudget));
   out.reserve(n);
   for (size_t i = 0; i < n; ++i) {
     const gchar* name = nullptr;
