@@ -7,6 +7,7 @@ import json
 import os
 import subprocess
 import sys
+import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -58,13 +59,17 @@ class Chromium(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        desktop.chromium(["https://claude.ai/chat/" + CLAUDE])
+        cls.browser = desktop.chromium(["https://claude.ai/chat/" + CLAUDE])
         desktop.wait_for_window(CLAUDE)
         desktop.chromium(["--new-window", "https://chatgpt.com/c/" + CHATGPT])
         desktop.chromium(["--new-window", "https://grok.com/c/" + GROK])
         desktop.chromium(["https://claude.ai/chat/" + INCOGNITO], incognito=True)
         for part in (CHATGPT, GROK, INCOGNITO + " - Claude - Chromium (Incognito)"):
             desktop.wait_for_window(part)
+
+    @classmethod
+    def tearDownClass(cls):
+        desktop.stop(cls.browser)
 
     def test_reads_the_chat_of_each_site_and_never_the_incognito_window(self):
         agent = Agent(desktop, ZEL_AX, ["--every", "1", "--apps", CHROME, "--chat-browsers", CHROME])
@@ -158,6 +163,43 @@ class Firefox(unittest.TestCase):
             self.assertNotIn(ALWAYS_PRIVATE, json.dumps(agent.lines))
         finally:
             desktop.stop(main)
+
+
+class HostileApplication(unittest.TestCase):
+    """An application that calls itself Chromium and answers with a page too
+    deep, a name too long, an object that never answers, children that do not
+    exist, a role of the wrong type and far too many children: the agent and
+    the tools end, print what they can, and keep serving."""
+
+    @classmethod
+    def setUpClass(cls):
+        here = os.path.dirname(os.path.abspath(__file__))
+        # argv[0] "chromium", run by Python: the agent takes it for Chrome.
+        cls.app = desktop.start("hostile", ["chromium", os.path.join(here, "hostile_app.py")],
+                                stdout=subprocess.PIPE, executable="/usr/bin/python3")
+        ready = cls.app.stdout.readline().decode().strip()
+        if ready != "ready":
+            raise RuntimeError("the hostile application did not start")
+
+    @classmethod
+    def tearDownClass(cls):
+        desktop.stop(cls.app)
+
+    def test_record_and_serve_survive_it(self):
+        started = time.monotonic()
+        recorded = capture("record", "--app", CHROME)
+        self.assertLess(time.monotonic() - started, 60)
+        self.assertEqual(len(recorded), 1)
+        text = json.dumps(recorded)
+        # The 3 MB name is cut to 1 MB; what else is read depends on how far
+        # the slow application answers within the timeouts.
+        self.assertLess(len(text), 8 << 20)
+        agent = Agent(desktop, ZEL_AX, ["--every", "1", "--apps", CHROME, "--chat-browsers", CHROME])
+        try:
+            lines = wait_for("a Chrome line", lambda: agent.chat_lines(CHROME), 120)
+        finally:
+            self.assertEqual(agent.stop(), 0)
+        self.assertIn(lines[0]["read"], ("ok", "failed"))
 
 
 if __name__ == "__main__":

@@ -113,10 +113,10 @@ class Desktop:
 
     # ---- processes ----
 
-    def start(self, name, args, env=None, stdout=subprocess.DEVNULL, stdin=subprocess.DEVNULL):
+    def start(self, name, args, env=None, stdout=subprocess.DEVNULL, stdin=subprocess.DEVNULL, executable=None):
         with open(os.path.join(self.dir, name + ".log"), "ab") as log:
             p = subprocess.Popen(args, env=env or self.env, stdout=stdout, stderr=log, stdin=stdin,
-                                 start_new_session=True)
+                                 start_new_session=True, executable=executable)
         self.processes.append((name, p))
         return p
 
