@@ -260,3 +260,60 @@ TEST(PrivateWindowsComments, WithoutComments) {
 
 }  // namespace
 }  // namespace zel
+
+namespace zel {
+namespace {
+
+// ---- the Linux rows ----
+
+const Browser& linuxRow(const char* id) { return *Browsers::named(id, platform::System::Linux); }
+
+TEST(LinuxRows, ChromiumWithoutAMenuBarIsJudgedByItsLanguageAlone) {
+  const auto& rule = linuxRow("com.google.Chrome").privateWindow;
+  EXPECT_TRUE(PrivateWindows::readsIn(rule, "en-GB", std::nullopt));
+  EXPECT_FALSE(PrivateWindows::readsIn(rule, "de-DE", std::nullopt));  // endings unknown in German
+  EXPECT_FALSE(PrivateWindows::readsIn(rule, std::nullopt, std::nullopt));
+  // macOS Chrome still needs its menus.
+  EXPECT_FALSE(PrivateWindows::readsIn(chrome().privateWindow, "en-GB", std::nullopt));
+}
+
+TEST(LinuxRows, LinuxTitlesOfPrivateWindows) {
+  const auto& c = linuxRow("com.google.Chrome").privateWindow;
+  const auto& f = linuxRow("org.mozilla.firefox").privateWindow;
+  const std::vector<std::tuple<const Browser::PrivateRule*, const char*, bool>> titles = {
+      {&c, "Chat - Chromium (Incognito)", true},
+      {&c, "Chat - Google Chrome (Guest)", true},
+      {&c, "Chat - Chromium", false},
+      {&f, "Chat — Mozilla Firefox Private Browsing", true},
+      {&f, "Chat — Mozilla Firefox Privater Modus", true},
+      {&f, "Chat — Private Browsing", true},
+      {&f, "Chat — Mozilla Firefox", false},
+  };
+  for (const auto& [rule, title, isPrivate] : titles)
+    EXPECT_EQ(PrivateWindows::isPrivate(*rule, std::string(title), {}), isPrivate) << title;
+  EXPECT_TRUE(PrivateWindows::isPrivate(f, std::string("Chat — Mozilla Firefox"), {"reset-pbm-toolbar-button"}));
+}
+
+TEST(LinuxRows, AFirefoxProfileInUseInTheSnapCountsToo) {
+  test::TempDir home;
+  const auto rule = *linuxRow("org.mozilla.firefox").privateWindow.alwaysPrivate;
+  const fs::path deb = home.path() / ".mozilla/firefox/a.default";
+  const fs::path snap = home.path() / "snap/firefox/common/.mozilla/firefox/b.default";
+  for (const auto& dir : {deb, snap}) {
+    fs::create_directories(dir);
+    std::ofstream(dir / "prefs.js") << off;
+  }
+  std::ofstream(deb.parent_path() / "profiles.ini") << "[Profile0]\nPath=a.default\n";
+  std::ofstream(snap.parent_path() / "profiles.ini") << "[Profile0]\nPath=b.default\n";
+  auto inUse = [&](std::set<fs::path> dirs) {
+    return [dirs](const fs::path& f) { return dirs.contains(f.parent_path()); };
+  };
+  EXPECT_TRUE(allowsReading(rule, home.path(), inUse({deb, snap})));
+  std::ofstream(snap / "user.js") << on;
+  EXPECT_FALSE(allowsReading(rule, home.path(), inUse({deb, snap})));  // the snap's profile is always private
+  EXPECT_TRUE(allowsReading(rule, home.path(), inUse({deb})));         // ... but not running
+  EXPECT_FALSE(allowsReading(rule, home.path(), inUse({})));
+}
+
+}  // namespace
+}  // namespace zel

@@ -101,17 +101,36 @@ const std::vector<std::string>& firefoxPrivateEndings() {
   return endings;
 }
 
-std::vector<Browser> macOSRows() {
+// What Chrome and Firefox are on every system; each system's rows add how
+// their trees are switched on and how their windows are judged there.
+Browser chromeRow() {
   Browser chrome;
   chrome.bundleID = "com.google.Chrome";
   chrome.name = "Chrome";
   chrome.engine = Browser::Engine::chromium;
   chrome.signer = developerId("EQHXZ8M8AV");
-  chrome.treeWake = "AXRole";
   chrome.privateWindow.titleSuffixes = {"(Incognito)", "(Guest)"};
   chrome.privateWindow.titleLanguages = {"en"};
-  chrome.privateWindow.shownMenus = {"File", "Edit", "View", "History", "Bookmarks"};
   chrome.reads = {{"chatgpt", "claude", "grok"}, true};
+  return chrome;
+}
+
+Browser firefoxRow() {
+  Browser firefox;
+  firefox.bundleID = "org.mozilla.firefox";
+  firefox.name = "Firefox";
+  firefox.engine = Browser::Engine::gecko;
+  firefox.signer = developerId("43AQ936H96");
+  firefox.treeSwitch = "AXEnhancedUserInterface";
+  firefox.privateWindow.privateMarkers = {"reset-pbm-toolbar-button"};
+  firefox.reads = {{"chatgpt", "claude"}, true};
+  return firefox;
+}
+
+std::vector<Browser> macOSRows() {
+  Browser chrome = chromeRow();
+  chrome.treeWake = "AXRole";
+  chrome.privateWindow.shownMenus = {"File", "Edit", "View", "History", "Bookmarks"};
   chrome.verified = {"2026-11-18", "158.0.8127.36"};
 
   Browser safari;
@@ -125,59 +144,37 @@ std::vector<Browser> macOSRows() {
   safari.reads = {{"chatgpt", "claude", "grok"}, true};
   safari.verified = {"2026-11-18", "26.6.2"};
 
-  Browser firefox;
-  firefox.bundleID = "org.mozilla.firefox";
-  firefox.name = "Firefox";
-  firefox.engine = Browser::Engine::gecko;
-  firefox.signer = developerId("43AQ936H96");
-  firefox.treeSwitch = "AXEnhancedUserInterface";
+  Browser firefox = firefoxRow();
   firefox.privateWindow.titleSuffixes = firefoxPrivateEndings();
-  firefox.privateWindow.privateMarkers = {"reset-pbm-toolbar-button"};
   firefox.privateWindow.alwaysPrivate =
       Browser::AlwaysPrivate{"browser.privatebrowsing.autostart", "Library/Application Support/Firefox", {}};
-  firefox.reads = {{"chatgpt", "claude"}, true};
   firefox.verified = {"2026-11-20", "159.0"};
 
   return {chrome, safari, firefox};
 }
 
-
 // Linux: Chromium and Google Chrome share Chrome's identity, Firefox and
-// Firefox ESR Firefox's. Verified under Xvfb with Chromium 156 and Firefox ESR.
+// Firefox ESR Firefox's (the process table of the Linux backend). Their code
+// signature stands for the executable's ownership there. Verified under Xvfb
+// with Chromium 156 and Firefox ESR 153.
 std::vector<Browser> linuxRows() {
-  Browser chrome;
-  chrome.bundleID = "com.google.Chrome";
-  chrome.name = "Chrome";
-  chrome.engine = Browser::Engine::chromium;
-  // No code signature on Linux: the executable's ownership stands in for it.
-  chrome.signer = developerId("EQHXZ8M8AV");
+  Browser chrome = chromeRow();
   // Chromium joins the bus only while accessibility is on, and builds a
   // window's web tree once a client reads that window: both are the switch.
   chrome.treeSwitch = "AXManualAccessibility";
-  // "Page - Chromium (Incognito)", "Page - Google Chrome (Guest)".
-  chrome.privateWindow.titleSuffixes = {"(Incognito)", "(Guest)"};
-  chrome.privateWindow.titleLanguages = {"en"};
-  chrome.privateWindow.menusConfirmLanguage = false;  // no menu bar on Linux
-  chrome.reads = {{"chatgpt", "claude", "grok"}, true};
+  // No menu bar on Linux: the language comes from the process alone.
+  chrome.privateWindow.menusConfirmLanguage = false;
   chrome.verified = {"2026-12-10", "156.0.8078.129"};
 
-  Browser firefox;
-  firefox.bundleID = "org.mozilla.firefox";
-  firefox.name = "Firefox";
-  firefox.engine = Browser::Engine::gecko;
-  firefox.signer = developerId("43AQ936H96");
-  firefox.treeSwitch = "AXEnhancedUserInterface";
+  Browser firefox = firefoxRow();
   // Linux titles end "Page — Mozilla Firefox Private Browsing"; the macOS
   // endings stay in case a build puts the brand elsewhere.
-  for (const auto& ending : firefoxPrivateEndings()) {
-    const std::string dash = " — ";
-    firefox.privateWindow.titleSuffixes.push_back(" — Mozilla Firefox " + ending.substr(dash.size()));
-  }
+  const std::string dash = " — ";
+  for (const auto& ending : firefoxPrivateEndings())
+    firefox.privateWindow.titleSuffixes.push_back(dash + "Mozilla Firefox " + ending.substr(dash.size()));
   for (const auto& ending : firefoxPrivateEndings()) firefox.privateWindow.titleSuffixes.push_back(ending);
-  firefox.privateWindow.privateMarkers = {"reset-pbm-toolbar-button"};
-  firefox.privateWindow.alwaysPrivate =
-      Browser::AlwaysPrivate{"browser.privatebrowsing.autostart", ".mozilla/firefox", {"snap/firefox/common/.mozilla/firefox"}};
-  firefox.reads = {{"chatgpt", "claude"}, true};
+  firefox.privateWindow.alwaysPrivate = Browser::AlwaysPrivate{
+      "browser.privatebrowsing.autostart", ".mozilla/firefox", {"snap/firefox/common/.mozilla/firefox"}};
   firefox.verified = {"2026-12-10", "153.8.0esr"};
 
   return {chrome, firefox};
