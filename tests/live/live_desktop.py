@@ -108,7 +108,10 @@ class Desktop:
         for key in ["ZEL_AX_DESKTOP", "ZEL_AX_JOURNAL", "AT_SPI_BUS_ADDRESS", "DBUS_SESSION_BUS_ADDRESS"]:
             self.env.pop(key, None)
         self.env.update({"HOME": self.home, "LANG": "en_US.UTF-8", "LANGUAGE": "", "LC_ALL": "",
-                         "XDG_RUNTIME_DIR": self.dir, "NO_AT_BRIDGE": "0"})
+                         "XDG_RUNTIME_DIR": self.dir, "NO_AT_BRIDGE": "0",
+                         # Every process of this desktop carries it, daemons a
+                         # launcher started included: how close() finds them.
+                         "ZEL_LIVE_DESKTOP": self.dir})
         self.server = None
 
     # ---- processes ----
@@ -140,13 +143,43 @@ class Desktop:
                 stream.close()
         self.processes = [(n, q) for (n, q) in self.processes if q is not p]
 
+    def leftovers(self):
+        """Running processes (not zombies) that carry this desktop's mark."""
+        mark = ("ZEL_LIVE_DESKTOP=" + self.dir).encode()
+        found = []
+        for name in os.listdir("/proc"):
+            if not name.isdigit() or int(name) == os.getpid():
+                continue
+            try:
+                with open("/proc/%s/stat" % name) as f:
+                    if f.read().rsplit(")", 1)[1].split()[0] == "Z":
+                        continue
+                with open("/proc/%s/environ" % name, "rb") as f:
+                    if mark in f.read().split(b"\0"):
+                        found.append(int(name))
+            except (OSError, IndexError):
+                continue
+        return found
+
     def close(self):
         for _, p in reversed(list(self.processes)):
             self.stop(p)
         if self.server:
             self.server.shutdown()
             self.server.server_close()
-        shutil.rmtree(self.dir, ignore_errors=True)
+        # What the started processes started in turn: each by its id.
+        try:
+            wait_for("the desktop's processes to end", lambda: not self.leftovers(), 10)
+        except Deadline:
+            left = self.leftovers()
+            for pid in left:
+                try:
+                    os.kill(pid, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
+            raise RuntimeError("processes left behind and killed: %s" % left)
+        finally:
+            shutil.rmtree(self.dir, ignore_errors=True)
 
     # ---- the session ----
 
