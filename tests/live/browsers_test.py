@@ -146,6 +146,25 @@ class Firefox(unittest.TestCase):
         finally:
             desktop.stop(main)
 
+    def test_turns_accessibility_on_and_puts_it_back(self):
+        profile = desktop.firefox_profile("switch")
+        desktop.set_accessibility(False)
+        try:
+            main = desktop.firefox(profile, ["https://claude.ai/chat/" + CLAUDE])
+            wait_for("Firefox to load the chat", lambda: desktop.requested("claude.ai", CLAUDE), 60)
+            self.assertEqual(desktop.window_titles(), [])  # not on the bus while accessibility is off
+            agent = Agent(desktop, ZEL_AX, ["--every", "1", "--apps", FIREFOX, "--chat-browsers", FIREFOX])
+            try:
+                wait_for("the Claude chat", lambda: any(sources(l) == ["claudeWeb"] for l in agent.chat_lines(FIREFOX)),
+                         90)
+                self.assertTrue(desktop.accessibility_enabled())
+            finally:
+                self.assertEqual(agent.stop(), 0)
+            self.assertFalse(desktop.accessibility_enabled())  # put back as the agent ended
+        finally:
+            desktop.set_accessibility(True)
+            desktop.stop(main)
+
     def test_always_private_firefox_is_never_read(self):
         profile = desktop.firefox_profile("always", always_private=True)
         main = desktop.firefox(profile, ["https://claude.ai/chat/" + ALWAYS_PRIVATE])

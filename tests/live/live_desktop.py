@@ -82,7 +82,10 @@ class PageServer(http.server.ThreadingHTTPServer):
     def handle_error(self, request, client_address):
         # Browsers try hosts of their own through the proxy and refuse the
         # certificate: nothing the tests look at.
-        pass
+        try:
+            request.close()
+        except OSError:
+            pass
 
     def __init__(self, context, pages):
         super().__init__(("127.0.0.1", 0), Pages)
