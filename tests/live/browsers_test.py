@@ -3,6 +3,7 @@ every chat site read, and no private window, incognito window or
 always-private browser ever read. Run by CTest with the build's zel-ax and
 zel-capture as arguments."""
 
+import calendar
 import json
 import os
 import subprocess
@@ -11,7 +12,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from live_desktop import Agent, Desktop, wait_for  # noqa: E402
+from live_desktop import Agent, Desktop, Lines, wait_for  # noqa: E402
 
 ZEL_AX = os.environ.get("ZEL_AX", "zel-ax")
 ZEL_CAPTURE = os.environ.get("ZEL_CAPTURE", "zel-capture")
@@ -100,6 +101,30 @@ class Chromium(unittest.TestCase):
         explained = capture("explain", "--app", CHROME, "--chat-browsers", CHROME)
         self.assertEqual(sorted(l["outcome"] for l in explained), ["private window, not read", "read", "read", "read"])
         self.assertNotIn(INCOGNITO, json.dumps(explained))
+
+    def test_nothing_is_read_while_the_screen_is_locked(self):
+        here = os.path.dirname(os.path.abspath(__file__))
+        saver = desktop.start("screen-saver", ["/usr/bin/python3", os.path.join(here, "screen_saver.py")],
+                              stdout=subprocess.PIPE, stdin=subprocess.PIPE)
+        said = Lines(saver.stdout)
+        try:
+            said.wait("ready")
+            agent = Agent(desktop, ZEL_AX, ["--every", "1", "--apps", CHROME, "--chat-browsers", CHROME])
+            try:
+                # Once the agent has seen the lock, a read would print at once.
+                said.wait("asked")
+                self.assertEqual(agent.lines, [])
+                unlocked = time.time()
+                saver.stdin.write(b"unlock\n")
+                saver.stdin.flush()
+                line = wait_for("a Chrome line after the unlock", lambda: agent.chat_lines(CHROME), 60)[0]
+            finally:
+                self.assertEqual(agent.stop(), 0)
+            read_at = calendar.timegm(time.strptime(line["at"][:19], "%Y-%m-%dT%H:%M:%S"))
+            self.assertGreaterEqual(read_at, int(unlocked) - 1)
+            self.assertEqual(sources(line), ["chatGPTWeb", "claudeWeb", "grokWeb"])
+        finally:
+            desktop.stop(saver)
 
     def test_without_consent_no_chat_is_read(self):
         explained = capture("explain", "--app", CHROME)
@@ -196,9 +221,7 @@ class HostileApplication(unittest.TestCase):
         # argv[0] "chromium", run by Python: the agent takes it for Chrome.
         cls.app = desktop.start("hostile", ["chromium", os.path.join(here, "hostile_app.py")],
                                 stdout=subprocess.PIPE, executable="/usr/bin/python3")
-        ready = cls.app.stdout.readline().decode().strip()
-        if ready != "ready":
-            raise RuntimeError("the hostile application did not start")
+        Lines(cls.app.stdout).wait("ready")
 
     @classmethod
     def tearDownClass(cls):

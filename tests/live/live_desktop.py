@@ -369,6 +369,22 @@ class Desktop:
                         lambda: any(part in t for t in self.window_titles()), seconds, every=0.25)
 
 
+class Lines:
+    """The lines a process writes on a pipe, collected as they come, so that
+    a test waits for one with a deadline."""
+
+    def __init__(self, stream):
+        self.lines = []
+        threading.Thread(target=self._read, args=(stream,), daemon=True).start()
+
+    def _read(self, stream):
+        for raw in stream:
+            self.lines.append(raw.decode(errors="replace").strip())
+
+    def wait(self, text, count=1, seconds=30):
+        return wait_for("%r written %d times" % (text, count), lambda: self.lines.count(text) >= count, seconds)
+
+
 class Agent:
     """zel-ax serve on the desktop, its lines collected as they come."""
 
