@@ -263,8 +263,10 @@ TEST(Processes, ABrowserIsItsFirstProcessNotItsHelpers) {
   {
     std::ofstream(proc.path() / "500" / "stat");  // unreadable rubbish
   }
+  // Another user's browser is never this user's application.
+  EXPECT_TRUE(Processes(proc.path(), ::geteuid() + 1).applications("com.google.Chrome").empty());
 
-  Processes p(proc.path());
+  Processes p(proc.path(), ::geteuid());
   std::vector<Pid> chrome;
   for (const auto& app : p.applications("com.google.Chrome")) chrome.push_back(app.pid);
   EXPECT_EQ(chrome, (std::vector<Pid>{100, 200}));

@@ -18,11 +18,12 @@ namespace {
 
 class EnvironmentPreferences : public Preferences {
  public:
-  explicit EnvironmentPreferences(const Processes& processes) : processes_(processes) {}
+  EnvironmentPreferences(Workspace& workspace, const Processes& processes)
+      : workspace_(workspace), processes_(processes) {}
   // The languages a program shows its interface in come from its locale
-  // variables; the first running process of the identity tells.
+  // variables; the process the agent would read tells.
   std::optional<nlohmann::json> appleLanguages(const std::string& bundleID) override {
-    const auto apps = processes_.applications(bundleID);
+    const auto apps = workspace_.runningApps(bundleID);
     if (apps.empty()) return std::nullopt;
     const auto language = languageOf(processes_.environment(apps.front().pid));
     if (!language) return std::nullopt;
@@ -30,6 +31,7 @@ class EnvironmentPreferences : public Preferences {
   }
 
  private:
+  Workspace& workspace_;
   const Processes& processes_;
 };
 
@@ -52,7 +54,7 @@ class AtspiPlatform : public Platform {
         accessibility_(*bus_),
         workspace_(accessibility_, processes_),
         session_(*bus_),
-        preferences_(processes_),
+        preferences_(workspace_, processes_),
         runLoop_([this](const GlibRunLoop::Deliver& deliver) { return listen(deliver); }) {}
 
   Accessibility& accessibility() override { return accessibility_; }

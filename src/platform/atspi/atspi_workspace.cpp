@@ -1,5 +1,8 @@
 #include "platform/atspi/atspi_workspace.h"
 
+#include <algorithm>
+#include <set>
+
 namespace zel::platform::atspi {
 
 namespace {
@@ -35,8 +38,18 @@ std::optional<std::string> AtspiWorkspace::frontBundleID() {
 }
 
 std::vector<RunningApp> AtspiWorkspace::runningApps(const std::string& bundleID) {
+  // The applications on this session's accessibility bus first: a browser
+  // of the same user in another session (another display) cannot be read
+  // from here, and the first one that passes its checks is the one read.
+  auto processes = processes_.applications(bundleID);
+  if (processes.size() > 1) {
+    std::set<Pid> onBus;
+    for (const auto& app : ax_.applications()) onBus.insert(app.pid);
+    std::stable_partition(processes.begin(), processes.end(),
+                          [&](const Process& p) { return onBus.contains(p.pid); });
+  }
   std::vector<RunningApp> out;
-  for (const auto& p : processes_.applications(bundleID)) out.push_back({p.pid, p.launched});
+  for (const auto& p : processes) out.push_back({p.pid, p.launched});
   return out;
 }
 

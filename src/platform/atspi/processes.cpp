@@ -1,5 +1,6 @@
 #include "platform/atspi/processes.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -81,6 +82,9 @@ std::optional<Process> Processes::read(Pid pid) const {
   if (fields.size() < 20) return std::nullopt;
   Process p;
   p.pid = pid;
+  struct stat owner{};
+  if (::stat(dir.c_str(), &owner) != 0) return std::nullopt;
+  p.uid = owner.st_uid;
   try {
     p.parent = static_cast<Pid>(std::stol(fields[1]));
     const double ticks = static_cast<double>(std::stoull(fields[19]));
@@ -111,7 +115,7 @@ std::vector<Process> Processes::applications(const std::string& bundleID) const 
     const std::string name = it->path().filename().string();
     if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos || name.size() > 9) continue;
     auto p = read(static_cast<Pid>(std::stol(name)));
-    if (p && bundleIDOf(p->program) == bundleID) candidates.push_back(std::move(*p));
+    if (p && p->uid == user_ && bundleIDOf(p->program) == bundleID) candidates.push_back(std::move(*p));
   }
   std::set<Pid> ofIdentity;
   for (const auto& p : candidates) ofIdentity.insert(p.pid);
