@@ -60,6 +60,12 @@ class Chromium(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
+        # A Chromium of the same user outside this session, started first so
+        # that it has the lower process id: never the one the agent reads.
+        stray = dict(desktop.env, DBUS_SESSION_BUS_ADDRESS="disabled:")
+        cls.stray = desktop.start("chromium-stray", ["chromium", "--headless=new", "--no-sandbox", "--disable-gpu",
+                                                     "--user-data-dir=" + os.path.join(desktop.dir, "stray"),
+                                                     "about:blank"], env=stray)
         cls.browser = desktop.chromium(["https://claude.ai/chat/" + CLAUDE])
         desktop.wait_for_window(CLAUDE)
         desktop.chromium(["--new-window", "https://chatgpt.com/c/" + CHATGPT])
@@ -71,6 +77,7 @@ class Chromium(unittest.TestCase):
     @classmethod
     def tearDownClass(cls):
         desktop.stop(cls.browser)
+        desktop.stop(cls.stray)
 
     def test_reads_the_chat_of_each_site_and_never_the_incognito_window(self):
         agent = Agent(desktop, ZEL_AX, ["--every", "1", "--apps", CHROME, "--chat-browsers", CHROME])
