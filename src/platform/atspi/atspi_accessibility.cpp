@@ -402,9 +402,20 @@ std::vector<AXElement> AtspiAccessibility::children(const Element& parent, const
       const Open& open = level[k];
       const Element& e = *open.element;
       const bool web = e.inWeb || open.fetched->translation.isDocument;
+      const auto parts = pieces(toolkitNamed(e.toolkit), open.fetched->node, open.fetched->children.size());
+      if (!first) {
+        // Children made ahead are all of them or none: a list cut by the
+        // budget would pass for the whole list when the walk comes by.
+        const auto objects = static_cast<size_t>(
+            std::count_if(parts.begin(), parts.end(), [](const Piece& p) { return p.child.has_value(); }));
+        if (objects > budget) {
+          const_cast<Fetched*>(open.fetched)->made.reset();
+          continue;
+        }
+      }
       size_t count = 0;
-      for (const Piece& piece : pieces(toolkitNamed(e.toolkit), open.fetched->node, open.fetched->children.size())) {
-        if (count >= open.longest || (!first && budget == 0)) break;
+      for (const Piece& piece : parts) {
+        if (count >= open.longest) break;
         auto child = std::make_shared<Element>();
         child->timeoutMs = e.timeoutMs;
         child->pid = e.pid;
