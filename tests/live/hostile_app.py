@@ -8,10 +8,11 @@ the agent takes it for Chrome and reads it.
 
 Prints "ready" once it is on the bus, then serves until it is stopped."""
 
-import subprocess
 import sys
 
 from gi.repository import Gio, GLib
+
+from live_desktop import accessibility_bus
 
 ROOT = "/org/a11y/atspi/accessible/root"
 FRAME, DOCUMENT_WEB, PANEL, APPLICATION, STATIC = 23, 95, 39, 75, 116
@@ -42,11 +43,7 @@ def objects(path):
 
 
 def main():
-    address = subprocess.run(["gdbus", "call", "--session", "--dest", "org.a11y.Bus", "--object-path",
-                              "/org/a11y/bus", "--method", "org.a11y.Bus.GetAddress"],
-                             capture_output=True, text=True, check=True).stdout.split("'")[1]
-    flags = Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION
-    bus = Gio.DBusConnection.new_for_address_sync(address, flags, None, None)
+    bus = accessibility_bus()
     me = bus.get_unique_name()
 
     def reply(message, signature, value):

@@ -4,9 +4,9 @@ real browsers on it. Every process is started here and stopped here, by the
 process id this module recorded, never by name. Every wait is on a condition
 with a deadline.
 
-Standard library only, run with Debian's /usr/bin/python3; the browsers,
-Xvfb, dbus-daemon, at-spi-bus-launcher, openssl and certutil come from
-Debian's packages (scripts/setup)."""
+Run with Debian's /usr/bin/python3 and its GIO bindings (python3-gi); the
+browsers, Xvfb, dbus-daemon, at-spi-bus-launcher, openssl and certutil come
+from Debian's packages (scripts/setup)."""
 
 import http.server
 import json
@@ -21,8 +21,24 @@ import tempfile
 import threading
 import time
 
+from gi.repository import Gio, GLib  # Debian's python3-gi
+
 HOSTS = ["chatgpt.com", "claude.ai", "grok.com", "news.example"]
 PAGES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "pages")
+
+
+def accessibility_bus(session_address=None):
+    """A connection to the accessibility bus of a session (by default this
+    process's own); GLib.Error when there is none."""
+    flags = Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION
+    session = Gio.DBusConnection.new_for_address_sync(session_address or os.environ["DBUS_SESSION_BUS_ADDRESS"],
+                                                      flags, None, None)
+    try:
+        address = session.call_sync("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress", None, None,
+                                    Gio.DBusCallFlags.NONE, 2000, None).unpack()[0]
+    finally:
+        session.close_sync(None)
+    return Gio.DBusConnection.new_for_address_sync(address, flags, None, None)
 
 
 class Deadline(Exception):
@@ -277,7 +293,7 @@ class Desktop:
 
     # ---- browsers ----
 
-    def chromium(self, urls, profile="chromium", incognito=False, force_accessibility=False):
+    def chromium(self, urls, profile="chromium", incognito=False):
         args = ["chromium", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
                 "--disable-background-networking", "--disable-component-update", "--disable-sync",
                 "--disable-features=Translate,MediaRouter", "--password-store=basic", "--no-default-browser-check",
@@ -286,8 +302,6 @@ class Desktop:
                 "--window-size=1200,900"]
         if incognito:
             args.append("--incognito")
-        if force_accessibility:
-            args.append("--force-renderer-accessibility")
         return self.start("chromium-" + profile + ("-incognito" if incognito else ""), args + urls)
 
     def firefox_profile(self, name="default", always_private=False):
@@ -336,12 +350,10 @@ class Desktop:
         """The window names of every application on the accessibility bus. Only
         names are read: reading a window's attributes would build Chromium's
         web tree, which the agent must do itself."""
-        from gi.repository import Gio, GLib  # Debian's python3-gi
-        out = self.gdbus_session("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus.GetAddress")
-        if not out:
+        try:
+            bus = accessibility_bus(self.env["DBUS_SESSION_BUS_ADDRESS"])
+        except GLib.Error:
             return []
-        flags = Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION
-        bus = Gio.DBusConnection.new_for_address_sync(out.split("'")[1], flags, None, None)
         root = "/org/a11y/atspi/accessible/root"
 
         def call(dest, path, iface, method, args=None):
@@ -370,16 +382,17 @@ class Desktop:
 
 
 class Lines:
-    """The lines a process writes on a pipe, collected as they come, so that
-    a test waits for one with a deadline."""
+    """The lines a process writes on a pipe, collected as they come (each
+    through `parse`), so that a test waits for one with a deadline."""
 
-    def __init__(self, stream):
+    def __init__(self, stream, parse=lambda raw: raw.decode(errors="replace").strip()):
         self.lines = []
+        self.parse = parse
         threading.Thread(target=self._read, args=(stream,), daemon=True).start()
 
     def _read(self, stream):
         for raw in stream:
-            self.lines.append(raw.decode(errors="replace").strip())
+            self.lines.append(self.parse(raw))
 
     def wait(self, text, count=1, seconds=30):
         return wait_for("%r written %d times" % (text, count), lambda: self.lines.count(text) >= count, seconds)
@@ -389,18 +402,21 @@ class Agent:
     """zel-ax serve on the desktop, its lines collected as they come."""
 
     def __init__(self, desktop, executable, args):
-        self.lines = []
         self.desktop = desktop
         self.process = desktop.start("zel-ax", [executable, "serve", *args], stdout=subprocess.PIPE,
                                      stdin=subprocess.PIPE)
-        threading.Thread(target=self._read, daemon=True).start()
+        self.output = Lines(self.process.stdout, parse=self._parse)
 
-    def _read(self):
-        for raw in self.process.stdout:
-            try:
-                self.lines.append(json.loads(raw))
-            except ValueError:
-                self.lines.append({"unparsed": raw.decode(errors="replace")})
+    @staticmethod
+    def _parse(raw):
+        try:
+            return json.loads(raw)
+        except ValueError:
+            return {"unparsed": raw.decode(errors="replace")}
+
+    @property
+    def lines(self):
+        return self.output.lines
 
     def chat_lines(self, bundle_id):
         return [l for l in list(self.lines) if "kind" not in l and l.get("bundle_id") == bundle_id]

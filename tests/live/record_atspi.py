@@ -11,15 +11,15 @@ TITLE_PART, only the windows whose name holds it. Uses the session bus of
 the environment."""
 
 import json
-import subprocess
 import sys
 
 from gi.repository import Gio, GLib
 
+from live_desktop import accessibility_bus
+
 ROOT = "/org/a11y/atspi/accessible/root"
 ACCESSIBLE = "org.a11y.atspi.Accessible"
 STATES = {"active": 1, "multi-line": 17}  # AtspiStateType bits the translation reads
-ROLE_NAMES = None
 
 
 def role_names():
@@ -31,11 +31,7 @@ def role_names():
 
 class Reader:
     def __init__(self):
-        out = subprocess.run(["gdbus", "call", "--session", "--dest", "org.a11y.Bus", "--object-path",
-                              "/org/a11y/bus", "--method", "org.a11y.Bus.GetAddress"],
-                             capture_output=True, text=True, check=True).stdout
-        flags = Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION
-        self.bus = Gio.DBusConnection.new_for_address_sync(out.split("'")[1], flags, None, None)
+        self.bus = accessibility_bus()
         self.role_name = role_names()
 
     def call(self, dest, path, iface, method, args=None):

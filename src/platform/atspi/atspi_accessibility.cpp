@@ -30,17 +30,34 @@ int32_t errorOf(Failure f) {
 std::string text(std::string s) { return boundedText(std::move(s), limits.busText); }
 
 
-std::string roleName(uint32_t role) {
-  if (role >= ATSPI_ROLE_LAST_DEFINED) return "unknown";
-  gchar* name = atspi_role_get_name(static_cast<AtspiRole>(role));
-  std::string out = name ? name : "unknown";
-  g_free(name);
-  return out;
+// The role names, looked up once: every element read needs one.
+const std::string& roleName(uint32_t role) {
+  static const std::vector<std::string> names = [] {
+    std::vector<std::string> out;
+    for (int r = 0; r < ATSPI_ROLE_LAST_DEFINED; ++r) {
+      gchar* name = atspi_role_get_name(static_cast<AtspiRole>(r));
+      out.emplace_back(name ? name : "unknown");
+      g_free(name);
+    }
+    return out;
+  }();
+  static const std::string unknown = "unknown";
+  return role < names.size() ? names[role] : unknown;
 }
 
-// "(a(so))": the object paths of the references that point into `busName`.
-std::vector<std::string> referencedPaths(GVariant* reply, const std::string& busName) {
-  std::vector<std::string> out;
+}  // namespace
+
+// Where a child lives: its bus name (empty: its parent's) and object path.
+struct AtspiAccessibility::Reference {
+  std::string busName;
+  std::string path;
+};
+
+namespace {
+
+// "(a(so))": the references of a child list.
+std::vector<AtspiAccessibility::Reference> references(GVariant* reply, const std::string& busName) {
+  std::vector<AtspiAccessibility::Reference> out;
   GVariant* list = g_variant_get_child_value(reply, 0);
   // No walk visits more children than its budget; a hostile list is cut there.
   const size_t n = std::min<size_t>(g_variant_n_children(list), static_cast<size_t>(limits.nodeBudget));
@@ -51,7 +68,7 @@ std::vector<std::string> referencedPaths(GVariant* reply, const std::string& bus
     g_variant_get_child(list, i, "(&s&o)", &name, &path);
     // A child living in another process (an out-of-process frame) is read
     // through that process's own name.
-    out.push_back(std::string(name && *name && busName != name ? name : "") + "\n" + path);
+    out.push_back({name && *name && busName != name ? name : "", path ? path : ""});
   }
   g_variant_unref(list);
   return out;
@@ -78,7 +95,7 @@ struct AtspiAccessibility::Element : AXElementHandle {
   std::shared_ptr<std::atomic<int>> timeoutMs;  // shared by every element of one application
   std::string busName;  // empty when the application is not on the bus
   Pid pid = 0;
-  std::string toolkit;
+  const Toolkit* toolkit = &toolkitNamed("");
   std::string path;
   bool inWeb = false;
   std::string run;  // the text of a run
@@ -89,7 +106,7 @@ struct AtspiAccessibility::Fetched {
   Failure failure = Failure::none;
   AtspiNode node;
   Translation translation;
-  std::vector<std::string> children;  // "bus\npath", bus empty for the same application
+  std::vector<Reference> children;
   int32_t childCount = -1;            // as the object says; -1 when it did not
   // The library's children, made ahead when the element was fetched with its
   // subtree; set before the handle is shared, never after.
@@ -111,11 +128,29 @@ bool AtspiAccessibility::isTrusted() { return bus_.reachable(); }
 
 uint64_t AtspiAccessibility::calls() const { return calls_.load(); }
 
+std::vector<Reply> AtspiAccessibility::send(std::vector<Call> calls, int timeoutMs) {
+  if (calls.empty()) return {};
+  calls_ += calls.size();
+  ++volleys_;
+  return bus_.all(std::move(calls), timeoutMs);
+}
+
+std::shared_ptr<AtspiAccessibility::Element> AtspiAccessibility::handleOf(const BusApp& app) const {
+  auto e = std::make_shared<Element>();
+  e->kind = Element::Kind::application;
+  e->pid = app.pid;
+  e->busName = app.busName;
+  e->toolkit = &toolkitNamed(app.toolkit);
+  e->path = rootPath;
+  e->timeoutMs = std::make_shared<std::atomic<int>>(static_cast<int>(limits.messagingTimeout * 1000));
+  return e;
+}
+
 std::vector<BusApp> AtspiAccessibility::applications() {
   const int timeout = static_cast<int>(limits.messagingTimeout * 1000) * 4;
-  ++calls_;
-  ++volleys_;
-  Reply listed = bus_.one({registry, rootPath, accessibleInterface, "GetChildren", nullptr}, timeout);
+  std::vector<Call> ask;
+  ask.push_back({registry, rootPath, accessibleInterface, "GetChildren", nullptr});
+  const Reply listed = std::move(send(std::move(ask), timeout)[0]);
   if (listed.failure != Failure::none || !g_variant_is_of_type(listed.value.get(), G_VARIANT_TYPE("(a(so))")))
     return {};
   std::vector<std::string> names;
@@ -143,9 +178,7 @@ std::vector<BusApp> AtspiAccessibility::applications() {
       calls.push_back({n, rootPath, "org.freedesktop.DBus.Properties", "Get",
                        g_variant_new("(ss)", "org.a11y.atspi.Application", "ToolkitName")});
     }
-    calls_ += calls.size();
-    ++volleys_;
-    auto replies = bus_.all(std::move(calls), timeout);
+    auto replies = send(std::move(calls), timeout);
     std::lock_guard g(lock_);
     for (size_t i = 0; i < unknown.size(); ++i) {
       const Reply& pid = replies[2 * i];
@@ -175,8 +208,7 @@ std::vector<BusApp> AtspiAccessibility::applications() {
 
 std::optional<Pid> AtspiAccessibility::activeApplication() {
   for (const auto& app : applications()) {
-    auto handle = application(app.pid);
-    for (const auto& w : windows(*static_cast<const Element*>(handle.get())))
+    for (const auto& w : windows(*handleOf(app)))
       if (static_cast<const Element*>(w.get())->prefetched->node.active) return app.pid;
   }
   return std::nullopt;
@@ -193,18 +225,12 @@ std::optional<Pid> AtspiAccessibility::pidOf(const std::string& busName) {
 }
 
 AXElement AtspiAccessibility::application(Pid pid) {
-  auto e = std::make_shared<Element>();
-  e->kind = Element::Kind::application;
-  e->pid = pid;
-  e->path = rootPath;
-  e->timeoutMs = std::make_shared<std::atomic<int>>(static_cast<int>(limits.messagingTimeout * 1000));
   for (const auto& app : applications())
-    if (app.pid == pid) {
-      e->busName = app.busName;
-      e->toolkit = app.toolkit;
-      break;
-    }
-  return e;
+    if (app.pid == pid) return handleOf(app);
+  // Not on the bus (yet): every read of it cannot complete.
+  BusApp absent;
+  absent.pid = pid;
+  return handleOf(absent);
 }
 
 void AtspiAccessibility::setMessagingTimeout(const AXElement& element, double seconds) {
@@ -218,8 +244,6 @@ namespace {
 // What a reply is the answer to, in a volley of calls about several elements.
 enum class Asked { role, attributes, properties, children, text, state, document, link };
 
-bool keepsTextInParent(const std::string& toolkit) { return !toolkitNamed(toolkit).textRunsAreChildren; }
-
 bool needsState(const std::string& role) {
   return role == "frame" || role == "window" || role == "dialog" || role == "entry" || role == "text";
 }
@@ -228,7 +252,7 @@ bool isTextBox(const std::string& role) { return role == "entry" || role == "pas
 
 }  // namespace
 
-std::vector<std::shared_ptr<const AtspiAccessibility::Fetched>> AtspiAccessibility::fetch(
+std::vector<std::shared_ptr<AtspiAccessibility::Fetched>> AtspiAccessibility::fetch(
     const std::vector<const Element*>& elements, int timeoutMs) {
   std::vector<std::shared_ptr<Fetched>> out;
   for (const Element* e : elements) {
@@ -243,9 +267,7 @@ std::vector<std::shared_ptr<const AtspiAccessibility::Fetched>> AtspiAccessibili
   // address). A call costs the browser about a tenth of a millisecond on its
   // main thread, so nothing is asked that the translation does not read.
   auto volley = [&](const std::vector<std::pair<size_t, Asked>>& asked, std::vector<Call> calls) {
-    calls_ += calls.size();
-    ++volleys_;
-    auto replies = bus_.all(std::move(calls), timeoutMs);
+    auto replies = send(std::move(calls), timeoutMs);
     for (size_t k = 0; k < replies.size(); ++k) {
       Fetched& f = *out[asked[k].first];
       const Reply& r = replies[k];
@@ -279,7 +301,7 @@ std::vector<std::shared_ptr<const AtspiAccessibility::Fetched>> AtspiAccessibili
           break;
         case Asked::children:
           if (g_variant_is_of_type(v, G_VARIANT_TYPE("(a(so))")))
-            f.children = referencedPaths(v, elements[asked[k].first]->busName);
+            f.children = references(v, elements[asked[k].first]->busName);
           break;
         case Asked::text:
           if (g_variant_is_of_type(v, G_VARIANT_TYPE("(s)"))) {
@@ -336,7 +358,7 @@ std::vector<std::shared_ptr<const AtspiAccessibility::Fetched>> AtspiAccessibili
     ask(Asked::role, accessibleInterface, "GetRole");
     ask(Asked::attributes, accessibleInterface, "GetAttributes");
     ask(Asked::properties, "org.freedesktop.DBus.Properties", "GetAll", g_variant_new("(s)", accessibleInterface));
-    if (keepsTextInParent(e.toolkit)) ask(Asked::text, "org.a11y.atspi.Text", "GetText", g_variant_new("(ii)", 0, -1));
+    if (!e.toolkit->textRunsAreChildren) ask(Asked::text, "org.a11y.atspi.Text", "GetText", g_variant_new("(ii)", 0, -1));
   }
   volley(asked, std::move(calls));
 
@@ -364,7 +386,7 @@ std::vector<std::shared_ptr<const AtspiAccessibility::Fetched>> AtspiAccessibili
 
   for (auto& f : out)
     if (f->failure == Failure::none) f->translation = translate(f->node);
-  return {out.begin(), out.end()};
+  return out;
 }
 
 std::shared_ptr<const AtspiAccessibility::Fetched> AtspiAccessibility::fetched(const Element& e) {
@@ -374,44 +396,40 @@ std::shared_ptr<const AtspiAccessibility::Fetched> AtspiAccessibility::fetched(c
 
 std::vector<AXElement> AtspiAccessibility::children(const Element& parent, const Fetched& f, size_t longest,
                                                     size_t ahead) {
-  if (f.made) {
-    std::vector<AXElement> out(f.made->begin(), f.made->begin() + std::min(longest, f.made->size()));
-    return out;
-  }
+  if (f.made) return {f.made->begin(), f.made->begin() + static_cast<ptrdiff_t>(std::min(longest, f.made->size()))};
   // The subtree below `parent`, level by level: every element of a level is
   // fetched in one volley, so a walk of N elements costs about as many
   // volleys as the tree has levels. At most `ahead` elements are fetched
-  // below the children; web content is not fetched ahead of a request for it, so that
-  // looking at a window's controls never reads its page.
+  // below the children; web content is not fetched ahead of a request for
+  // it, so that looking at a window's controls never reads its page.
+  // Everything below is made here and shared only once it is complete.
   struct Open {
     const Element* element;
     const Fetched* fetched;
-    std::vector<AXElement>* into;
+    Fetched* madeAhead;  // where its children go, for the levels below the first
     size_t longest;
   };
   std::vector<AXElement> top;
-  std::vector<Open> level{{&parent, &f, &top, longest}};
+  std::vector<Open> level{{&parent, &f, nullptr, longest}};
   // The element's own children are fetched whatever `ahead` says.
   size_t budget = ahead;
-  bool first = true;
   while (!level.empty()) {
     std::vector<std::shared_ptr<Element>> made;
-    std::vector<size_t> madeFor;  // the index in `level` of each made child
-    std::vector<const Element*> toFetch;
+    std::vector<size_t> madeFor;    // the index in `level` of each made child
+    std::vector<size_t> fetchedAt;  // its index in `toFetch`; none for a text run
+    std::vector<std::shared_ptr<Element>> toFetch;
     for (size_t k = 0; k < level.size(); ++k) {
       const Open& open = level[k];
       const Element& e = *open.element;
       const bool web = e.inWeb || open.fetched->translation.isDocument;
-      const auto parts = pieces(toolkitNamed(e.toolkit), open.fetched->node, open.fetched->children.size());
-      if (!first) {
+      const auto parts = pieces(*e.toolkit, open.fetched->node, open.fetched->children.size());
+      if (open.madeAhead) {
         // Children made ahead are all of them or none: a list cut by the
         // budget would pass for the whole list when the walk comes by.
         const auto objects = static_cast<size_t>(
             std::count_if(parts.begin(), parts.end(), [](const Piece& p) { return p.child.has_value(); }));
-        if (objects > budget) {
-          const_cast<Fetched*>(open.fetched)->made.reset();
-          continue;
-        }
+        if (objects > budget) continue;
+        open.madeAhead->made.emplace();
       }
       size_t count = 0;
       for (const Piece& piece : parts) {
@@ -426,42 +444,41 @@ std::vector<AXElement> AtspiAccessibility::children(const Element& parent, const
           child->kind = Element::Kind::run;
           child->run = piece.text;
           child->path = e.path + "#" + std::to_string(count);
+          fetchedAt.push_back(SIZE_MAX);
         } else {
-          const std::string& ref = open.fetched->children[*piece.child];
-          const size_t cut = ref.find('\n');
-          if (cut > 0) child->busName = ref.substr(0, cut);
-          child->path = ref.substr(cut + 1);
-          toFetch.push_back(child.get());
-          if (!first) --budget;
+          const Reference& ref = open.fetched->children[*piece.child];
+          if (!ref.busName.empty()) child->busName = ref.busName;
+          child->path = ref.path;
+          fetchedAt.push_back(toFetch.size());
+          toFetch.push_back(child);
+          if (open.madeAhead) --budget;
         }
         ++count;
         made.push_back(std::move(child));
         madeFor.push_back(k);
       }
     }
-    auto data = fetch(toFetch, parent.timeoutMs->load());
-    for (size_t i = 0; i < toFetch.size(); ++i) const_cast<Element*>(toFetch[i])->prefetched = data[i];
+    std::vector<const Element*> asked;
+    for (const auto& c : toFetch) asked.push_back(c.get());
+    auto data = fetch(asked, parent.timeoutMs->load());
+    for (size_t i = 0; i < toFetch.size(); ++i) toFetch[i]->prefetched = data[i];
 
     std::vector<Open> next;
     for (size_t i = 0; i < made.size(); ++i) {
       const Open& open = level[madeFor[i]];
       const auto& c = made[i];
-      const Fetched* cf = c->prefetched.get();
+      Fetched* cf = fetchedAt[i] == SIZE_MAX ? nullptr : data[fetchedAt[i]].get();
       if (cf && cf->failure == Failure::none &&
-          (isHidden(cf->node) || hiddenInDeck(toolkitNamed(c->toolkit), open.fetched->node, cf->node)))
+          (isHidden(cf->node) || hiddenInDeck(*c->toolkit, open.fetched->node, cf->node)))
         continue;
-      open.into->push_back(c);
+      (open.madeAhead ? *open.madeAhead->made : top).push_back(c);
       // Go on below this child while there is budget, but not into a page
       // nobody asked for.
       if (cf && cf->failure == Failure::none && !cf->children.empty() && budget > 0 &&
-          (c->inWeb || !cf->translation.isDocument)) {
-        auto* writable = const_cast<Fetched*>(cf);
-        writable->made.emplace();
-        next.push_back({c.get(), cf, &*writable->made, SIZE_MAX});
-      }
+          (c->inWeb || !cf->translation.isDocument))
+        next.push_back({c.get(), cf, cf, SIZE_MAX});
     }
     level = std::move(next);
-    first = false;
   }
   return top;
 }

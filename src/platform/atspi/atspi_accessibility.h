@@ -60,9 +60,13 @@ class AtspiAccessibility : public Accessibility {
 
   struct Element;
   struct Fetched;
+  struct Reference;
 
  private:
-  std::vector<std::shared_ptr<const Fetched>> fetch(const std::vector<const Element*>& elements, int timeoutMs);
+  // The calls sent together, counted for calls() and volleys().
+  std::vector<Reply> send(std::vector<Call> calls, int timeoutMs);
+  std::shared_ptr<Element> handleOf(const BusApp& app) const;
+  std::vector<std::shared_ptr<Fetched>> fetch(const std::vector<const Element*>& elements, int timeoutMs);
   std::shared_ptr<const Fetched> fetched(const Element& e);
   std::vector<AXElement> children(const Element& e, const Fetched& f, size_t longest, size_t ahead);
   std::vector<AXElement> windows(const Element& app);

@@ -224,7 +224,7 @@ std::vector<Piece> pieces(const Toolkit& toolkit, const AtspiNode& node, size_t 
   std::vector<Piece> out;
   const bool keepsText = !toolkit.textRunsAreChildren && node.text && !isTextRun(node) &&
                          std::find(textIsNoChild.begin(), textIsNoChild.end(), node.role) == textIsNoChild.end() &&
-                         translate(node).role != "AXListMarker";
+                         node.attribute("tag") != "::marker";
   if (keepsText) {
     const std::string& text = *node.text;
     size_t marks = 0;
