@@ -24,6 +24,10 @@ struct Limits {
   int webAreaSearchDepth = 14;
   // Seconds another application may take to answer one accessibility call.
   double messagingTimeout = 0.25;
+  // Inline elements (em inside code inside a link ...) whose text is lifted
+  // into the enclosing block, nested at most this deep; a deeper one stays
+  // an element of its own.
+  int inlineDepth = 16;
 
   // ---- switching trees on ----
   // Seconds between two switches (or waits) for one process.

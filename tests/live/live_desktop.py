@@ -23,7 +23,7 @@ import time
 
 from gi.repository import Gio, GLib  # Debian's python3-gi
 
-HOSTS = ["chatgpt.com", "claude.ai", "grok.com", "news.example"]
+HOSTS = ["chatgpt.com", "claude.ai", "grok.com", "news.example", "markup.example"]
 PAGES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "pages")
 
 

@@ -19,7 +19,8 @@ from live_desktop import accessibility_bus
 
 ROOT = "/org/a11y/atspi/accessible/root"
 ACCESSIBLE = "org.a11y.atspi.Accessible"
-STATES = {"active": 1, "multi-line": 17}  # AtspiStateType bits the translation reads
+# AtspiStateType bits the translation reads
+STATES = {"active": 1, "checked": 4, "multi-line": 17, "pressed": 20, "indeterminate": 32}
 
 
 def role_names():
@@ -30,8 +31,8 @@ def role_names():
 
 
 class Reader:
-    def __init__(self):
-        self.bus = accessibility_bus()
+    def __init__(self, session_address=None):
+        self.bus = accessibility_bus(session_address)
         self.role_name = role_names()
 
     def call(self, dest, path, iface, method, args=None):

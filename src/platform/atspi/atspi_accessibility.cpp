@@ -102,14 +102,14 @@ struct AtspiAccessibility::Element : AXElementHandle {
   std::shared_ptr<const Fetched> prefetched;
 };
 
-struct AtspiAccessibility::Fetched {
+// One object as read, with its children once they are read ahead (the
+// `children` of the object it is). Set before the handle is shared, never after.
+struct AtspiAccessibility::Fetched : AtspiObject {
   Failure failure = Failure::none;
-  AtspiNode node;
   Translation translation;
-  std::vector<Reference> children;
-  int32_t childCount = -1;            // as the object says; -1 when it did not
-  // The library's children, made ahead when the element was fetched with its
-  // subtree; set before the handle is shared, never after.
+  std::vector<Reference> refs;  // where its children live
+  int32_t childCount = -1;      // as the object says; -1 when it did not
+  // The library's children, made ahead when the element was read with its subtree.
   std::optional<std::vector<AXElement>> made;
 };
 
@@ -244,12 +244,6 @@ namespace {
 // What a reply is the answer to, in a volley of calls about several elements.
 enum class Asked { role, attributes, properties, children, text, state, document, link };
 
-bool needsState(const std::string& role) {
-  return role == "frame" || role == "window" || role == "dialog" || role == "entry" || role == "text";
-}
-
-bool isTextBox(const std::string& role) { return role == "entry" || role == "password text" || role == "text"; }
-
 }  // namespace
 
 std::vector<std::shared_ptr<AtspiAccessibility::Fetched>> AtspiAccessibility::fetch(
@@ -301,7 +295,7 @@ std::vector<std::shared_ptr<AtspiAccessibility::Fetched>> AtspiAccessibility::fe
           break;
         case Asked::children:
           if (g_variant_is_of_type(v, G_VARIANT_TYPE("(a(so))")))
-            f.children = references(v, elements[asked[k].first]->busName);
+            f.refs = references(v, elements[asked[k].first]->busName);
           break;
         case Asked::text:
           if (g_variant_is_of_type(v, G_VARIANT_TYPE("(s)"))) {
@@ -322,6 +316,8 @@ std::vector<std::shared_ptr<AtspiAccessibility::Fetched>> AtspiAccessibility::fe
             };
             f.node.active = has(ATSPI_STATE_ACTIVE);
             f.node.multiLine = has(ATSPI_STATE_MULTI_LINE);
+            f.node.checked = has(ATSPI_STATE_CHECKED) || has(ATSPI_STATE_PRESSED);
+            f.node.indeterminate = has(ATSPI_STATE_INDETERMINATE);
             if (has(ATSPI_STATE_DEFUNCT)) f.failure = Failure::gone;
             g_variant_unref(words);
           }
@@ -375,8 +371,8 @@ std::vector<std::shared_ptr<AtspiAccessibility::Fetched>> AtspiAccessibility::fe
     };
     // A leaf costs no request for its children.
     if (f.childCount != 0) ask(Asked::children, accessibleInterface, "GetChildren");
-    if (needsState(role)) ask(Asked::state, accessibleInterface, "GetState");
-    if (isTextBox(role) && !f.node.text) ask(Asked::text, "org.a11y.atspi.Text", "GetText", g_variant_new("(ii)", 0, -1));
+    if (readsStates(role)) ask(Asked::state, accessibleInterface, "GetState");
+    if (readsText(*e.toolkit, role) && !f.node.text) ask(Asked::text, "org.a11y.atspi.Text", "GetText", g_variant_new("(ii)", 0, -1));
     if (role == "document web" || role == "document frame" || role == "document text")
       ask(Asked::document, "org.a11y.atspi.Document", "GetAttributes");
     else if (role == "link")
@@ -384,8 +380,10 @@ std::vector<std::shared_ptr<AtspiAccessibility::Fetched>> AtspiAccessibility::fe
   }
   if (!calls.empty()) volley(asked, std::move(calls));
 
-  for (auto& f : out)
-    if (f->failure == Failure::none) f->translation = translate(f->node);
+  for (auto& f : out) {
+    f->readable = f->failure == Failure::none;
+    if (f->readable) f->translation = translate(f->node);
+  }
   return out;
 }
 
@@ -397,89 +395,118 @@ std::shared_ptr<const AtspiAccessibility::Fetched> AtspiAccessibility::fetched(c
 std::vector<AXElement> AtspiAccessibility::children(const Element& parent, const Fetched& f, size_t longest,
                                                     size_t ahead) {
   if (f.made) return {f.made->begin(), f.made->begin() + static_cast<ptrdiff_t>(std::min(longest, f.made->size()))};
-  // The subtree below `parent`, level by level: every element of a level is
-  // fetched in one volley, so a walk of N elements costs about as many
-  // volleys as the tree has levels. At most `ahead` elements are fetched
-  // below the children; web content is not fetched ahead of a request for
-  // it, so that looking at a window's controls never reads its page.
+  // The subtree below `parent`, level by level: every object of a level is
+  // read in one volley, so a walk of N elements costs about as many volleys
+  // as the tree has levels. At most `ahead` objects are read below the
+  // children; web content is not read ahead of a request for it, so that
+  // looking at a window's controls never reads its page. The children of an
+  // inline element are read with it whatever the budget, as far as the
+  // parent's list needs them: its text stands in that list.
   // Everything below is made here and shared only once it is complete.
   struct Open {
     const Element* element;
     const Fetched* fetched;
-    Fetched* madeAhead;  // where its children go, for the levels below the first
-    size_t longest;
+    size_t count;  // of its children, read
+    std::vector<std::shared_ptr<const AtspiObject>>* into;
+    bool forced;  // read whatever the budget: the top, and the inline elements its list needs
+    int depth;    // of inline elements below the top
   };
-  std::vector<AXElement> top;
-  std::vector<Open> level{{&parent, &f, nullptr, longest}};
-  // The element's own children are fetched whatever `ahead` says.
+  struct Read {
+    Fetched* ahead;  // null for the top
+    const Element* element;
+    const Fetched* fetched;
+    std::vector<std::shared_ptr<const AtspiObject>>* children;
+  };
+  // Its children are web content.
+  const auto web = [](const Element& e, const Fetched& data) { return e.inWeb || data.translation.isDocument; };
+  std::vector<std::shared_ptr<const AtspiObject>> topChildren;
+  std::map<const AtspiObject*, std::shared_ptr<Element>> elementOf;
+  std::vector<Read> read{{nullptr, &parent, &f, &topChildren}};
+  std::vector<Open> level{{&parent, &f, std::min(longest, f.refs.size()), &topChildren, true, 0}};
   size_t budget = ahead;
   while (!level.empty()) {
     std::vector<std::shared_ptr<Element>> made;
-    std::vector<size_t> madeFor;    // the index in `level` of each made child
-    std::vector<size_t> fetchedAt;  // its index in `toFetch`; none for a text run
-    std::vector<std::shared_ptr<Element>> toFetch;
+    std::vector<size_t> madeFor;  // the index in `level` of each made child
     for (size_t k = 0; k < level.size(); ++k) {
       const Open& open = level[k];
       const Element& e = *open.element;
-      const bool web = e.inWeb || open.fetched->translation.isDocument;
-      const auto parts = pieces(*e.toolkit, open.fetched->node, open.fetched->children.size());
-      if (open.madeAhead) {
-        // Children made ahead are all of them or none: a list cut by the
-        // budget would pass for the whole list when the walk comes by.
-        const auto objects = static_cast<size_t>(
-            std::count_if(parts.begin(), parts.end(), [](const Piece& p) { return p.child.has_value(); }));
-        if (objects > budget) continue;
-        open.madeAhead->made.emplace();
-      }
-      size_t count = 0;
-      for (const Piece& piece : parts) {
-        if (count >= open.longest) break;
+      for (size_t i = 0; i < open.count; ++i) {
+        const Reference& ref = open.fetched->refs[i];
         auto child = std::make_shared<Element>();
         child->timeoutMs = e.timeoutMs;
         child->pid = e.pid;
         child->toolkit = e.toolkit;
-        child->busName = e.busName;
-        child->inWeb = web;
-        if (!piece.child) {
-          child->kind = Element::Kind::run;
-          child->run = piece.text;
-          child->path = e.path + "#" + std::to_string(count);
-          fetchedAt.push_back(SIZE_MAX);
-        } else {
-          const Reference& ref = open.fetched->children[*piece.child];
-          if (!ref.busName.empty()) child->busName = ref.busName;
-          child->path = ref.path;
-          fetchedAt.push_back(toFetch.size());
-          toFetch.push_back(child);
-          if (open.madeAhead) --budget;
-        }
-        ++count;
+        child->busName = ref.busName.empty() ? e.busName : ref.busName;
+        child->path = ref.path;
+        child->inWeb = web(e, *open.fetched);
         made.push_back(std::move(child));
         madeFor.push_back(k);
       }
     }
     std::vector<const Element*> asked;
-    for (const auto& c : toFetch) asked.push_back(c.get());
+    asked.reserve(made.size());
+    for (const auto& c : made) asked.push_back(c.get());
     auto data = fetch(asked, parent.timeoutMs->load());
-    for (size_t i = 0; i < toFetch.size(); ++i) toFetch[i]->prefetched = data[i];
 
     std::vector<Open> next;
     for (size_t i = 0; i < made.size(); ++i) {
       const Open& open = level[madeFor[i]];
       const auto& c = made[i];
-      Fetched* cf = fetchedAt[i] == SIZE_MAX ? nullptr : data[fetchedAt[i]].get();
-      if (cf && cf->failure == Failure::none &&
-          (isHidden(cf->node) || hiddenInDeck(*c->toolkit, open.fetched->node, cf->node)))
+      Fetched* cf = data[i].get();
+      c->prefetched = data[i];
+      elementOf[cf] = c;
+      open.into->push_back(data[i]);
+      // A leaf's children are known without asking.
+      if (cf->readable && cf->refs.empty()) cf->children.emplace();
+      if (!cf->readable || cf->refs.empty() || isHidden(cf->node) ||
+          hiddenInDeck(*c->toolkit, open.fetched->node, cf->node))
         continue;
-      (open.madeAhead ? *open.madeAhead->made : top).push_back(c);
-      // Go on below this child while there is budget, but not into a page
-      // nobody asked for.
-      if (cf && cf->failure == Failure::none && !cf->children.empty() && budget > 0 &&
-          (c->inWeb || !cf->translation.isDocument))
-        next.push_back({c.get(), cf, cf, SIZE_MAX});
+      // An inline element the list above needs; otherwise go on below this
+      // child while there is budget, all its children or none, but not into
+      // a page nobody asked for.
+      const bool needed = open.forced && kindOf(cf->node) == Kind::merged && open.depth < limits.inlineDepth;
+      if (!needed && (cf->refs.size() > budget || (!c->inWeb && cf->translation.isDocument))) continue;
+      if (!needed) budget -= cf->refs.size();
+      auto& into = cf->children.emplace();
+      read.push_back({cf, c.get(), cf, &into});
+      next.push_back({c.get(), cf, cf->refs.size(), &into, needed, needed ? open.depth + 1 : 0});
     }
     level = std::move(next);
   }
+
+  // The library's lists, deepest first: an element whose inline children's
+  // text was not all read gets no list now (it is read when asked for), and
+  // neither does an element that needs its text.
+  std::vector<AXElement> top;
+  for (auto it = read.rbegin(); it != read.rend(); ++it) {
+    const Element& e = *it->element;
+    auto pieces = libraryChildren(*e.toolkit, it->fetched->node, *it->children);
+    if (!pieces) {
+      if (it->ahead) it->ahead->children.reset();
+      continue;
+    }
+    std::vector<AXElement> list;
+    list.reserve(pieces->size());
+    for (Piece& piece : *pieces) {
+      if (piece.object) {
+        list.push_back(elementOf.at(piece.object));
+        continue;
+      }
+      auto run = std::make_shared<Element>();
+      run->kind = Element::Kind::run;
+      run->timeoutMs = e.timeoutMs;
+      run->pid = e.pid;
+      run->toolkit = e.toolkit;
+      run->busName = e.busName;
+      run->inWeb = web(e, *it->fetched);
+      run->run = std::move(piece.text);
+      run->path = e.path + "#" + std::to_string(list.size());
+      list.push_back(std::move(run));
+    }
+    if (it->ahead) it->ahead->made = std::move(list);
+    else top = std::move(list);
+  }
+  if (top.size() > longest) top.resize(longest);
   return top;
 }
 

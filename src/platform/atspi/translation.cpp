@@ -4,6 +4,8 @@
 #include <array>
 #include <sstream>
 
+#include "base/limits.h"
+
 namespace zel::platform::atspi {
 
 namespace {
@@ -15,86 +17,143 @@ const std::array<Toolkit, 2> toolkits{{
     {"Gecko", false, "tabpanels", "browserSidebarContainer", "deck-selected"},
 }};
 
-// How a title reaches the library: macOS puts a window's, a document's, a
-// menu's or a tab's name in "AXTitle", and an author's label of anything else
-// in "AXDescription"; a name taken from the contents is left to the children.
-enum class Name { title, label, none };
-
-struct RoleRow {
-  std::string_view atspi;
-  std::string_view role;
-  std::string_view subrole;  // empty: none
-  Name name;
+// Where an object's name goes on macOS.
+enum class Name {
+  title,     // always the title: windows, documents, menus, tabs
+  contents,  // a name from the contents, a <label> or a caption is the title; an author's name the description
+  ariaContents,  // as `contents`, but only for an element an ARIA role made (a list item's name is not shown)
+  label,     // only an author's name (aria-label, alt), as the description
+  description,  // always the description: a text box's name (its text is its value)
+  unshown,   // not shown: the element is its text
 };
 
-// AT-SPI role → macOS role, as a browser maps its one tree to both. A role not
-// in the table is a group.
-constexpr std::array<RoleRow, 57> roleTable{{
-    {"application", "AXApplication", "", Name::title},
-    {"frame", "AXWindow", "AXStandardWindow", Name::title},
-    {"window", "AXWindow", "AXStandardWindow", Name::title},
-    {"dialog", "AXWindow", "AXDialog", Name::title},
-    {"alert", "AXGroup", "AXApplicationAlert", Name::label},
-    {"file chooser", "AXWindow", "AXDialog", Name::title},
-    {"document web", "AXWebArea", "", Name::title},
-    {"document frame", "AXWebArea", "", Name::title},
-    {"document text", "AXWebArea", "", Name::title},
-    {"heading", "AXHeading", "", Name::label},
-    {"paragraph", "AXGroup", "", Name::label},
-    {"static", "AXStaticText", "", Name::none},
-    {"text", "AXStaticText", "", Name::none},
-    {"label", "AXStaticText", "", Name::none},
-    {"link", "AXLink", "", Name::label},
-    {"push button", "AXButton", "", Name::label},
-    {"button", "AXButton", "", Name::label},
-    {"toggle button", "AXCheckBox", "AXToggle", Name::label},
-    {"check box", "AXCheckBox", "", Name::title},
-    {"radio button", "AXRadioButton", "", Name::title},
-    {"combo box", "AXComboBox", "", Name::label},
-    {"entry", "AXTextField", "", Name::label},
-    {"password text", "AXTextField", "AXSecureTextField", Name::label},
-    {"spin button", "AXIncrementor", "", Name::label},
-    {"slider", "AXSlider", "", Name::label},
-    {"progress bar", "AXProgressIndicator", "", Name::label},
-    {"image", "AXImage", "", Name::label},
-    {"list", "AXList", "", Name::label},
-    {"list box", "AXList", "", Name::label},
-    {"description list", "AXList", "AXDescriptionList", Name::label},
-    {"list item", "AXGroup", "", Name::label},
-    {"table", "AXTable", "", Name::label},
-    {"tree table", "AXOutline", "", Name::label},
-    {"table row", "AXRow", "", Name::label},
-    {"table cell", "AXCell", "", Name::label},
-    {"table column header", "AXCell", "", Name::label},
-    {"table row header", "AXCell", "", Name::label},
-    {"column header", "AXCell", "", Name::label},
-    {"row header", "AXCell", "", Name::label},
-    {"tool bar", "AXToolbar", "", Name::label},
-    {"menu bar", "AXMenuBar", "", Name::label},
-    {"menu", "AXMenuBarItem", "", Name::title},
-    {"menu item", "AXMenuItem", "", Name::title},
-    {"check menu item", "AXMenuItem", "", Name::title},
-    {"radio menu item", "AXMenuItem", "", Name::title},
-    {"page tab list", "AXTabGroup", "", Name::label},
-    {"page tab", "AXRadioButton", "AXTabButton", Name::title},
-    {"scroll pane", "AXScrollArea", "", Name::label},
-    {"scroll bar", "AXScrollBar", "", Name::label},
-    {"separator", "AXSplitter", "", Name::none},
-    {"article", "AXGroup", "AXDocumentArticle", Name::label},
-    {"landmark", "AXGroup", "", Name::label},
-    {"status bar", "AXGroup", "AXApplicationStatus", Name::label},
-    {"footer", "AXGroup", "AXSectionFooter", Name::label},
-    {"math", "AXGroup", "AXDocumentMath", Name::label},
-    {"tree", "AXOutline", "", Name::label},
-    {"tree item", "AXRow", "AXOutlineRow", Name::label},
+// What an element's value is.
+enum class Value {
+  none,
+  text,     // its text: a static text, a text box's contents, a list marker's "1. "
+  level,    // a heading's level
+  checked,  // "1" on, "0" off, "2" neither
+};
+
+enum class TextChild { no, content, always };
+
+struct Row {
+  std::string_view key;  // the AT-SPI role name, or the tag of a tag row
+  std::string_view role;
+  std::string_view subrole;  // empty: none, or what the ARIA role says
+  Name name;
+  Value value;
+  Kind kind;
+  // Whether its text is a child of its own: `content` where a toolkit keeps
+  // text in the parent (Gecko) and it is made into static texts here; not
+  // for a control, whose text is its caption or value, nor for a leaf that
+  // is its own text; `always` for a list marker, whose text macOS shows
+  // again as a static text below it.
+  TextChild textChild;
+};
+
+using enum Name;
+using enum Value;
+constexpr TextChild no = TextChild::no, content = TextChild::content, always = TextChild::always;
+constexpr Kind element = Kind::element, run = Kind::textRun, merged = Kind::merged;
+
+// AT-SPI role → macOS role, as a browser maps its one tree to both.
+constexpr std::array<Row, 64> roleTable{{
+    {"application", "AXApplication", "", title, none, element, no},
+    {"frame", "AXWindow", "AXStandardWindow", title, none, element, no},
+    {"window", "AXWindow", "AXStandardWindow", title, none, element, no},
+    {"dialog", "AXWindow", "AXDialog", title, none, element, no},
+    {"file chooser", "AXWindow", "AXDialog", title, none, element, no},
+    {"alert", "AXGroup", "AXApplicationAlert", label, none, element, content},
+    {"document web", "AXWebArea", "", title, none, element, content},
+    {"document frame", "AXWebArea", "", title, none, element, content},
+    {"document text", "AXWebArea", "", title, none, element, content},
+    {"heading", "AXHeading", "", contents, level, element, content},
+    {"paragraph", "AXGroup", "", label, none, element, content},
+    {"static", "AXStaticText", "", unshown, text, run, content},
+    {"text", "AXStaticText", "", unshown, text, run, no},
+    {"label", "AXStaticText", "", unshown, text, run, content},
+    {"mark", "AXGroup", "", label, none, merged, content},
+    {"link", "AXLink", "", contents, none, element, content},
+    {"push button", "AXButton", "", contents, none, element, no},
+    {"button", "AXButton", "", contents, none, element, no},
+    // The extractors know a toggle by the subrole Chrome gives it on macOS.
+    {"toggle button", "AXCheckBox", "AXToggle", contents, checked, element, no},
+    {"check box", "AXCheckBox", "", contents, checked, element, no},
+    {"radio button", "AXRadioButton", "", contents, checked, element, no},
+    {"combo box", "AXComboBox", "", label, none, element, no},
+    {"entry", "AXTextField", "", description, text, element, no},
+    {"password text", "AXTextField", "AXSecureTextField", description, text, element, no},
+    {"spin button", "AXIncrementor", "", label, none, element, no},
+    {"slider", "AXSlider", "", label, none, element, no},
+    {"progress bar", "AXProgressIndicator", "", label, none, element, no},
+    {"image", "AXImage", "", label, none, element, no},
+    {"list", "AXList", "AXContentList", label, none, element, content},
+    {"list box", "AXList", "", label, none, element, content},
+    {"description list", "AXList", "AXDescriptionList", label, none, element, content},
+    {"list item", "AXGroup", "", ariaContents, none, element, content},
+    {"table", "AXTable", "", contents, none, element, content},
+    {"tree table", "AXOutline", "", label, none, element, content},
+    {"table row", "AXRow", "", label, none, element, content},
+    {"table cell", "AXCell", "", contents, none, element, content},
+    {"table column header", "AXCell", "", contents, none, element, content},
+    {"table row header", "AXCell", "", contents, none, element, content},
+    {"column header", "AXCell", "", contents, none, element, content},
+    {"row header", "AXCell", "", contents, none, element, content},
+    {"tool bar", "AXToolbar", "", label, none, element, content},
+    {"menu bar", "AXMenuBar", "", label, none, element, content},
+    {"menu", "AXMenuBarItem", "", title, none, element, content},
+    {"menu item", "AXMenuItem", "", title, none, element, content},
+    {"check menu item", "AXMenuItem", "", title, none, element, content},
+    {"radio menu item", "AXMenuItem", "", title, none, element, content},
+    {"page tab list", "AXTabGroup", "", label, none, element, content},
+    {"page tab", "AXRadioButton", "AXTabButton", title, none, element, content},
+    {"scroll pane", "AXScrollArea", "", label, none, element, content},
+    {"scroll bar", "AXScrollBar", "", label, none, element, no},
+    {"separator", "AXSplitter", "", unshown, none, element, no},
+    {"article", "AXGroup", "AXDocumentArticle", label, none, element, content},
+    {"landmark", "AXGroup", "", label, none, element, content},
+    {"status bar", "AXGroup", "AXApplicationStatus", label, none, element, content},
+    {"footer", "AXGroup", "AXSectionFooter", label, none, element, content},
+    {"math", "AXGroup", "AXDocumentMath", label, none, element, content},
+    {"tree", "AXOutline", "", label, none, element, content},
+    {"tree item", "AXRow", "AXOutlineRow", label, none, element, content},
+    {"caption", "AXGroup", "", label, none, element, content},
+    {"block quote", "AXGroup", "", label, none, element, content},
+    {"section", "AXGroup", "", label, none, element, content},
+    {"panel", "AXGroup", "", label, none, element, content},
+    {"embedded", "AXGroup", "", label, none, element, content},
+    {"description value", "AXGroup", "", label, none, element, content},
 }};
 
-// ARIA and HTML roles ("xml-roles") that macOS tells apart by subrole.
+// What a tag says beyond its role, in web content: elements the two
+// toolkits give roles that macOS does not show them with.
+constexpr std::array<Row, 6> tagTable{{
+    // The marker keeps the blank after it, as the page shows "1. Models drift".
+    {"::marker", "AXListMarker", "", unshown, text, element, always},
+    {"time", "AXGroup", "AXTimeGroup", label, none, element, content},
+    {"summary", "AXDisclosureTriangle", "", contents, none, element, content},
+    {"img", "AXImage", "", label, none, element, no},
+    {"dl", "AXList", "AXDescriptionList", label, none, element, content},
+    // Gecko's shadow slot of <details>: the page's content, no container.
+    {"slot", "AXGroup", "", label, none, merged, content},
+}};
+
+// Roles a page's element has that mean something else in a browser's own
+// controls.
+constexpr std::array<Row, 1> webRoleTable{{
+    {"menu", "AXMenu", "", label, none, element, content},
+}};
+
+// A role not in the table is a group.
+constexpr Row otherRow{"", "AXGroup", "", label, none, element, content};
+
+// ARIA and HTML roles ("xml-roles") that macOS tells groups apart by.
 struct SubroleRow {
   std::string_view xmlRole;
   std::string_view subrole;
 };
-constexpr std::array<SubroleRow, 16> subroleTable{{
+constexpr std::array<SubroleRow, 17> subroleTable{{
     {"main", "AXLandmarkMain"},
     {"navigation", "AXLandmarkNavigation"},
     {"banner", "AXLandmarkBanner"},
@@ -103,6 +162,7 @@ constexpr std::array<SubroleRow, 16> subroleTable{{
     {"region", "AXLandmarkRegion"},
     {"search", "AXLandmarkSearch"},
     {"form", "AXLandmarkForm"},
+    {"application", "AXLandmarkApplication"},
     {"article", "AXDocumentArticle"},
     {"status", "AXApplicationStatus"},
     {"log", "AXApplicationLog"},
@@ -113,10 +173,20 @@ constexpr std::array<SubroleRow, 16> subroleTable{{
     {"time", "AXTimeGroup"},
 }};
 
-const RoleRow* roleRow(std::string_view atspi) {
-  for (const auto& row : roleTable)
-    if (row.atspi == atspi) return &row;
+template <size_t N>
+const Row* find(const std::array<Row, N>& table, std::string_view key) {
+  for (const auto& row : table)
+    if (row.key == key) return &row;
   return nullptr;
+}
+
+const Row& rowOf(const AtspiNode& n) {
+  if (n.inWeb) {
+    if (const Row* tag = find(tagTable, n.attribute("tag"))) return *tag;
+    if (const Row* role = find(webRoleTable, n.role)) return *role;
+  }
+  const Row* role = find(roleTable, n.role);
+  return role ? *role : otherRow;
 }
 
 std::string_view subroleOf(std::string_view xmlRoles) {
@@ -140,16 +210,31 @@ std::vector<std::string> words(const std::string& text) {
 }
 
 constexpr std::string_view objectMark = "\xEF\xBF\xBC";  // U+FFFC
+constexpr std::string_view blanks = " \t\n\r";
 
-std::string trimmed(std::string_view text) {
-  const size_t start = text.find_first_not_of(" \t\n\r");
-  if (start == std::string_view::npos) return {};
-  const size_t end = text.find_last_not_of(" \t\n\r");
-  return std::string(text.substr(start, end - start + 1));
+bool isBlank(std::string_view text) { return text.find_first_not_of(blanks) == std::string_view::npos; }
+
+// Chromium on Linux names an image without a description after a hint of
+// its own; it is no part of the page. Names from contents carry it too.
+constexpr std::string_view imageHint = "To get missing image descriptions, open the context menu.";
+
+std::string withoutHint(std::string name) {
+  for (size_t at = name.find(imageHint); at != std::string::npos; at = name.find(imageHint, at)) {
+    size_t start = at, end = at + imageHint.size();
+    if (start > 0 && name[start - 1] == ' ') --start;
+    else if (end < name.size() && name[end] == ' ') ++end;
+    name.erase(start, end - start);
+  }
+  return name;
 }
 
+// A name the author gave (aria-label, alt, title), not one taken from the
+// contents, a <label> or a caption. Chromium says where a name came from;
+// Gecko only that it did not come from the contents.
 bool authorNamed(const AtspiNode& n) {
-  return n.attribute("explicit-name") == "true" || n.attribute("name-from") == "attribute";
+  const std::string from = n.attribute("name-from");
+  if (!from.empty()) return from == "attribute";
+  return n.attribute("explicit-name") == "true";
 }
 
 }  // namespace
@@ -160,47 +245,77 @@ const Toolkit& toolkitNamed(std::string_view name) {
   return toolkits[0];
 }
 
-bool isTextRun(const AtspiNode& n) {
-  // Chromium's text nodes carry no tag; an inline element with a tag is a
-  // group of its own, as on macOS.
-  return (n.role == "static" || n.role == "text" || n.role == "label") && n.attribute("tag").empty();
+Kind kindOf(const AtspiNode& n) {
+  const Row& row = rowOf(n);
+  // A text role with a tag is an element whose text runs are its children:
+  // in a page an inline one (code, em, strong), in a browser's own controls
+  // a group of its own.
+  if (row.kind == Kind::textRun && !n.attribute("tag").empty()) return n.inWeb ? Kind::merged : Kind::element;
+  return row.kind;
+}
+
+bool readsText(const Toolkit& toolkit, const std::string& role) {
+  return !toolkit.textRunsAreChildren || role == "entry" || role == "password text" || role == "text";
+}
+
+bool readsStates(const std::string& role) {
+  if (role == "frame" || role == "window" || role == "dialog" || role == "entry" || role == "text") return true;
+  const Row* row = find(roleTable, role);
+  return row && row->value == Value::checked;
 }
 
 Translation translate(const AtspiNode& n) {
   Translation out;
-  const RoleRow* row = roleRow(n.role);
-  out.role = row ? std::string(row->role) : "AXGroup";
-  if (row && !row->subrole.empty()) out.subrole = std::string(row->subrole);
-  const Name naming = row ? row->name : Name::label;
+  const Row& row = rowOf(n);
+  out.role = std::string(row.role);
+  // A browser's own text element with a tag: a group, its text its children.
+  const bool group = row.kind == Kind::textRun && kindOf(n) == Kind::element;
+  if (group) out.role = "AXGroup";
   out.isWindow = out.role == "AXWindow";
   out.isDocument = out.role == "AXWebArea";
-
-  const std::string tag = n.attribute("tag");
-  if (out.role == "AXStaticText" && !isTextRun(n)) {
-    // An inline element (code, em, time) or a list marker.
-    if (tag == "::marker") {
-      out.role = "AXListMarker";
-      out.title = nonEmpty(trimmed(n.text.value_or(n.name)));
-    } else {
-      out.role = "AXGroup";
-    }
-  }
+  std::string_view subrole = row.subrole;
   if (out.role == "AXTextField" && n.multiLine) out.role = "AXTextArea";
   if (out.role == "AXButton" && n.attribute("haspopup") == "menu") out.role = "AXPopUpButton";
-  if (out.role == "AXGroup") {
-    std::string_view sub = subroleOf(n.attribute("xml-roles"));
-    if (sub.empty() && tag == "time") sub = "AXTimeGroup";
-    if (!sub.empty()) out.subrole = std::string(sub);
-  }
+  if (out.role == "AXGroup")
+    if (const std::string_view aria = subroleOf(n.attribute("xml-roles")); !aria.empty()) subrole = aria;
+  if (!subrole.empty()) out.subrole = std::string(subrole);
 
-  if (out.role == "AXStaticText") {
-    out.value = nonEmpty(n.text ? *n.text : n.name);
-  } else if (out.role == "AXTextField" || out.role == "AXTextArea") {
-    if (n.text) out.value = nonEmpty(*n.text);
-    if (!n.name.empty()) out.desc = n.name;
-  } else if (!out.title && !n.name.empty()) {
-    if (naming == Name::title) out.title = n.name;
-    else if (naming == Name::label && (authorNamed(n) || out.role == "AXImage")) out.desc = n.name;
+  std::string name = withoutHint(n.name);
+  if (!name.empty()) {
+    const bool author = authorNamed(n);
+    switch (row.name) {
+      case Name::title: out.title = name; break;
+      case Name::ariaContents:
+        if (n.attribute("xml-roles").empty()) break;
+        [[fallthrough]];
+      case Name::contents:
+        if (!author) {
+          out.title = name;
+          break;
+        }
+        // An author's name beside the contents: macOS shows both.
+        out.desc = name;
+        if (n.text && !isBlank(*n.text) && n.text->find(objectMark) == std::string::npos) out.title = *n.text;
+        break;
+      case Name::label:
+        if (author) out.desc = name;
+        break;
+      case Name::description: out.desc = name; break;
+      case Name::unshown: break;
+    }
+  }
+  switch (group ? Value::none : row.value) {
+    case Value::text:
+      // A text box has no value until it holds text; a static text is its name when the toolkit gave no text.
+      if (out.role == "AXTextField" || out.role == "AXTextArea") {
+        if (n.text) out.value = nonEmpty(*n.text);
+      } else {
+        out.value = nonEmpty(n.text ? *n.text : n.name);
+      }
+      break;
+    case Value::level: out.value = nonEmpty(n.attribute("level")); break;
+    case Value::checked: out.value = n.indeterminate ? "2" : n.checked ? "1" : "0"; break;
+    case Value::none: break;
   }
 
   const std::string id = n.attribute("id");
@@ -214,17 +329,27 @@ Translation translate(const AtspiNode& n) {
   return out;
 }
 
-// Roles whose text is their value or label rather than content of their own:
-// a text box's text, a button's caption (its children are presentational).
-constexpr std::array<std::string_view, 12> textIsNoChild{
-    "entry",  "password text", "text",      "push button", "toggle button", "check box",
-    "radio button", "image",   "slider", "progress bar", "separator", "scroll bar"};
+namespace {
 
-std::vector<Piece> pieces(const Toolkit& toolkit, const AtspiNode& node, size_t childCount) {
-  std::vector<Piece> out;
-  const bool keepsText = !toolkit.textRunsAreChildren && node.text && !isTextRun(node) &&
-                         std::find(textIsNoChild.begin(), textIsNoChild.end(), node.role) == textIsNoChild.end() &&
-                         node.attribute("tag") != "::marker";
+// An object's own children and the runs of its text between them, where the
+// toolkit keeps text in the parent. Runs are made only when the text's
+// U+FFFC marks match the children one to one; otherwise the real children
+// stand alone. `child` indexes the object's children.
+struct Part {
+  std::optional<size_t> child;
+  std::string text;
+};
+
+std::vector<Part> parts(const Toolkit& toolkit, const AtspiNode& node, size_t childCount) {
+  std::vector<Part> out;
+  const TextChild textChild = rowOf(node).textChild;
+  if (textChild == TextChild::always && childCount == 0) {
+    const std::string& text = node.text ? *node.text : node.name;
+    if (!text.empty()) out.push_back({std::nullopt, text});
+    return out;
+  }
+  const bool keepsText = !toolkit.textRunsAreChildren && node.text && textChild == TextChild::content &&
+                         kindOf(node) != Kind::textRun;
   if (keepsText) {
     const std::string& text = *node.text;
     size_t marks = 0;
@@ -233,8 +358,7 @@ std::vector<Piece> pieces(const Toolkit& toolkit, const AtspiNode& node, size_t 
     if (marks == childCount) {
       size_t start = 0, child = 0;
       auto run = [&](size_t end) {
-        std::string piece = text.substr(start, end - start);
-        if (piece.find_first_not_of(" \t\n\r") != std::string::npos) out.push_back({std::nullopt, std::move(piece)});
+        if (end > start) out.push_back({std::nullopt, text.substr(start, end - start)});
       };
       for (size_t at = text.find(objectMark); at != std::string::npos; at = text.find(objectMark, start)) {
         run(at);
@@ -246,6 +370,61 @@ std::vector<Piece> pieces(const Toolkit& toolkit, const AtspiNode& node, size_t 
     }
   }
   for (size_t i = 0; i < childCount; ++i) out.push_back({i, {}});
+  return out;
+}
+
+bool lift(const Toolkit& toolkit, const AtspiNode& parent,
+          const std::vector<std::shared_ptr<const AtspiObject>>& children, int depth, std::vector<Piece>& out) {
+  for (Part& part : parts(toolkit, parent, children.size())) {
+    if (!part.child) {
+      out.push_back({nullptr, std::move(part.text)});
+      continue;
+    }
+    const AtspiObject& child = *children[*part.child];
+    if (child.readable) {
+      if (isHidden(child.node) || hiddenInDeck(toolkit, parent, child.node)) continue;
+      if (kindOf(child.node) == Kind::merged && depth < limits.inlineDepth) {
+        if (!child.children) return false;
+        if (!lift(toolkit, child.node, *child.children, depth + 1, out)) return false;
+        continue;
+      }
+    }
+    out.push_back({&child, {}});
+  }
+  return true;
+}
+
+// Text that flows on the line: a run, a text node, an inline element.
+bool inlineText(const Piece& p) {
+  if (!p.object) return true;
+  if (!p.object->readable) return false;
+  const AtspiNode& n = p.object->node;
+  return kindOf(n) == Kind::textRun || n.attribute("display") == "inline";
+}
+
+const std::string* blankText(const Piece& p) {
+  if (!p.object) return &p.text;
+  if (!p.object->readable || kindOf(p.object->node) != Kind::textRun) return nullptr;
+  return p.object->node.text ? &*p.object->node.text : &p.object->node.name;
+}
+
+}  // namespace
+
+std::optional<std::vector<Piece>> libraryChildren(const Toolkit& toolkit, const AtspiNode& parent,
+                                                  const std::vector<std::shared_ptr<const AtspiObject>>& children) {
+  std::vector<Piece> all;
+  if (!lift(toolkit, parent, children, 0, all)) return std::nullopt;
+  // A blank between two pieces of text on one line is a space the reader
+  // sees; beside a block, a control or at either end it is layout.
+  std::vector<Piece> out;
+  out.reserve(all.size());
+  for (size_t i = 0; i < all.size(); ++i) {
+    const std::string* text = blankText(all[i]);
+    if (text && isBlank(*text) &&
+        !(i > 0 && i + 1 < all.size() && inlineText(all[i - 1]) && inlineText(all[i + 1])))
+      continue;
+    out.push_back(std::move(all[i]));
+  }
   return out;
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // The translation of AT-SPI objects into the macOS accessibility vocabulary
-// the library reads, following the tree a browser builds for the same page on
-// macOS. One table of roles and a few rules on top of it; pure functions, so
-// that recorded trees test it without a bus.
+// the library reads: for each object, the element the macOS tree of the same
+// page shows, and for each element, the children that tree gives it. One
+// table of roles (with a few rows by HTML tag) carries every fact about a
+// role; pure functions, so that recorded trees test it without a bus.
 
 #include <cstddef>
 #include <optional>
@@ -48,21 +49,40 @@ struct Translation {
 
 Translation translate(const AtspiNode& node);
 
-// A text run: an element that is its own text (Chromium's text nodes).
-bool isTextRun(const AtspiNode& node);
+// What an object is in the library's tree.
+enum class Kind {
+  element,  // an element of its own
+  textRun,  // a run of text that is an object of its own (Chromium's text nodes): a static text
+  // An inline element (em, code, strong, mark ...) or a container the page
+  // never shows as one: no element of its own, its children (its text runs)
+  // stand in its parent's list in its place.
+  merged,
+};
+Kind kindOf(const AtspiNode& node);
 
-// A child of an element in the library's tree: one of its real children (by
-// index) or a run of its text that the toolkit did not make a child.
+// Whether the translation reads the object's text: a toolkit's that keeps
+// text in the parent, everyone's text boxes.
+bool readsText(const Toolkit& toolkit, const std::string& role);
+
+// Whether the translation reads the object's states (a window's activity,
+// a text box's lines, a check box's mark): the backend asks only for those.
+bool readsStates(const std::string& role);
+
+// One child of an element in the library's tree: an object below it (its own
+// child, or one lifted out of a merged child) or a run of text its toolkit
+// kept in the parent's text.
 struct Piece {
-  std::optional<size_t> child;
-  std::string text;
+  const AtspiObject* object = nullptr;
+  std::string text;  // the run, when there is no object
 };
 
-// The children of an element as the library sees them: every real child in
-// order, with the element's own text runs between them where the toolkit
-// keeps text in the parent. Runs are made only when the text's U+FFFC marks
-// match the children one to one; otherwise the real children stand alone.
-std::vector<Piece> pieces(const Toolkit& toolkit, const AtspiNode& node, size_t childCount);
+// The children of an element in the library's tree, in order: its objects'
+// children with merged ones replaced by their own pieces, hidden ones left
+// out, the text runs a toolkit keeps in a parent made pieces of their own, and
+// blank runs kept only between two pieces of inline text, where the page
+// shows them. Absent when a merged child's children are not read yet.
+std::optional<std::vector<Piece>> libraryChildren(const Toolkit& toolkit, const AtspiNode& parent,
+                                                  const std::vector<std::shared_ptr<const AtspiObject>>& children);
 
 // Whether an object is hidden from the user: Chromium keeps its hidden views
 // and aria-hidden content on the bus, marked "hidden"; macOS leaves them out.
