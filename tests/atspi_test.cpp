@@ -156,38 +156,33 @@ TEST(MacOSTree, ChromiumPagesTranslateToTheTreeMacOSShowsForThem) {
   }
 }
 
-// The conversation a person reads on each chat page, in both browsers, is the
-// one the extractors read from the macOS tree of the page.
+// The conversation a person reads on each chat page (conversations.json), in
+// both browsers, is the one the extractors read from the macOS tree of the
+// page. Firefox has no Grok row; its page is read by the extractor alone.
 TEST(MacOSTree, EachChatPageGivesTheSameConversationInEitherBrowserAsOnMacOS) {
-  struct Site {
-    const char* page;
-    std::function<std::optional<Conversation>(const AXNode&)> extract;
-    const char* turns;
+  const json reads = recorded("conversations.json");
+  using Extract = std::function<std::optional<Conversation>(const AXNode&)>;
+  const std::vector<std::pair<const char*, Extract>> sites = {
+      {"claude", [](const AXNode& w) { return ClaudeExtractor(Source::claudeWeb, test::fixedClock()).extract(w); }},
+      {"chatgpt", [](const AXNode& w) { return ChatGPTExtractor(Source::chatGPTWeb, test::fixedClock()).extract(w); }},
+      {"grok", [](const AXNode& w) { return GrokExtractor(test::fixedClock()).extract(w); }},
   };
-  const std::vector<Site> sites = {
-      {"claude", [](const AXNode& w) { return ClaudeExtractor(Source::claudeWeb, test::fixedClock()).extract(w); },
-       "user|Summarise chat 11111111-2222-4333-8444-555555555555 in three points||1|-|-\n"
-       "assistant|The paper makes three points about 11111111-2222-4333-8444-555555555555:\\n"
-       "1. Models drift over time\\n2. Probes catch it\\nRun probe.check() weekly; the figures:\\n"
-       "Model | Drift | \\nA | high |||2|-|-\n"},
-      {"chatgpt", [](const AXNode& w) { return ChatGPTExtractor(Source::chatGPTWeb, test::fixedClock()).extract(w); },
-       "user|How do I reverse the list 68a1f0c2-7d4e-8001-9b3a-5c6d7e8f9012 in Python?||-|-|-\n"
-       "assistant|Use slicing or the reverse method:\\n\xE2\x80\xA2 items[::-1] returns a new list\\n"
-       "\xE2\x80\xA2 items.reverse() works in place\\nWay | Copies | \\n[::-1] | yes | \\nreverse() | no |||-|-|-\n"},
-      {"grok", [](const AXNode& w) { return GrokExtractor(test::fixedClock()).extract(w); },
-       "user|Who wrote the book 5e4d3c2b-1a09-4f8e-b7d6-c5b4a3928170?||-|-|-\n"
-       "assistant|Frank Herbert, in 1965. The series:\\n1. Dune\\n2. Dune Messiah||-|-|-\n"},
+  const auto turns = [](const std::optional<Conversation>& c) {
+    json out = json::array();
+    if (c)
+      for (const Turn& t : c->turns) out.push_back({t.role == Turn::Role::user ? "user" : "assistant", t.text});
+    return out;
   };
-  for (const auto& site : sites) {
-    const auto mac = site.extract(test::fixtureWindow(std::string("atspi/") + site.page + "_mac.json"));
-    EXPECT_EQ(test::turnsOf(mac), site.turns) << site.page;
+  for (const auto& [page, extract] : sites) {
+    const auto mac = extract(test::fixtureWindow(std::string("atspi/") + page + "_mac.json"));
+    ASSERT_TRUE(mac) << page;
+    EXPECT_EQ(turns(mac), reads.at(page)) << page;
     for (const auto& [browser, toolkit] : {std::pair{"chromium", "Chromium"}, std::pair{"firefox", "Gecko"}}) {
-      const auto c = site.extract(libraryTree(recorded(std::string(browser) + "_" + site.page + ".json"),
-                                              toolkitNamed(toolkit)));
-      ASSERT_TRUE(c) << browser << " " << site.page;
-      EXPECT_EQ(test::turnsOf(c), site.turns) << browser << " " << site.page;
-      EXPECT_EQ(c->locator, mac->locator) << browser << " " << site.page;
-      EXPECT_EQ(c->title, mac->title) << browser << " " << site.page;
+      const auto c = extract(libraryTree(recorded(std::string(browser) + "_" + page + ".json"), toolkitNamed(toolkit)));
+      ASSERT_TRUE(c) << browser << " " << page;
+      EXPECT_EQ(turns(c), reads.at(page)) << browser << " " << page;
+      EXPECT_EQ(c->locator, mac->locator) << browser << " " << page;
+      EXPECT_EQ(c->title, mac->title) << browser << " " << page;
     }
   }
 }
@@ -399,6 +394,12 @@ TEST(Translation, AnElementsChildrenAreWhatTheReaderSeesInOrder) {
        obj("section", "s", {}, {obj("static", "seen"), obj("static", "not", {{"hidden", "true"}})}), "[seen]"},
   };
   for (const auto& t : trials) EXPECT_EQ(piecesOf(t.toolkit, t.node), t.expected) << t.what;
+
+  // Inline elements nested beyond any page's depth: lifted so far, then one
+  // stays an element of its own.
+  json deep = obj("static", "x");
+  for (int i = 0; i < 100; ++i) deep = obj("static", "", {{"tag", "em"}}, {deep});
+  EXPECT_EQ(piecesOf(chromium, obj("paragraph", "p", {}, {deep})), "[]");
 
   // An inline element whose children were not read yet: the list waits for them.
   auto paragraph = std::make_shared<AtspiObject>();

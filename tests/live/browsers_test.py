@@ -19,6 +19,8 @@ ZEL_CAPTURE = os.environ.get("ZEL_CAPTURE", "zel-capture")
 CHROME = "com.google.Chrome"
 FIREFOX = "org.mozilla.firefox"
 
+FIXTURES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "fixtures", "atspi")
+
 CLAUDE = "11111111-2222-4333-8444-555555555555"
 CHATGPT = "68a1f0c2-7d4e-8001-9b3a-5c6d7e8f9012"
 GROK = "5e4d3c2b-1a09-4f8e-b7d6-c5b4a3928170"
@@ -51,6 +53,50 @@ def capture(*args):
 
 def sources(line):
     return sorted(c["source"] for c in line.get("chats", []))
+
+
+def fixture(name):
+    with open(os.path.join(FIXTURES, name)) as f:
+        return json.load(f)
+
+
+def web_areas(trees):
+    """The pages of recorded windows, by address."""
+    found = {}
+
+    def walk(n):
+        if n.get("role") == "AXWebArea" and n.get("url"):
+            found[n["url"]] = n
+        for c in n["children"]:
+            walk(c)
+    for tree in trees:
+        walk(tree)
+    return found
+
+
+def as_linux_shows_it(n):
+    """A macOS tree less what only macOS shows: the columns and header group
+    it makes up for a table, and a control's caption beside its author's name."""
+    n = dict(n)
+    children = [as_linux_shows_it(c) for c in n["children"]]
+    if n.get("role") == "AXTable":
+        children = [c for c in children if c.get("role") != "AXColumn" and
+                    not (c.get("role") == "AXGroup" and not c["children"] and "subrole" not in c)]
+    if n.get("role") in ("AXButton", "AXLink") and "desc" in n:
+        n.pop("title", None)
+    n["children"] = children
+    return n
+
+
+def conversations(trees, *args):
+    """zel-capture extract over recorded windows: each window's (source, turns)."""
+    with open(os.path.join(desktop.dir, "recorded.json"), "w") as f:
+        f.writelines(json.dumps(t) + "\n" for t in trees)
+    read = {}
+    for line in capture("extract", *args, f.name):
+        if line:
+            read[line["source"]] = [[t["role"], t["text"]] for t in line["turns"]]
+    return read
 
 
 class Chromium(unittest.TestCase):
@@ -214,6 +260,63 @@ class Firefox(unittest.TestCase):
             self.assertNotIn(ALWAYS_PRIVATE, json.dumps(agent.lines))
         finally:
             desktop.stop(main)
+
+
+class Pages(unittest.TestCase):
+    """The chat pages and a page of common constructs in a Chromium and a
+    Firefox of their own: the backend reads each page as macOS shows it, and
+    each chat as a person reads it, the same in both browsers."""
+
+    PAGES = {"claude": "https://claude.ai/chat/" + CLAUDE, "chatgpt": "https://chatgpt.com/c/" + CHATGPT,
+             "grok": "https://grok.com/c/" + GROK, "markup": "https://markup.example/page/constructs"}
+
+    @classmethod
+    def setUpClass(cls):
+        cls.chromium = None
+        for page in ("claude", "chatgpt", "grok", "markup"):
+            started = desktop.chromium((["--new-window"] if cls.chromium else []) + [cls.PAGES[page]], profile="pages")
+            cls.chromium = cls.chromium or started
+            desktop.wait_for_window(cls.PAGES[page].rsplit("/", 1)[1] + " ", browser="Chromium")
+        profile = desktop.firefox_profile("pages")
+        cls.firefox = None
+        for page in ("claude", "chatgpt", "grok"):
+            started = desktop.firefox(profile, (["--new-window"] if cls.firefox else []) + [cls.PAGES[page]])
+            cls.firefox = cls.firefox or started
+            desktop.wait_for_window(cls.PAGES[page].rsplit("/", 1)[1] + " ", 90, browser="Mozilla Firefox")
+
+    @classmethod
+    def tearDownClass(cls):
+        desktop.stop(cls.firefox)
+        desktop.stop(cls.chromium)
+
+    def read_pages(self, bundle_id, pages):
+        """The pages as the backend reads them, once the browser has built
+        them all (a browser builds a page's tree on a client's first read)."""
+        def complete():
+            try:
+                read = web_areas(capture("record", "--app", bundle_id))
+            except AssertionError:  # a window still opening
+                return None
+            return read if all(self.PAGES[p] in read and read[self.PAGES[p]]["children"] for p in pages) else None
+        return wait_for("every page read in " + bundle_id, complete, 60, every=0.5)
+
+    def test_chromium_pages_read_as_macos_shows_them(self):
+        read = self.read_pages(CHROME, self.PAGES)
+        for page in self.PAGES:
+            self.assertEqual(read[self.PAGES[page]], as_linux_shows_it(fixture(page + "_mac.json")), page)
+
+    def test_each_chat_reads_as_a_person_reads_it_in_both_browsers(self):
+        expected = fixture("conversations.json")
+        chats = ("claude", "chatgpt", "grok")
+        chromium = list(self.read_pages(CHROME, chats).values())
+        firefox = list(self.read_pages(FIREFOX, chats).values())
+        names = {"claudeWeb": "claude", "chatGPTWeb": "chatgpt", "grokWeb": "grok"}
+        read = {names[k]: v for k, v in conversations(chromium, "--app", CHROME).items()}
+        self.assertEqual(read, expected)
+        # Firefox's row reads no Grok chat: its page is read by the extractor alone.
+        read = {names[k]: v for k, v in conversations(firefox, "--app", FIREFOX).items()}
+        read.update({names[k]: v for k, v in conversations(firefox, "--extractor", "grok").items()})
+        self.assertEqual(read, expected)
 
 
 class HostileApplication(unittest.TestCase):

@@ -376,9 +376,10 @@ class Desktop:
             bus.close_sync(None)
         return titles
 
-    def wait_for_window(self, part, seconds=60):
+    def wait_for_window(self, part, seconds=60, browser=""):
+        """A window whose title holds `part` and, when given, the browser's name."""
         return wait_for("a window titled with %r" % part,
-                        lambda: any(part in t for t in self.window_titles()), seconds, every=0.25)
+                        lambda: any(part in t and browser in t for t in self.window_titles()), seconds, every=0.25)
 
 
 class Lines:

@@ -75,7 +75,7 @@ def main():
             address, title, _ = PAGES[page]
             if page != RECORDED["chromium"][0]:
                 desktop.chromium(["--new-window", address])
-            desktop.wait_for_window(title)
+            desktop.wait_for_window(title, browser="Chromium")
             record(desktop, "Chromium", page, os.path.join(folder, "chromium_%s.json" % page))
         desktop.stop(browser)
 
@@ -85,7 +85,7 @@ def main():
             address, title, _ = PAGES[page]
             started = desktop.firefox(profile, ([] if browser is None else ["--new-window"]) + [address])
             browser = browser or started
-            desktop.wait_for_window(title, 90)
+            desktop.wait_for_window(title, 90, browser="Mozilla Firefox")
             record(desktop, "Firefox", page, os.path.join(folder, "firefox_%s.json" % page))
         desktop.stop(browser)
         return 0
