@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <tuple>
 #include <iostream>
 #include <fstream>
@@ -331,8 +332,18 @@ std::string piecesOf(const Toolkit& toolkit, const json& node) {
   return out;
 }
 
-json obj(const char* role, const char* name, json attributes = json::object(), json children = json::array()) {
-  return {{"role", role}, {"name", name}, {"attributes", std::move(attributes)}, {"children", std::move(children)}};
+// Plain containers for the parts, so that a single child or attribute is never
+// taken for the JSON value itself.
+json obj(const char* role, const char* name, const std::map<std::string, std::string>& attributes = {},
+         const std::vector<json>& children = {}) {
+  json out = json::object();
+  out["role"] = role;
+  out["name"] = name;
+  out["attributes"] = json::object();
+  for (const auto& [k, v] : attributes) out["attributes"][k] = v;
+  out["children"] = json::array();
+  for (const json& c : children) out["children"].push_back(c);
+  return out;
 }
 json withText(json node, const char* text) {
   node["text"] = text;
@@ -342,8 +353,8 @@ json withText(json node, const char* text) {
 TEST(Translation, AnElementsChildrenAreWhatTheReaderSeesInOrder) {
   const Toolkit& gecko = toolkitNamed("Gecko");
   const Toolkit& chromium = toolkitNamed("Chromium");
-  const json inlineBlock = {{"display", "inline-block"}};
-  const json inlineLevel = {{"display", "inline"}};
+  const std::map<std::string, std::string> inlineBlock{{"display", "inline-block"}};
+  const std::map<std::string, std::string> inlineLevel{{"display", "inline"}};
   struct Trial {
     const char* what;
     const Toolkit& toolkit;
