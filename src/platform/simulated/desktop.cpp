@@ -2,10 +2,11 @@
 
 #include <fstream>
 #include <set>
-#include <sstream>
 
 #include "base/date.h"
+#include "base/json_document.h"
 #include "base/json_text.h"
+#include "base/limits.h"
 
 namespace zel::platform {
 
@@ -173,14 +174,13 @@ const DesktopApp* Desktop::app(Pid pid) const {
 }
 
 Result<Desktop> Desktop::decode(std::string_view text) {
-  json j;
-  try {
-    j = json::parse(text.begin(), text.end());
-  } catch (const json::exception& e) {
-    std::string what = e.what();
-    if (auto close = what.find("] "); close != std::string::npos) what.erase(0, close + 2);
-    return R::failure(what);
-  }
+  // Read so that a file larger than the memory there is ends as
+  // std::bad_alloc, which the caller reports, never as an abort. Elements nest
+  // as an object and its children list, below the desktop, an app and its
+  // window list.
+  JsonDocument document;
+  if (auto why = document.read(text, 2 * limits.treeDepth + 8)) return R::failure(*why);
+  const json& j = document.value();
   if (!j.is_object()) return R::failure("the desktop must be a JSON object");
 
   try {
@@ -224,12 +224,15 @@ Result<Desktop> Desktop::decode(std::string_view text) {
 }
 
 Result<Desktop> Desktop::load(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) return R::failure(path + ": cannot be read");
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  if (in.bad()) return R::failure(path + ": cannot be read");
-  auto d = decode(bytes.str());
+  // One copy of the text, of the size the file has.
+  const std::streamoff size = in.tellg();
+  if (size < 0) return R::failure(path + ": cannot be read");
+  std::string bytes(static_cast<size_t>(size), '\0');
+  in.seekg(0);
+  if (!in.read(bytes.data(), size)) return R::failure(path + ": cannot be read");
+  auto d = decode(bytes);
   if (!d) return R::failure(path + ": " + d.error());
   return d;
 }
