@@ -5,9 +5,10 @@ page in another, then runs atspi_read_bench (the backend's walk next to a
 naive synchronous libatspi walk, and the cost of refusing the news page) and
 zel-ax serve for a while, reporting its CPU time.
 
-    /usr/bin/python3 bench/live_read.py [TURNS] [SERVE_SECONDS]
+    /usr/bin/python3 bench/live_read.py [TURNS] [SERVE_SECONDS] [NEWS_STORIES]
 
-Defaults: 300 turns (several thousand elements), 60 seconds."""
+Defaults: 300 turns (several thousand elements), 60 seconds, 10,000 stories
+on the news page (about 60,000 elements: what refusing a large page costs)."""
 
 import os
 import shutil
@@ -46,6 +47,15 @@ def long_chat(turns):
     return "".join(out)
 
 
+def long_news(stories):
+    out = ['<!doctype html><html lang="en"><head><meta charset="utf-8"><title>{{id}} - News</title></head>'
+           '<body><main><h1>Today\'s news {{id}}</h1>']
+    for i in range(stories):
+        out.append('<p>Story %d: <em>markets</em> moved and <a href="/s/%d">more</a> happened.</p>' % (i, i))
+    out.append('</main></body></html>')
+    return "".join(out)
+
+
 def cpu_seconds(pid):
     with open("/proc/%d/stat" % pid) as f:
         fields = f.read().rsplit(")", 1)[1].split()
@@ -65,11 +75,14 @@ def serve(desktop, what, seconds):
 def main():
     turns = int(sys.argv[1]) if len(sys.argv) > 1 else 300
     serve_seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 60
+    stories = int(sys.argv[3]) if len(sys.argv) > 3 else 10000
     pages = tempfile.mkdtemp(prefix="zel-bench-pages-")
     for name in os.listdir(PAGES):
         shutil.copy(os.path.join(PAGES, name), pages)
     with open(os.path.join(pages, "claude.ai.html"), "w") as f:
         f.write(long_chat(turns))
+    with open(os.path.join(pages, "news.example.html"), "w") as f:
+        f.write(long_news(stories))
     desktop = Desktop(pages)
     try:
         desktop.open()

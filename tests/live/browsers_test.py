@@ -6,6 +6,7 @@ zel-capture as arguments."""
 import calendar
 import json
 import os
+import re
 import subprocess
 import sys
 import time
@@ -13,6 +14,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from live_desktop import Agent, Desktop, Lines, wait_for  # noqa: E402
+from record_atspi import Reader  # noqa: E402
 
 ZEL_AX = os.environ.get("ZEL_AX", "zel-ax")
 ZEL_CAPTURE = os.environ.get("ZEL_CAPTURE", "zel-capture")
@@ -317,6 +319,61 @@ class Pages(unittest.TestCase):
         read = {names[k]: v for k, v in conversations(firefox, "--app", FIREFOX).items()}
         read.update({names[k]: v for k, v in conversations(firefox, "--extractor", "grok").items()})
         self.assertEqual(read, expected)
+
+
+class RefusedPage(unittest.TestCase):
+    """A news page of thousands of elements and no chat: the agent judges it
+    by its address and asks none of its content anything. What the agent asks
+    is watched on the accessibility bus itself."""
+
+    def test_a_page_that_is_no_chat_is_judged_without_reading_it(self):
+        browser = desktop.chromium(["https://news.example/today"], profile="news")
+        monitor = None
+        try:
+            desktop.wait_for_window("today - News", browser="Chromium")
+            monitor = desktop.start("dbus-monitor", ["dbus-monitor", "--address", desktop.accessibility_address(),
+                                                     "type='method_call'"], stdout=subprocess.PIPE)
+            seen = Lines(monitor.stdout)
+            # A call of this test's own, seen once the monitor is watching.
+            wait_for("the monitor to watch", lambda: desktop.gdbus_accessibility_probe() and
+                     any("member=GetId" in line for line in list(seen.lines)), 10)
+            agent = Agent(desktop, ZEL_AX, ["--every", "1", "--apps", CHROME, "--chat-browsers", CHROME])
+            try:
+                wait_for("a Chrome line", lambda: agent.chat_lines(CHROME), 60)
+                # The page's address read: the page was there and was judged.
+                wait_for("the page's address read", lambda: any("interface=org.a11y.atspi.Document" in line
+                                                                 for line in list(seen.lines)), 30)
+            finally:
+                self.assertEqual(agent.stop(), 0)
+            self.assertEqual([l["chats"] for l in agent.chat_lines(CHROME)], [[]])
+        finally:
+            if monitor:
+                desktop.stop(monitor)
+        asked = set()
+        for line in seen.lines:
+            found = re.search(r"destination=(\S+) serial=\d+ path=([^;]+);", line)
+            if found:
+                asked.add((found.group(1), found.group(2)))
+        try:
+            reader = Reader(desktop.env["DBUS_SESSION_BUS_ADDRESS"])
+            (window,) = reader.window_paths("Chromium", "today - News")
+            everything = list(reader.objects(*window))
+        finally:
+            desktop.stop(browser)
+        documents = [i for i, (_, _, role, _) in enumerate(everything) if role == "document web"]
+        self.assertEqual(len(documents), 1)
+        top = everything[documents[0]][3]
+        page = [everything[documents[0]]]
+        for o in everything[documents[0] + 1:]:
+            if o[3] <= top:
+                break
+            page.append(o)
+        texts = {(dest, path) for dest, path, role, _ in page if role == "static"}
+        self.assertGreater(len(texts), 3000)
+        self.assertIn(page[0][:2], asked)  # the document itself was asked for its address
+        self.assertEqual(texts & asked, set())
+        # Beyond the document, at most the few objects at the top of the page.
+        self.assertLess(len({o[:2] for o in page} & asked), 10)
 
 
 class HostileApplication(unittest.TestCase):

@@ -240,6 +240,20 @@ class Desktop:
                             *args], env=self.env, capture_output=True, text=True, timeout=10)
         return r.stdout.strip() if r.returncode == 0 else None
 
+    def accessibility_address(self):
+        """The address of this desktop's accessibility bus."""
+        out = self.gdbus_session("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus.GetAddress")
+        return out.split("'")[1] if out else None
+
+    def gdbus_accessibility_probe(self):
+        """One call on the accessibility bus (its daemon's GetId), for a
+        watcher of the bus to see."""
+        address = self.accessibility_address()
+        r = subprocess.run(["gdbus", "call", "--address", address, "--dest", "org.freedesktop.DBus", "--object-path",
+                            "/org/freedesktop/DBus", "--method", "org.freedesktop.DBus.GetId"], env=self.env,
+                           capture_output=True, text=True, timeout=10)
+        return r.returncode == 0
+
     def accessibility_enabled(self):
         out = self.gdbus_session("org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties.Get",
                                  "org.a11y.Status", "IsEnabled")

@@ -73,6 +73,30 @@ class Reader:
                     n["children"].append(c)
         return n
 
+    def objects(self, dest, path, depth=0):
+        """(bus name, path, role name, depth) of an object and every object
+        below it, in pre-order."""
+        role = self.call(dest, path, ACCESSIBLE, "GetRole")
+        if role is None:
+            return
+        yield dest, path, self.role_name(role[0]), depth
+        if depth < 80:
+            for child_dest, child_path in (self.call(dest, path, ACCESSIBLE, "GetChildren") or [[]])[0]:
+                yield from self.objects(child_dest or dest, child_path, depth + 1)
+
+    def window_paths(self, app_name, title_part):
+        """(bus name, path) of each window of the application titled with title_part."""
+        for dest, _ in (self.call("org.a11y.atspi.Registry", ROOT, ACCESSIBLE, "GetChildren") or [[]])[0]:
+            name = self.call(dest, ROOT, "org.freedesktop.DBus.Properties", "Get",
+                             GLib.Variant("(ss)", (ACCESSIBLE, "Name")))
+            if not name or name[0] != app_name:
+                continue
+            for _, path in (self.call(dest, ROOT, ACCESSIBLE, "GetChildren") or [[]])[0]:
+                title = self.call(dest, path, "org.freedesktop.DBus.Properties", "Get",
+                                  GLib.Variant("(ss)", (ACCESSIBLE, "Name")))
+                if title and title[0] and title_part in title[0]:
+                    yield dest, path
+
     def windows(self, app_name, title_part):
         for dest, _ in (self.call("org.a11y.atspi.Registry", ROOT, ACCESSIBLE, "GetChildren") or [[]])[0]:
             name = self.call(dest, ROOT, "org.freedesktop.DBus.Properties", "Get",

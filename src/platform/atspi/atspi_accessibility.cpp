@@ -612,8 +612,14 @@ AXRead AtspiAccessibility::answer(const Element& e, const std::string& name, siz
   if (name == "AXDescription") return textValue(t.desc);
   if (name == "AXValue") return textValue(t.value);
   if (name == "AXIdentifier") return textValue(t.identifier);
-  if (name == "AXChildren")
-    return list(children(e, *f, longestList, std::min<size_t>(longestList, static_cast<size_t>(limits.nodeBudget))));
+  if (name == "AXChildren") {
+    // A document's children are the top of its page: a read that looks at
+    // them may be judging the page by its address, and a page is read only
+    // once admitted, so nothing below them is read ahead. Each of them reads
+    // its own subtree ahead when the walk comes by.
+    const size_t ahead = t.isDocument ? 0 : std::min<size_t>(longestList, static_cast<size_t>(limits.nodeBudget));
+    return list(children(e, *f, longestList, ahead));
+  }
   if (name == "AXURL") {
     if (!t.url) return {ax_error::noValue, {}};
     AXValue v;
