@@ -6,6 +6,7 @@
 #include <fstream>
 #include <thread>
 
+#include "base/json_document.h"
 #include "platform/simulated/desktop.h"
 #include "support/temp_dir.h"
 #include "platform/simulated/simulated_platform.h"
@@ -80,6 +81,22 @@ TEST(DesktopFile, BrokenFilesSayWhatIsWrong) {
   auto missing = Desktop::load("/nonexistent/desktop.json");
   ASSERT_FALSE(missing);
   EXPECT_EQ(missing.error(), "/nonexistent/desktop.json: cannot be read");
+}
+
+// A file read whole is taken apart without recursion and without the memory
+// the JSON library would ask for, when an exception leaves its owner: here a
+// value nested 200,000 levels deep.
+TEST(DesktopFile, AValueReadWholeIsTakenApartAsAnExceptionPassesHoweverDeep) {
+  const std::string deep = std::string(200'000, '[') + std::string(200'000, ']');
+  EXPECT_THROW(
+      {
+        JsonDocument document;
+        EXPECT_EQ(document.read(deep), std::nullopt);
+        throw std::runtime_error("leaving");
+      },
+      std::runtime_error);
+  JsonDocument broken;
+  EXPECT_NE(broken.read("[[1,").value_or(""), "");
 }
 
 TEST(SimulatedPlatform, TrustFollowsTheDesktopAndIsFalseWithoutOne) {

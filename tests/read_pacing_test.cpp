@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "agent/change_gate.h"
+#include "agent/page_retry.h"
 #include "agent/presence_look.h"
 #include "agent/read_schedule.h"
 #include "agent/read_status.h"
@@ -189,6 +190,37 @@ TEST_F(Pacing, ParkedWhilePausedAndReadingAtOnceAfter) {
   gate.noteLocked(true);
   gate.noteLocked(false);
   EXPECT_EQ(next(t0.adding(0.2), true), ReaderPace::Next::read());  // notifications alone count too
+}
+
+TEST_F(Pacing, ASlowReadIsFollowedByTheNextAnIntervalAfterItsEnd) {
+  pace.reading(t0, gate, true);
+  pace.finished(t0.adding(1));  // quicker than the interval: paced from its start
+  EXPECT_EQ(next(t0.adding(1), true), ReaderPace::Next::wait(t0.adding(3)));
+  pace.reading(t0, gate, true);
+  pace.finished(t0.adding(5));  // longer than the interval: never another at once
+  EXPECT_EQ(next(t0.adding(5), true), ReaderPace::Next::wait(t0.adding(8)));
+  EXPECT_EQ(next(t0.adding(8), true), ReaderPace::Next::read());
+  pace.reading(t0.adding(8), gate, true);  // a new read forgets the last one's end
+  EXPECT_EQ(next(t0.adding(9), true), ReaderPace::Next::wait(t0.adding(11)));
+}
+
+TEST(PageRetry, AWindowWithoutAPageIsLookedAtAgainSoonAFewTimes) {
+  const ReadSchedule s = serving();
+  PageRetry retry;
+  EXPECT_EQ(retry.interval(s), std::nullopt);
+  std::vector<std::optional<double>> intervals;
+  for (int read = 0; read < s.pageRetries + 2; ++read) {
+    retry.record(true);
+    intervals.push_back(retry.interval(s));
+  }
+  std::vector<std::optional<double>> expected{1.0};
+  expected.resize(static_cast<size_t>(s.pageRetries), 2.0);
+  expected.resize(static_cast<size_t>(s.pageRetries) + 2, std::nullopt);  // then the usual pace
+  EXPECT_EQ(intervals, expected);
+  retry.record(false);  // a page: the next time a window shows none starts afresh
+  EXPECT_EQ(retry.interval(s), std::nullopt);
+  retry.record(true);
+  EXPECT_EQ(retry.interval(s), 1.0);
 }
 
 TEST(ReadStatusText, RawValues) {

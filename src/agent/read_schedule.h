@@ -15,6 +15,12 @@ struct ReadSchedule {
   double away = 60.0;            // while the user is away; cap of the back-off
   double awayAfter = 120.0;      // idle seconds after which the user is away
   double parkedRecheck = 60.0;   // sleep while paused by lock or display sleep
+  // A browser whose windows show no page yet (its tree is still being built
+  // after the first look at it) is looked at again this soon, then every
+  // `pageRetryLater` seconds, at most `pageRetries` times in a row.
+  double pageRetryFirst = 1.0;
+  double pageRetryLater = 2.0;
+  int pageRetries = 10;
 
   friend bool operator==(const ReadSchedule&, const ReadSchedule&) = default;
 

@@ -9,6 +9,15 @@ namespace zel::agent {
 
 namespace {
 
+// Whether a read found a window that shows no page yet.
+class PageLookout : public SnapshotTrace {
+ public:
+  bool missing = false;
+  void pageRefused(size_t, const std::optional<std::string>&, const std::optional<std::string>& url) override {
+    if (!url) missing = true;
+  }
+};
+
 // Names a kind of page of another person for the profile gate, without
 // their handle.
 std::string statusKey(const ProfileStatus& status) {
@@ -42,6 +51,7 @@ void Reader::waitUntilDue() {
       fast = profileSchedule_.interval(now, front);
       wanted = shared_.profiles.wantsRead(seenRevisions_, now);
     }
+    if (const auto soon = pageRetry_.interval(shared_.schedule)) fast = std::min(fast.value_or(*soon), *soon);
     const auto next = pace_.next(now, shared_.presence.session(), shared_.schedule, front, idle,
                                  gate_.heartbeatDue(), fast, gate_.unchanged(), wanted);
     if (next.kind == ReaderPace::Next::Kind::read) return;
@@ -86,7 +96,10 @@ void Reader::cycle() {
   // A read that throws (out of memory, most likely) ends as a failed read;
   // the reader goes on.
   try {
-    auto result = snapshotter_.snapshot(config_.bundleID, pages_ ? &pages_ : nullptr, plans_ ? &plans_ : nullptr);
+    PageLookout lookout;
+    auto result =
+        snapshotter_.snapshot(config_.bundleID, pages_ ? &pages_ : nullptr, plans_ ? &plans_ : nullptr, &lookout);
+    pageRetry_.record(lookout.missing);
     if (auto* error = std::get_if<SnapshotError>(&result)) status = readStatus(*error);
     else windows = std::move(std::get<std::vector<AXNode>>(result));
   } catch (const std::exception&) {
@@ -108,6 +121,7 @@ void Reader::cycle() {
   if (config_.chatAllowed && gate_.shouldPrint(chats, status, readTime))
     shared_.printer.emit(config_.bundleID, readTime, status, chats);
   if (config_.profilesOn) seenRevisions_ = std::move(revisions);
+  pace_.finished(clock_.now());
   // Everything read in this cycle is released here, at the end of its scope.
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "agent/front_app.h"
+#include "agent/page_retry.h"
 #include "agent/presence_watcher.h"
 #include "agent/profile_pages.h"
 #include "browsers/browsers.h"
@@ -85,6 +86,7 @@ class Reader {
   AXSnapshotter::PlanFactory plans_;
   ChangeGate gate_{60.0};
   ReaderPace pace_;
+  PageRetry pageRetry_;
 
   // Profile reading; untouched while it is off.
   SeenPages seenPages_;

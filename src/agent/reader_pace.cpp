@@ -20,6 +20,13 @@ ReaderPace::Next ReaderPace::next(Date now, SessionGate& session, const ReadSche
     due = *schedule.due(started, isFront, idleSeconds, false, false, false, heartbeatDue, u);
   }
   if (fast) due = std::min(due, started.adding(*fast));
+  // A read that took longer than its interval is followed by the next an
+  // interval after its end, never at once: a slow read costs at most what a
+  // read costs, spread over twice its time.
+  if (ended && due > started) {
+    const double interval = due.seconds(started);
+    if (ended->seconds(started) > interval) due = ended->adding(interval);
+  }
   if (now >= due) return Next::read();
   // Never sleep towards a deadline sooner than half a second after the last
   // read began.
@@ -30,6 +37,7 @@ void ReaderPace::reading(Date at, const SessionGate& session, bool isFront) {
   pausesAtRead = session.pauseGeneration();
   readInFront = isFront;
   started = at;
+  ended.reset();
 }
 
 }  // namespace zel

@@ -14,6 +14,7 @@ namespace zel {
 // One reader's pacing.
 struct ReaderPace {
   Date started{Date::distantPast};
+  std::optional<Date> ended;  // of the read that began at `started`, once it has
   std::optional<uint64_t> pausesAtRead;
   bool readInFront = false;
 
@@ -30,6 +31,7 @@ struct ReaderPace {
             std::optional<Date> heartbeatDue, std::optional<double> fast, int64_t unchangedReads,
             bool profileWanted) const;
   void reading(Date at, const SessionGate& session, bool isFront);
+  void finished(Date at) { ended = at; }
 };
 
 }  // namespace zel

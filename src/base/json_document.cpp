@@ -4,36 +4,13 @@
 
 namespace zel {
 
-namespace {
-
 using nlohmann::json;
 
-// Frees a value from its leaves up: each value freed holds nothing any more,
-// so the library frees it without the list it would allocate. Recursive, as
-// deep as the value is nested (bounded when it is read).
-void takeApart(json& j) noexcept {
-  if (j.is_array()) {
-    auto& items = *j.get_ptr<json::array_t*>();
-    while (!items.empty()) {
-      takeApart(items.back());
-      items.pop_back();
-    }
-  } else if (j.is_object()) {
-    auto& members = *j.get_ptr<json::object_t*>();
-    while (!members.empty()) {
-      const auto last = std::prev(members.end());
-      takeApart(last->second);
-      members.erase(last);
-    }
-  }
-}
-
-// The library's own reader into a value, with nesting counted.
+// The library's own reader into a value, setting aside a place for each new
+// level of nesting before the value grows that deep.
 class BoundedReader {
  public:
-  BoundedReader(json& into, size_t maxNesting) : dom_(into, true), maxNesting_(maxNesting) {}
-
-  bool tooDeep() const { return tooDeep_; }
+  BoundedReader(json& into, std::vector<json*>& places) : dom_(into, true), places_(places) {}
 
   bool null() { return dom_.null(); }
   bool boolean(bool v) { return dom_.boolean(v); }
@@ -43,12 +20,18 @@ class BoundedReader {
   bool string(json::string_t& v) { return dom_.string(v); }
   bool binary(json::binary_t& v) { return dom_.binary(v); }
   bool key(json::string_t& v) { return dom_.key(v); }
-  bool start_object(std::size_t n) { return deeper() && dom_.start_object(n); }
+  bool start_object(std::size_t n) {
+    deeper();
+    return dom_.start_object(n);
+  }
   bool end_object() {
     --depth_;
     return dom_.end_object();
   }
-  bool start_array(std::size_t n) { return deeper() && dom_.start_array(n); }
+  bool start_array(std::size_t n) {
+    deeper();
+    return dom_.start_array(n);
+  }
   bool end_array() {
     --depth_;
     return dom_.end_array();
@@ -58,28 +41,60 @@ class BoundedReader {
   }
 
  private:
-  bool deeper() {
-    if (++depth_ <= maxNesting_) return true;
-    tooDeep_ = true;
-    return false;
+  // The root and one place per level: reserved before the level exists, so
+  // that running out of memory here leaves room for what was read.
+  void deeper() {
+    if (places_.capacity() < depth_ + 2) places_.reserve(std::max<size_t>(64, 2 * (depth_ + 2)));
+    ++depth_;
   }
 
   nlohmann::detail::json_sax_dom_parser<json> dom_;
-  size_t maxNesting_;
+  std::vector<json*>& places_;
   size_t depth_ = 0;
-  bool tooDeep_ = false;
 };
 
-}  // namespace
-
 JsonDocument::~JsonDocument() {
-  if (std::uncaught_exceptions() > exceptionsAtStart_) takeApart(value_);
+  if (std::uncaught_exceptions() > exceptionsAtStart_) takeApart();
 }
 
-std::optional<std::string> JsonDocument::read(std::string_view text, size_t maxNesting) {
-  takeApart(value_);
+// Frees the value from its leaves up, without recursion: a value freed holds
+// nothing any more, so the library frees it without the list it would
+// allocate. The places in use never outnumber the levels read.
+void JsonDocument::takeApart() noexcept {
+  places_.clear();
+  if (places_.capacity() == 0) {
+    if (!value_.is_structured() || value_.empty()) value_ = nullptr;
+    return;  // nothing nested was read
+  }
+  places_.push_back(&value_);
+  auto lastOf = [](json& j) -> json* {
+    if (j.is_array()) return j.empty() ? nullptr : &j.back();
+    if (j.is_object()) return j.empty() ? nullptr : &std::prev(j.get_ptr<json::object_t*>()->end())->second;
+    return nullptr;
+  };
+  auto dropLast = [](json& j) {
+    if (j.is_array()) j.get_ptr<json::array_t*>()->pop_back();
+    else j.get_ptr<json::object_t*>()->erase(std::prev(j.get_ptr<json::object_t*>()->end()));
+  };
+  while (!places_.empty()) {
+    json* here = places_.back();
+    json* last = lastOf(*here);
+    if (!last) {
+      places_.pop_back();
+      continue;
+    }
+    if (lastOf(*last) && places_.size() < places_.capacity()) {
+      places_.push_back(last);
+      continue;
+    }
+    dropLast(*here);
+  }
   value_ = nullptr;
-  BoundedReader reader(value_, maxNesting);
+}
+
+std::optional<std::string> JsonDocument::read(std::string_view text) {
+  takeApart();
+  BoundedReader reader(value_, places_);
   try {
     if (json::sax_parse(text.begin(), text.end(), &reader)) return std::nullopt;
   } catch (const json::exception& e) {
@@ -88,10 +103,9 @@ std::optional<std::string> JsonDocument::read(std::string_view text, size_t maxN
     if (auto close = what.find("] "); close != std::string::npos) what.erase(0, close + 2);
     return what;
   } catch (const std::bad_alloc&) {
-    takeApart(value_);
+    takeApart();
     throw;
   }
-  if (reader.tooDeep()) return "arrays and objects are nested deeper than " + std::to_string(maxNesting) + " levels";
   return "the text is not one JSON value";
 }
 

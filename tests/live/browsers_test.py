@@ -321,6 +321,26 @@ class Pages(unittest.TestCase):
         self.assertEqual(read, expected)
 
 
+class FreshBrowser(unittest.TestCase):
+    """A browser nobody has read yet builds a page's tree only once a client
+    reads its window: the agent's first read wakes it, and the chat comes
+    within seconds, not at a background read twenty seconds on."""
+
+    def test_its_chat_comes_within_seconds(self):
+        browser = desktop.chromium(["https://claude.ai/chat/" + CLAUDE], profile="fresh")
+        try:
+            desktop.wait_for_window(CLAUDE, browser="Chromium")
+            started = time.monotonic()
+            agent = Agent(desktop, ZEL_AX, ["--apps", CHROME, "--chat-browsers", CHROME])
+            try:
+                wait_for("the chat", lambda: any(l.get("chats") for l in agent.chat_lines(CHROME)), 60)
+                self.assertLess(time.monotonic() - started, 10)
+            finally:
+                self.assertEqual(agent.stop(), 0)
+        finally:
+            desktop.stop(browser)
+
+
 class RefusedPage(unittest.TestCase):
     """A news page of thousands of elements and no chat: the agent judges it
     by its address and asks none of its content anything. What the agent asks

@@ -6,7 +6,6 @@
 #include "base/date.h"
 #include "base/json_document.h"
 #include "base/json_text.h"
-#include "base/limits.h"
 
 namespace zel::platform {
 
@@ -175,11 +174,9 @@ const DesktopApp* Desktop::app(Pid pid) const {
 
 Result<Desktop> Desktop::decode(std::string_view text) {
   // Read so that a file larger than the memory there is ends as
-  // std::bad_alloc, which the caller reports, never as an abort. Elements nest
-  // as an object and its children list, below the desktop, an app and its
-  // window list.
+  // std::bad_alloc, which the caller reports, never as an abort.
   JsonDocument document;
-  if (auto why = document.read(text, 2 * limits.treeDepth + 8)) return R::failure(*why);
+  if (auto why = document.read(text)) return R::failure(*why);
   const json& j = document.value();
   if (!j.is_object()) return R::failure("the desktop must be a JSON object");
 
