@@ -9,6 +9,7 @@
 #include <map>
 #include <tuple>
 #include <iostream>
+#include <sstream>
 #include <fstream>
 #include <nlohmann/json.hpp>
 
@@ -17,6 +18,7 @@
 #include "chat/grok_extractor.h"
 #include "platform/atspi/executable_trust.h"
 #include "platform/atspi/processes.h"
+#include "platform/atspi/switch_record.h"
 #include "platform/atspi/translation.h"
 #include "support/chats.h"
 #include "support/trees.h"
@@ -494,6 +496,49 @@ TEST(Processes, ABrowserIsItsFirstProcessNotItsHelpers) {
   EXPECT_DOUBLE_EQ(*firefox->launched, 1700000000.0 + 500.0 / sysconf(_SC_CLK_TCK) - 978307200.0);
   EXPECT_FALSE(p.read(500));
   EXPECT_FALSE(p.read(-1));
+}
+
+// ---- the accessibility switch, written down ----
+
+TEST(SwitchRecord, OnlyASwitchLeftOnByAnAgentThatIsGoneIsPutBack) {
+  test::TempDir dir;
+  const auto proc = dir.path() / "proc";
+  std::filesystem::create_directories(proc);
+  std::ofstream(proc / "stat") << "btime 1700000000\n";
+  auto process = [&](int pid, int started) {
+    std::filesystem::create_directories(proc / std::to_string(pid));
+    std::ofstream(proc / std::to_string(pid) / "stat")
+        << pid << " (zel-ax) S 1 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 " << started << " 0 0\n";
+  };
+  const Processes processes(proc, ::geteuid());
+  EXPECT_EQ(SwitchRecord::in(nullptr), std::nullopt);
+  EXPECT_EQ(SwitchRecord::in("relative"), std::nullopt);
+  const auto file = SwitchRecord::in(dir.path().c_str());
+  ASSERT_TRUE(file);
+  const Processes real;
+  const SwitchRecord record(file, real);  // this very process turns it on
+  EXPECT_FALSE(record.leftOnByAGoneAgent());      // nothing written down
+  record.turnedOn();
+  EXPECT_TRUE(std::filesystem::exists(*file));
+  EXPECT_FALSE(record.leftOnByAGoneAgent());  // its owner still runs
+  record.putBack();
+  EXPECT_FALSE(std::filesystem::exists(*file));
+
+  const SwitchRecord fake(file, processes);
+  process(4242, 500);
+  const double launched = 1700000000.0 + 500.0 / sysconf(_SC_CLK_TCK) - 978307200.0;
+  auto written = [&](const std::string& text) {
+    std::ofstream(*file) << text;
+    return fake.leftOnByAGoneAgent();
+  };
+  std::ostringstream same;
+  same.precision(17);
+  same << "4242 " << launched << "\n";
+  EXPECT_FALSE(written(same.str()));      // still running
+  EXPECT_TRUE(written("4242 12345\n"));  // the id given to another process since
+  EXPECT_TRUE(written("4343 " + std::to_string(launched) + "\n"));  // gone
+  EXPECT_TRUE(written("rubbish"));       // spoilt: nobody owns it
+  EXPECT_TRUE(written("-1 0\n"));
 }
 
 // ---- trust ----

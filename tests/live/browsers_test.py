@@ -7,6 +7,7 @@ import calendar
 import json
 import os
 import re
+import signal
 import subprocess
 import sys
 import time
@@ -241,9 +242,34 @@ class Firefox(unittest.TestCase):
             finally:
                 self.assertEqual(agent.stop(), 0)
             self.assertFalse(desktop.accessibility_enabled())  # put back as the agent ended
+            self.assertFalse(os.path.exists(os.path.join(desktop.dir, "zel-ax", "accessibility-switch")))
         finally:
             desktop.set_accessibility(True)
             desktop.stop(main)
+
+    def test_a_switch_left_on_by_a_killed_agent_is_put_back_at_the_next_start(self):
+        profile = desktop.firefox_profile("killed")
+        desktop.set_accessibility(False)
+        main = None
+        try:
+            main = desktop.firefox(profile, ["https://claude.ai/chat/" + CLAUDE])
+            wait_for("Firefox to load the chat", lambda: desktop.requested("claude.ai", CLAUDE), 60)
+            agent = Agent(desktop, ZEL_AX, ["--every", "1", "--apps", FIREFOX, "--chat-browsers", FIREFOX])
+            wait_for("the agent to turn accessibility on", desktop.accessibility_enabled, 60)
+            os.kill(agent.process.pid, signal.SIGKILL)
+            agent.stop()
+            self.assertTrue(desktop.accessibility_enabled())  # nobody put it back
+            record = os.path.join(desktop.dir, "zel-ax", "accessibility-switch")
+            self.assertTrue(os.path.exists(record))
+            # Any next start puts it back before anything else.
+            r = subprocess.run([ZEL_AX, "trust"], env=desktop.env, capture_output=True, text=True, timeout=30)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertFalse(desktop.accessibility_enabled())
+            self.assertFalse(os.path.exists(record))
+        finally:
+            desktop.set_accessibility(True)
+            if main:
+                desktop.stop(main)
 
     def test_always_private_firefox_is_never_read(self):
         profile = desktop.firefox_profile("always", always_private=True)

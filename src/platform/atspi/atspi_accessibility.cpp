@@ -113,13 +113,16 @@ struct AtspiAccessibility::Fetched : AtspiObject {
   std::optional<std::vector<AXElement>> made;
 };
 
-AtspiAccessibility::AtspiAccessibility(const Bus& bus) : bus_(bus) {}
+AtspiAccessibility::AtspiAccessibility(const Bus& bus, const SwitchRecord* record) : bus_(bus), record_(record) {}
 
 AtspiAccessibility::~AtspiAccessibility() { restoreSwitch(); }
 
 void AtspiAccessibility::restoreSwitch() {
   std::lock_guard g(lock_);
-  if (turnedOn_) bus_.setAccessibilityEnabled(false);
+  if (turnedOn_) {
+    bus_.setAccessibilityEnabled(false);
+    if (record_) record_->putBack();
+  }
   turnedOn_ = false;
   switched_.clear();
 }
@@ -684,6 +687,9 @@ void AtspiAccessibility::setBoolean(const AXElement& application, const std::str
     if (value) {
       switched_.insert(e->pid);
       if (!turnedOn_ && bus_.accessibilityEnabled() == false) {
+        // Written down first: a process killed right after still has its
+        // switch put back by the next start.
+        if (record_) record_->turnedOn();
         bus_.setAccessibilityEnabled(true);
         turnedOn_ = true;
       }
@@ -691,6 +697,7 @@ void AtspiAccessibility::setBoolean(const AXElement& application, const std::str
       switched_.erase(e->pid);
       if (switched_.empty() && turnedOn_) {
         bus_.setAccessibilityEnabled(false);
+        if (record_) record_->putBack();
         turnedOn_ = false;
       }
     }

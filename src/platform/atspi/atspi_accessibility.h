@@ -20,6 +20,7 @@
 
 #include "platform/accessibility.h"
 #include "platform/atspi/bus.h"
+#include "platform/atspi/switch_record.h"
 
 namespace zel::platform::atspi {
 
@@ -32,7 +33,9 @@ struct BusApp {
 
 class AtspiAccessibility : public Accessibility {
  public:
-  explicit AtspiAccessibility(const Bus& bus);
+  // `record` writes down the accessibility switch while this process has it
+  // on; none: nothing is written down.
+  explicit AtspiAccessibility(const Bus& bus, const SwitchRecord* record = nullptr);
   // Puts the accessibility switch back when this process turned it on.
   ~AtspiAccessibility() override;
 
@@ -74,6 +77,7 @@ class AtspiAccessibility : public Accessibility {
   void restoreSwitch();
 
   const Bus& bus_;
+  const SwitchRecord* record_;
   std::mutex lock_;  // guards the members below
   std::map<std::string, BusApp> known_;  // by bus name; a bus name is never reused
   std::set<Pid> switched_;

@@ -2,6 +2,9 @@
 
 #include <syslog.h>
 
+#include <cstdlib>
+#include <filesystem>
+
 #include "platform/atspi/atspi_accessibility.h"
 #include "platform/atspi/atspi_workspace.h"
 #include "platform/atspi/bus.h"
@@ -49,13 +52,21 @@ struct Subscription {
 
 class AtspiPlatform : public Platform {
  public:
-  explicit AtspiPlatform(std::unique_ptr<Bus> bus)
+  AtspiPlatform(std::unique_ptr<Bus> bus, std::optional<std::filesystem::path> switchFile)
       : bus_(std::move(bus)),
-        accessibility_(*bus_),
+        switchRecord_(std::move(switchFile), processes_),
+        accessibility_(*bus_, &switchRecord_),
         workspace_(accessibility_, processes_),
         session_(*bus_),
         preferences_(workspace_, processes_),
-        runLoop_([this](const GlibRunLoop::Deliver& deliver) { return listen(deliver); }) {}
+        runLoop_([this](const GlibRunLoop::Deliver& deliver) { return listen(deliver); }) {
+    // An agent that was killed with the switch on left it on for every
+    // application of the session: put it back before anything else.
+    if (switchRecord_.leftOnByAGoneAgent()) {
+      if (bus_->accessibilityEnabled() == true) bus_->setAccessibilityEnabled(false);
+      switchRecord_.putBack();
+    }
+  }
 
   Accessibility& accessibility() override { return accessibility_; }
   Workspace& workspace() override { return workspace_; }
@@ -119,6 +130,7 @@ class AtspiPlatform : public Platform {
 
   std::unique_ptr<Bus> bus_;
   Processes processes_;
+  SwitchRecord switchRecord_;
   AtspiAccessibility accessibility_;
   AtspiWorkspace workspace_;
   DesktopSession session_;
@@ -137,7 +149,7 @@ std::unique_ptr<Platform> openAtspiPlatform(std::string& error) {
   auto bus = Bus::open(why);
   if (!bus) return absentPlatform();
   (void)error;
-  return std::make_unique<AtspiPlatform>(std::move(bus));
+  return std::make_unique<AtspiPlatform>(std::move(bus), SwitchRecord::in(std::getenv("XDG_RUNTIME_DIR")));
 }
 
 }  // namespace atspi
