@@ -275,8 +275,9 @@ AXSnapshotter::Outcome AXSnapshotter::snapshot(const std::string& bundleID, cons
   Live source(ax);
   for (const auto& window : windows) {
     std::unique_ptr<ReadPlan> windowPlan;
+    std::optional<std::string> url;
     if (page) {
-      const auto url = pageURL(window.element);
+      url = pageURL(window.element);
       if (!url || !(*page)(*url)) {
         told.pageRefused(window.index, window.title, url);
         continue;
@@ -285,6 +286,16 @@ AXSnapshotter::Outcome AXSnapshotter::snapshot(const std::string& bundleID, cons
     }
     int64_t budget = nodeBudget_;
     auto tree = PlannedWalk::full(source, window.element, windowPlan.get(), false, budget);
+    if (page) {
+      // The page may have changed while it was read (a link followed,
+      // another address typed in): a window that no longer shows the page
+      // that was judged is dropped, so that nothing of a page the filter
+      // never saw leaves the read.
+      if (auto after = pageURL(window.element); after != url) {
+        told.pageRefused(window.index, window.title, after);
+        continue;
+      }
+    }
     told.walked(window.index, nodeBudget_ - budget, budget <= 0);
     trees.push_back(tree ? std::move(*tree) : AXNode());
   }
