@@ -98,16 +98,8 @@ class Reader:
                     yield dest, path
 
     def windows(self, app_name, title_part):
-        for dest, _ in (self.call("org.a11y.atspi.Registry", ROOT, ACCESSIBLE, "GetChildren") or [[]])[0]:
-            name = self.call(dest, ROOT, "org.freedesktop.DBus.Properties", "Get",
-                             GLib.Variant("(ss)", (ACCESSIBLE, "Name")))
-            if not name or name[0] != app_name:
-                continue
-            for _, path in (self.call(dest, ROOT, ACCESSIBLE, "GetChildren") or [[]])[0]:
-                title = self.call(dest, path, "org.freedesktop.DBus.Properties", "Get",
-                                  GLib.Variant("(ss)", (ACCESSIBLE, "Name")))
-                if title and title[0] and (not title_part or title_part in title[0]):
-                    yield self.node(dest, path)
+        for dest, path in self.window_paths(app_name, title_part):
+            yield self.node(dest, path)
 
 
 def main():
