@@ -288,10 +288,11 @@ AXSnapshotter::Outcome AXSnapshotter::snapshot(const std::string& bundleID, cons
     auto tree = PlannedWalk::full(source, window.element, windowPlan.get(), false, budget);
     if (page) {
       // The page may have changed while it was read (a link followed,
-      // another address typed in): a window that no longer shows the page
-      // that was judged is dropped, so that nothing of a page the filter
-      // never saw leaves the read.
-      if (auto after = pageURL(window.element); after != url) {
+      // another address typed in): a window that now shows another page is
+      // dropped, so that nothing of a page the filter never saw leaves the
+      // read. An address that cannot be read again (an application slow to
+      // answer after a long read) is no other page.
+      if (auto after = pageURL(window.element); after && after != url) {
         told.pageRefused(window.index, window.title, after);
         continue;
       }

@@ -367,6 +367,29 @@ class FreshBrowser(unittest.TestCase):
             desktop.stop(browser)
 
 
+class MovingPage(unittest.TestCase):
+    """A long chat whose tab goes to another site while the agent reads it:
+    the page's address is read again after the read, and nothing of the new
+    page ever stands in a chat line."""
+
+    def test_nothing_of_the_page_it_moved_to_is_printed(self):
+        browser = desktop.chromium(["https://claude.ai/chat/" + CLAUDE + "?moving"], profile="moving")
+        try:
+            desktop.wait_for_window(CLAUDE, browser="Chromium")
+            agent = Agent(desktop, ZEL_AX, ["--every", "1", "--apps", CHROME, "--chat-browsers", CHROME])
+            try:
+                desktop.wait_for_window("moved - News", browser="Chromium")
+                # A read of the new page: no chat any more.
+                wait_for("the chat gone", lambda: (agent.chat_lines(CHROME) or [{}])[-1].get("chats") == [], 60)
+            finally:
+                self.assertEqual(agent.stop(), 0)
+            printed = json.dumps(agent.lines)
+            self.assertNotIn("Today's news", printed)
+            self.assertNotIn("markets", printed)
+        finally:
+            desktop.stop(browser)
+
+
 class RefusedPage(unittest.TestCase):
     """A news page of thousands of elements and no chat: the agent judges it
     by its address and asks none of its content anything. What the agent asks
