@@ -390,6 +390,66 @@ class MovingPage(unittest.TestCase):
             desktop.stop(browser)
 
 
+class BrowserFaults(unittest.TestCase):
+    """A browser that dies or stops while the agent reads a long chat: the
+    agent keeps serving, the fault costs at most one failed read, and it ends
+    cleanly."""
+
+    LONG = "https://claude.ai/chat/" + CLAUDE + "?long"
+
+    def test_a_browser_killed_mid_read_is_read_again_once_started_again(self):
+        browser = desktop.chromium([self.LONG], profile="killed")
+        agent = None
+        try:
+            desktop.wait_for_window(CLAUDE, browser="Chromium")
+            agent = Agent(desktop, ZEL_AX, ["--every", "1", "--apps", CHROME, "--chat-browsers", CHROME])
+            wait_for("the chat", lambda: any(l.get("chats") for l in agent.chat_lines(CHROME)), 60)
+            # Reads follow one another: this one comes in the middle of one.
+            os.killpg(browser.pid, signal.SIGKILL)
+            desktop.stop(browser)
+            wait_for("the browser gone", lambda: agent.chat_lines(CHROME)[-1]["read"] == "not_running", 30)
+            seen = len(agent.chat_lines(CHROME))
+            browser = desktop.chromium([self.LONG], profile="killed")
+            desktop.wait_for_window(CLAUDE, browser="Chromium")
+            wait_for("the chat again", lambda: any(l.get("chats") for l in agent.chat_lines(CHROME)[seen:]), 60)
+        finally:
+            if agent:
+                self.assertEqual(agent.stop(), 0)
+            desktop.stop(browser)
+        self.assertLessEqual([l["read"] for l in agent.chat_lines(CHROME)].count("failed"), 1)
+
+    def test_a_browser_stopped_mid_read_holds_up_no_other_reader(self):
+        chromium = desktop.chromium([self.LONG], profile="stopped")
+        firefox = None
+        agent = None
+        try:
+            desktop.wait_for_window(CLAUDE, browser="Chromium")
+            agent = Agent(desktop, ZEL_AX, ["--every", "1", "--apps", CHROME + "," + FIREFOX,
+                                            "--chat-browsers", CHROME + "," + FIREFOX])
+            wait_for("the chat", lambda: any(l.get("chats") for l in agent.chat_lines(CHROME)), 60)
+            os.killpg(chromium.pid, signal.SIGSTOP)
+            stopped = time.monotonic()
+            try:
+                # While Chromium answers nothing, Firefox starts and is read.
+                firefox = desktop.firefox(desktop.firefox_profile("beside"), ["https://claude.ai/chat/" + CLAUDE])
+                wait_for("Firefox's chat", lambda: any(l.get("chats") for l in agent.chat_lines(FIREFOX)), 60)
+                self.assertLess(time.monotonic() - stopped, 20)
+                wait_for("twenty seconds stopped", lambda: time.monotonic() - stopped >= 20, 25, every=0.5)
+            finally:
+                os.killpg(chromium.pid, signal.SIGCONT)
+            seen = len(agent.chat_lines(CHROME))
+            # Chromium is read again: a line comes when the read status or the chats change.
+            wait_for("Chromium read again", lambda: all(l["read"] == "ok" for l in agent.chat_lines(CHROME)[-1:]), 60)
+        finally:
+            if agent:
+                self.assertEqual(agent.stop(), 0)
+            if firefox:
+                desktop.stop(firefox)
+            desktop.stop(chromium)
+        self.assertLessEqual([l["read"] for l in agent.chat_lines(CHROME)].count("failed"), 1)
+        self.assertGreaterEqual(seen, 1)
+
+
 class RefusedPage(unittest.TestCase):
     """A news page of thousands of elements and no chat: the agent judges it
     by its address and asks none of its content anything. What the agent asks
