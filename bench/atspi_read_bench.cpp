@@ -138,29 +138,23 @@ int main(int argc, char** argv) {
     g_usleep(100000);
   }
 
-  // Judging a page that is no chat: once the browser has built all of it
-  // (a large page keeps its main thread busy for a while), on a window
-  // handle read afresh.
+  // Judging a page that is no chat, once the browser shows it, on a window
+  // handle read afresh. Nothing walks it: a walk of a large page would keep
+  // the browser busy answering for a long while after.
   if (argc > 2) {
-    uint64_t walked = 0;
-    size_t size = 0;
-    for (int tries = 0; tries < 300; ++tries) {
-      if (!findPage(ax, windowTitled(ax, app, argv[2]), walked)) {
-        g_usleep(100000);
-        continue;
-      }
-      const size_t now = backendWalk(ax, windowTitled(ax, app, argv[2]), walked);
-      if (now == size) break;
-      size = now;
+    uint64_t reads = 0;
+    for (int tries = 0; tries < 600; ++tries) {
+      const AXElement news = windowTitled(ax, app, argv[2]);
+      if (news && findPage(ax, news, reads)) break;
+      g_usleep(100000);
     }
     if (const AXElement news = windowTitled(ax, app, argv[2])) {
-      uint64_t reads = 0;
+      reads = 0;
       const uint64_t calls = ax.calls(), volleys = ax.volleys();
       const bool found = findPage(ax, news, reads);
-      std::printf("page address:   %s after %llu reads of the interface, %llu bus calls in %llu volleys, "
-                  "of a window of %zu elements\n",
+      std::printf("page address:   %s after %llu reads of the interface, %llu bus calls in %llu volleys\n",
                   found ? "found" : "not found", (unsigned long long)reads,
-                  (unsigned long long)(ax.calls() - calls), (unsigned long long)(ax.volleys() - volleys), size);
+                  (unsigned long long)(ax.calls() - calls), (unsigned long long)(ax.volleys() - volleys));
     }
   }
 

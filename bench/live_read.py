@@ -91,6 +91,7 @@ def main():
         desktop.wait_for_window("today - News")
         desktop.chromium(["--new-window", "https://claude.ai/chat/" + CHAT])
         desktop.wait_for_window(CHAT)
+        print("news page: %d stories, about %d elements" % (stories, 6 * stories))
         subprocess.run([os.path.join(BIN, "bench", "atspi_read_bench"), CHAT, "today - News"], env=desktop.env,
                        check=True, timeout=300)
         serve(desktop, "the long chat in front", serve_seconds)
