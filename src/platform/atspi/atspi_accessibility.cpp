@@ -113,6 +113,16 @@ struct AtspiAccessibility::Fetched : AtspiObject {
   std::optional<std::vector<AXElement>> made;
 };
 
+// What a subtree call told about one object: everything a read asks but its
+// role (and, for Gecko, its text).
+struct AtspiAccessibility::Known {
+  std::string name;
+  std::string description;
+  std::map<std::string, std::string> attributes;
+  int32_t childCount = 0;
+  std::vector<Reference> children;
+};
+
 AtspiAccessibility::AtspiAccessibility(const Bus& bus, const SwitchRecord* record) : bus_(bus), record_(record) {}
 
 AtspiAccessibility::~AtspiAccessibility() { restoreSwitch(); }
@@ -250,11 +260,22 @@ enum class Asked { role, attributes, properties, children, text, state, document
 }  // namespace
 
 std::vector<std::shared_ptr<AtspiAccessibility::Fetched>> AtspiAccessibility::fetch(
-    const std::vector<const Element*>& elements, int timeoutMs) {
+    const std::vector<const Element*>& elements, int timeoutMs, const KnownSubtree* known) {
   std::vector<std::shared_ptr<Fetched>> out;
+  // What a subtree call told already is not asked again.
+  std::vector<bool> told;
   for (const Element* e : elements) {
     auto f = std::make_shared<Fetched>();
     f->node.inWeb = e->inWeb;
+    const auto k = known ? known->find(e->path) : KnownSubtree::const_iterator();
+    told.push_back(known && k != known->end());
+    if (told.back()) {
+      f->node.name = k->second.name;
+      f->node.description = k->second.description;
+      f->node.attributes = k->second.attributes;
+      f->childCount = k->second.childCount;
+      f->refs = k->second.children;
+    }
     out.push_back(std::move(f));
   }
   if (elements.empty()) return {};
@@ -355,8 +376,10 @@ std::vector<std::shared_ptr<AtspiAccessibility::Fetched>> AtspiAccessibility::fe
       calls.push_back({bus, path, interface, method, arguments});
     };
     ask(Asked::role, accessibleInterface, "GetRole");
-    ask(Asked::attributes, accessibleInterface, "GetAttributes");
-    ask(Asked::properties, "org.freedesktop.DBus.Properties", "GetAll", g_variant_new("(s)", accessibleInterface));
+    if (!told[i]) {
+      ask(Asked::attributes, accessibleInterface, "GetAttributes");
+      ask(Asked::properties, "org.freedesktop.DBus.Properties", "GetAll", g_variant_new("(s)", accessibleInterface));
+    }
     if (!e.toolkit->textRunsAreChildren) ask(Asked::text, "org.a11y.atspi.Text", "GetText", g_variant_new("(ii)", 0, -1));
   }
   volley(asked, std::move(calls));
@@ -373,7 +396,7 @@ std::vector<std::shared_ptr<AtspiAccessibility::Fetched>> AtspiAccessibility::fe
       calls.push_back({e.busName, e.path, interface, method, arguments});
     };
     // A leaf costs no request for its children.
-    if (f.childCount != 0) ask(Asked::children, accessibleInterface, "GetChildren");
+    if (f.childCount != 0 && !told[i]) ask(Asked::children, accessibleInterface, "GetChildren");
     if (readsStates(role)) ask(Asked::state, accessibleInterface, "GetState");
     if (readsText(*e.toolkit, role) && !f.node.text) ask(Asked::text, "org.a11y.atspi.Text", "GetText", g_variant_new("(ii)", 0, -1));
     if (role == "document web" || role == "document frame" || role == "document text")
@@ -387,6 +410,84 @@ std::vector<std::shared_ptr<AtspiAccessibility::Fetched>> AtspiAccessibility::fe
     f->readable = f->failure == Failure::none;
     if (f->readable) f->translation = translate(f->node);
   }
+  return out;
+}
+
+std::optional<AtspiAccessibility::KnownSubtree> AtspiAccessibility::subtree(const Element& root, int timeoutMs) {
+  {
+    std::lock_guard g(lock_);
+    if (auto it = subtreeCalls_.find(root.busName); it != subtreeCalls_.end() && !it->second) return std::nullopt;
+  }
+  // Collection.GetTree (at-spi2-core's bridge, which Chromium and Firefox
+  // answer through): the subtree in pre-order with the properties named,
+  // in one call; the match rule is not applied. Roles are not among them.
+  std::vector<Call> ask;
+  ask.push_back({root.busName, root.path, "org.a11y.atspi.Collection", "GetTree",
+                 g_variant_new_parsed("((@ai [], 0, @a{ss} {}, 0, @ai [], 0, @as [], 0, false), "
+                                      "['Name', 'Description', 'ChildCount', 'Attributes'])")});
+  const Reply reply = std::move(send(std::move(ask), timeoutMs)[0]);
+  if (reply.failure == Failure::unsupported) {
+    std::lock_guard g(lock_);
+    if (subtreeCalls_.size() > limits.busApplications) subtreeCalls_.clear();
+    subtreeCalls_[root.busName] = false;
+  }
+  if (reply.failure != Failure::none || !g_variant_is_of_type(reply.value.get(), G_VARIANT_TYPE("(a((so)a{sv}))")))
+    return std::nullopt;
+
+  KnownSubtree out;
+  // The structure from the pre-order and each object's child count; a count
+  // the order does not bear out makes the whole answer unusable.
+  struct Open {
+    std::string path;
+    int32_t left;
+  };
+  std::vector<Open> open;
+  GVariant* list = g_variant_get_child_value(reply.value.get(), 0);
+  const size_t n = g_variant_n_children(list);
+  bool sound = n > 0 && n <= static_cast<size_t>(limits.nodeBudget) * 4;
+  for (size_t i = 0; sound && i < n; ++i) {
+    GVariant* entry = g_variant_get_child_value(list, i);
+    const gchar* name = nullptr;
+    const gchar* path = nullptr;
+    GVariant* props = nullptr;
+    g_variant_get(entry, "((&s&o)@a{sv})", &name, &path, &props);
+    Known k;
+    const gchar* text = nullptr;
+    if (g_variant_lookup(props, "Name", "&s", &text)) k.name = boundedText(text, limits.busText);
+    if (g_variant_lookup(props, "Description", "&s", &text)) k.description = boundedText(text, limits.busText);
+    if (!g_variant_lookup(props, "ChildCount", "i", &k.childCount) || k.childCount < 0) sound = false;
+    if (GVariant* attributes = g_variant_lookup_value(props, "Attributes", G_VARIANT_TYPE("a{ss}"))) {
+      GVariantIter it;
+      g_variant_iter_init(&it, attributes);
+      const gchar* key = nullptr;
+      const gchar* value = nullptr;
+      while (g_variant_iter_next(&it, "{&s&s}", &key, &value))
+        if (k.attributes.size() < 256) k.attributes.emplace(boundedText(key, limits.busText), boundedText(value, limits.busText));
+      g_variant_unref(attributes);
+    }
+    const std::string here = path ? path : "";
+    if (i > 0) {
+      if (open.empty()) {
+        sound = false;
+      } else {
+        out[open.back().path].children.push_back(
+            {name && *name && root.busName != name ? name : "", here});
+        --open.back().left;
+      }
+    } else if (here != root.path) {
+      sound = false;
+    }
+    if (k.childCount > 0) open.push_back({here, k.childCount});
+    while (!open.empty() && open.back().left == 0) open.pop_back();
+    auto& slot = out[here];
+    auto children = std::move(slot.children);
+    slot = std::move(k);
+    slot.children = std::move(children);
+    g_variant_unref(props);
+    g_variant_unref(entry);
+  }
+  g_variant_unref(list);
+  if (!sound || !open.empty()) return std::nullopt;
   return out;
 }
 
@@ -427,6 +528,10 @@ std::vector<AXElement> AtspiAccessibility::children(const Element& parent, const
   std::vector<Read> read{{nullptr, &parent, &f, &topChildren}};
   std::vector<Open> level{{&parent, &f, std::min(longest, f.refs.size()), &topChildren, true, 0}};
   size_t budget = ahead;
+  // Below a page's top, the subtree is asked for in one call: each object
+  // then costs only its role, not four calls.
+  std::optional<KnownSubtree> known;
+  if (ahead > 0 && parent.inWeb && !f.refs.empty()) known = subtree(parent, parent.timeoutMs->load());
   while (!level.empty()) {
     std::vector<std::shared_ptr<Element>> made;
     std::vector<size_t> madeFor;  // the index in `level` of each made child
@@ -449,7 +554,7 @@ std::vector<AXElement> AtspiAccessibility::children(const Element& parent, const
     std::vector<const Element*> asked;
     asked.reserve(made.size());
     for (const auto& c : made) asked.push_back(c.get());
-    auto data = fetch(asked, parent.timeoutMs->load());
+    auto data = fetch(asked, parent.timeoutMs->load(), known ? &*known : nullptr);
 
     std::vector<Open> next;
     for (size_t i = 0; i < made.size(); ++i) {

@@ -64,12 +64,16 @@ class AtspiAccessibility : public Accessibility {
   struct Element;
   struct Fetched;
   struct Reference;
+  struct Known;
 
  private:
   // The calls sent together, counted for calls() and volleys().
   std::vector<Reply> send(std::vector<Call> calls, int timeoutMs);
   std::shared_ptr<Element> handleOf(const BusApp& app) const;
-  std::vector<std::shared_ptr<Fetched>> fetch(const std::vector<const Element*>& elements, int timeoutMs);
+  using KnownSubtree = std::map<std::string, Known>;
+  std::vector<std::shared_ptr<Fetched>> fetch(const std::vector<const Element*>& elements, int timeoutMs,
+                                              const KnownSubtree* known = nullptr);
+  std::optional<KnownSubtree> subtree(const Element& root, int timeoutMs);
   std::shared_ptr<const Fetched> fetched(const Element& e);
   std::vector<AXElement> children(const Element& e, const Fetched& f, size_t longest, size_t ahead);
   std::vector<AXElement> windows(const Element& app);
@@ -81,6 +85,7 @@ class AtspiAccessibility : public Accessibility {
   std::mutex lock_;  // guards the members below
   std::map<std::string, BusApp> known_;  // by bus name; a bus name is never reused
   std::set<Pid> switched_;
+  std::map<std::string, bool> subtreeCalls_;  // by bus name: whether it answers Collection.GetTree
   bool turnedOn_ = false;
   std::atomic<uint64_t> calls_{0};
   std::atomic<uint64_t> volleys_{0};
