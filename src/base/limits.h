@@ -24,6 +24,11 @@ struct Limits {
   int webAreaSearchDepth = 14;
   // Seconds another application may take to answer one accessibility call.
   double messagingTimeout = 0.25;
+  // A page's parts (messages, sections) are asked for whole, one call each,
+  // from this many levels below the page's top and when they have at most
+  // this many children: each such call holds the browser for its size.
+  int subtreeDepth = 3;
+  size_t subtreeFanOut = 16;
   // Inline elements (em inside code inside a link ...) whose text is lifted
   // into the enclosing block, nested at most this deep; a deeper one stays
   // an element of its own.

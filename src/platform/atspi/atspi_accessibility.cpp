@@ -98,6 +98,7 @@ struct AtspiAccessibility::Element : AXElementHandle {
   const Toolkit* toolkit = &toolkitNamed("");
   std::string path;
   bool inWeb = false;
+  int pageDepth = -1;  // levels below the page's top (its document's children are 1); -1 outside a page
   std::string run;  // the text of a run
   std::shared_ptr<const Fetched> prefetched;
 };
@@ -413,36 +414,22 @@ std::vector<std::shared_ptr<AtspiAccessibility::Fetched>> AtspiAccessibility::fe
   return out;
 }
 
-std::optional<AtspiAccessibility::KnownSubtree> AtspiAccessibility::subtree(const Element& root, int timeoutMs) {
-  {
-    std::lock_guard g(lock_);
-    if (auto it = subtreeCalls_.find(root.busName); it != subtreeCalls_.end() && !it->second) return std::nullopt;
-  }
-  // Collection.GetTree (at-spi2-core's bridge, which Chromium and Firefox
-  // answer through): the subtree in pre-order with the properties named,
-  // in one call; the match rule is not applied. Roles are not among them.
-  std::vector<Call> ask;
-  ask.push_back({root.busName, root.path, "org.a11y.atspi.Collection", "GetTree",
-                 g_variant_new_parsed("((@ai [], 0, @a{ss} {}, 0, @ai [], 0, @as [], 0, false), "
-                                      "['Name', 'Description', 'ChildCount', 'Attributes'])")});
-  const Reply reply = std::move(send(std::move(ask), timeoutMs)[0]);
-  if (reply.failure == Failure::unsupported) {
-    std::lock_guard g(lock_);
-    if (subtreeCalls_.size() > limits.busApplications) subtreeCalls_.clear();
-    subtreeCalls_[root.busName] = false;
-  }
-  if (reply.failure != Failure::none || !g_variant_is_of_type(reply.value.get(), G_VARIANT_TYPE("(a((so)a{sv}))")))
-    return std::nullopt;
+namespace {
 
-  KnownSubtree out;
-  // The structure from the pre-order and each object's child count; a count
-  // the order does not bear out makes the whole answer unusable.
+// What a Collection.GetTree answer tells, by object path: the structure from
+// the pre-order and each object's child count. An answer the counts do not
+// bear out is no answer.
+std::optional<AtspiAccessibility::KnownSubtree> subtreeOf(GVariant* reply, const std::string& busName,
+                                                          const std::string& rootPath) {
+  using Known = AtspiAccessibility::Known;
+  if (!g_variant_is_of_type(reply, G_VARIANT_TYPE("(a((so)a{sv}))"))) return std::nullopt;
+  AtspiAccessibility::KnownSubtree out;
   struct Open {
     std::string path;
     int32_t left;
   };
   std::vector<Open> open;
-  GVariant* list = g_variant_get_child_value(reply.value.get(), 0);
+  GVariant* list = g_variant_get_child_value(reply, 0);
   const size_t n = g_variant_n_children(list);
   bool sound = n > 0 && n <= static_cast<size_t>(limits.nodeBudget) * 4;
   for (size_t i = 0; sound && i < n; ++i) {
@@ -452,43 +439,69 @@ std::optional<AtspiAccessibility::KnownSubtree> AtspiAccessibility::subtree(cons
     GVariant* props = nullptr;
     g_variant_get(entry, "((&s&o)@a{sv})", &name, &path, &props);
     Known k;
-    const gchar* text = nullptr;
-    if (g_variant_lookup(props, "Name", "&s", &text)) k.name = boundedText(text, limits.busText);
-    if (g_variant_lookup(props, "Description", "&s", &text)) k.description = boundedText(text, limits.busText);
+    const gchar* value = nullptr;
+    if (g_variant_lookup(props, "Name", "&s", &value)) k.name = text(value);
+    if (g_variant_lookup(props, "Description", "&s", &value)) k.description = text(value);
     if (!g_variant_lookup(props, "ChildCount", "i", &k.childCount) || k.childCount < 0) sound = false;
     if (GVariant* attributes = g_variant_lookup_value(props, "Attributes", G_VARIANT_TYPE("a{ss}"))) {
       GVariantIter it;
       g_variant_iter_init(&it, attributes);
       const gchar* key = nullptr;
-      const gchar* value = nullptr;
       while (g_variant_iter_next(&it, "{&s&s}", &key, &value))
-        if (k.attributes.size() < 256) k.attributes.emplace(boundedText(key, limits.busText), boundedText(value, limits.busText));
+        if (k.attributes.size() < 256) k.attributes.emplace(text(key), text(value));
       g_variant_unref(attributes);
     }
     const std::string here = path ? path : "";
-    if (i > 0) {
-      if (open.empty()) {
-        sound = false;
-      } else {
-        out[open.back().path].children.push_back(
-            {name && *name && root.busName != name ? name : "", here});
-        --open.back().left;
-      }
-    } else if (here != root.path) {
+    if (i == 0) {
+      sound = sound && here == rootPath;
+    } else if (open.empty()) {
       sound = false;
+    } else {
+      out[open.back().path].children.push_back({name && *name && busName != name ? name : "", here});
+      --open.back().left;
     }
     if (k.childCount > 0) open.push_back({here, k.childCount});
     while (!open.empty() && open.back().left == 0) open.pop_back();
-    auto& slot = out[here];
-    auto children = std::move(slot.children);
+    Known& slot = out[here];
+    k.children = std::move(slot.children);
     slot = std::move(k);
-    slot.children = std::move(children);
     g_variant_unref(props);
     g_variant_unref(entry);
   }
   g_variant_unref(list);
   if (!sound || !open.empty()) return std::nullopt;
   return out;
+}
+
+}  // namespace
+
+void AtspiAccessibility::learnSubtrees(const std::vector<const Element*>& roots, int timeoutMs, KnownSubtree& known) {
+  std::vector<const Element*> asking;
+  std::vector<Call> calls;
+  for (const Element* root : roots) {
+    {
+      std::lock_guard g(lock_);
+      if (auto it = subtreeCalls_.find(root->busName); it != subtreeCalls_.end() && !it->second) continue;
+    }
+    // Collection.GetTree, of at-spi2-core's bridge that Chromium and Firefox
+    // answer through: a subtree in pre-order with the properties named, in
+    // one call (roles are not among them; the match rule is not applied).
+    asking.push_back(root);
+    calls.push_back({root->busName, root->path, "org.a11y.atspi.Collection", "GetTree",
+                     g_variant_new_parsed("((@ai [], 0, @a{ss} {}, 0, @ai [], 0, @as [], 0, false), "
+                                          "['Name', 'Description', 'ChildCount', 'Attributes'])")});
+  }
+  auto replies = send(std::move(calls), timeoutMs);
+  for (size_t i = 0; i < replies.size(); ++i) {
+    if (replies[i].failure == Failure::unsupported) {
+      std::lock_guard g(lock_);
+      if (subtreeCalls_.size() > limits.busApplications) subtreeCalls_.clear();
+      subtreeCalls_[asking[i]->busName] = false;
+    }
+    if (replies[i].failure != Failure::none) continue;
+    if (auto told = subtreeOf(replies[i].value.get(), asking[i]->busName, asking[i]->path))
+      known.merge(*told);
+  }
 }
 
 std::shared_ptr<const AtspiAccessibility::Fetched> AtspiAccessibility::fetched(const Element& e) {
@@ -528,11 +541,22 @@ std::vector<AXElement> AtspiAccessibility::children(const Element& parent, const
   std::vector<Read> read{{nullptr, &parent, &f, &topChildren}};
   std::vector<Open> level{{&parent, &f, std::min(longest, f.refs.size()), &topChildren, true, 0}};
   size_t budget = ahead;
-  // Below a page's top, the subtree is asked for in one call: each object
-  // then costs only its role, not four calls.
-  std::optional<KnownSubtree> known;
-  if (ahead > 0 && parent.inWeb && !f.refs.empty()) known = subtree(parent, parent.timeoutMs->load());
+  // A page's parts are asked for whole, one call each: each object in them
+  // then costs only its role, not four calls. Only when read ahead, and
+  // only parts deep and narrow enough that one call holds the browser no
+  // longer than the part is large.
+  KnownSubtree known;
   while (!level.empty()) {
+    if (ahead > 0) {
+      std::vector<const Element*> parts;
+      for (const Open& open : level) {
+        const Element& e = *open.element;
+        if (e.inWeb && e.pageDepth >= limits.subtreeDepth && open.count > 0 &&
+            open.fetched->refs.size() <= limits.subtreeFanOut && !known.contains(e.path))
+          parts.push_back(&e);
+      }
+      if (!parts.empty()) learnSubtrees(parts, parent.timeoutMs->load(), known);
+    }
     std::vector<std::shared_ptr<Element>> made;
     std::vector<size_t> madeFor;  // the index in `level` of each made child
     for (size_t k = 0; k < level.size(); ++k) {
@@ -547,6 +571,7 @@ std::vector<AXElement> AtspiAccessibility::children(const Element& parent, const
         child->busName = ref.busName.empty() ? e.busName : ref.busName;
         child->path = ref.path;
         child->inWeb = web(e, *open.fetched);
+        child->pageDepth = e.inWeb ? e.pageDepth + 1 : child->inWeb ? 1 : -1;
         made.push_back(std::move(child));
         madeFor.push_back(k);
       }
@@ -554,7 +579,7 @@ std::vector<AXElement> AtspiAccessibility::children(const Element& parent, const
     std::vector<const Element*> asked;
     asked.reserve(made.size());
     for (const auto& c : made) asked.push_back(c.get());
-    auto data = fetch(asked, parent.timeoutMs->load(), known ? &*known : nullptr);
+    auto data = fetch(asked, parent.timeoutMs->load(), known.empty() ? nullptr : &known);
 
     std::vector<Open> next;
     for (size_t i = 0; i < made.size(); ++i) {

@@ -65,15 +65,16 @@ class AtspiAccessibility : public Accessibility {
   struct Fetched;
   struct Reference;
   struct Known;
+  using KnownSubtree = std::map<std::string, Known>;
 
  private:
   // The calls sent together, counted for calls() and volleys().
   std::vector<Reply> send(std::vector<Call> calls, int timeoutMs);
   std::shared_ptr<Element> handleOf(const BusApp& app) const;
-  using KnownSubtree = std::map<std::string, Known>;
   std::vector<std::shared_ptr<Fetched>> fetch(const std::vector<const Element*>& elements, int timeoutMs,
                                               const KnownSubtree* known = nullptr);
-  std::optional<KnownSubtree> subtree(const Element& root, int timeoutMs);
+  // Asks for the subtrees of `roots` in one volley and adds what they tell to `known`.
+  void learnSubtrees(const std::vector<const Element*>& roots, int timeoutMs, KnownSubtree& known);
   std::shared_ptr<const Fetched> fetched(const Element& e);
   std::vector<AXElement> children(const Element& e, const Fetched& f, size_t longest, size_t ahead);
   std::vector<AXElement> windows(const Element& app);
