@@ -102,7 +102,8 @@ TEST_F(ServeProfiles, AnotherMembersPageGivesAStatusWithoutBeingRead) {
   EXPECT_EQ(Json::parse(*line)["profile_status"], Json::parse(R"({"own":false,"site":"linkedin","view":"profile"})"));
   EXPECT_EQ(line->find("other-person"), std::string::npos);
   // The same status is told again at most every five seconds.
-  EXPECT_TRUE(agent->linesFor(1500ms).empty());
+  const auto again = agent->linesFor(1500ms);
+  EXPECT_TRUE(again.empty()) << again.front();
   EXPECT_EQ(readsOf("other"), 0);
   end(*agent);
 }

@@ -110,7 +110,7 @@ void Reader::cycle() {
   try {
     // A failed snapshot still runs the profile path: it records that no page
     // was seen.
-    if (config_.profilesOn) profilePath(windows, readTime);
+    if (config_.profilesOn) profilePath(windows, readTime, revisions);
     if (config_.chatAllowed)
       for (const AXNode& window : windows)
         if (auto c = config_.extractor->extract(window)) chats.push_back(std::move(*c));
@@ -125,8 +125,17 @@ void Reader::cycle() {
   // Everything read in this cycle is released here, at the end of its scope.
 }
 
-void Reader::profilePath(std::vector<AXNode>& windows, Date readTime) {
+void Reader::profilePath(std::vector<AXNode>& windows, Date readTime,
+                         const std::map<ProfilePage::Site, uint64_t>& revisions) {
   ProfileControl& control = shared_.profiles;
+  // A site the host asked about afresh while this read ran prints nothing
+  // now: the next read starts it afresh and prints it once.
+  const auto current = control.requests();
+  const auto settled = [&](ProfilePage::Site site) {
+    const auto before = revisions.find(site);
+    const auto now = current.find(site);
+    return (before == revisions.end() ? 0 : before->second) == (now == current.end() ? 0 : now->second);
+  };
   // Milliseconds spent waiting for the snapshot; a clock set back counts 0.
   const double waited = std::clamp(clock_.now().seconds(readTime) * 1000, 0.0, 1e15);
   const auto elapsed = static_cast<int64_t>(waited);
@@ -143,7 +152,7 @@ void Reader::profilePath(std::vector<AXNode>& windows, Date readTime) {
 
   for (ProfileOutcome& outcome : outcomes) {
     if (const ProfileStatus* status = outcome.status()) {
-      if (profileGate_.shouldPrint(*status, statusKey(*status), readTime))
+      if (settled(status->site) && profileGate_.shouldPrint(*status, statusKey(*status), readTime))
         shared_.printer.emitProfileStatus(config_.bundleID, readTime, *status);
       continue;
     }
@@ -156,11 +165,12 @@ void Reader::profilePath(std::vector<AXNode>& windows, Date readTime) {
     const std::string key = ProfilePage{read.site, read.handle, read.view}.key();
     if (!control.accept(read, clock_.now(), isFront())) continue;
     ownSignatures[key] = ProfileSchedule::signature(read);
-    if (profileGate_.shouldPrint(read, key)) shared_.printer.emitProfile(config_.bundleID, readTime, read);
+    if (settled(read.site) && profileGate_.shouldPrint(read, key))
+      shared_.printer.emitProfile(config_.bundleID, readTime, read);
   }
 
   for (const ProfilePage& page : otherPages_.take()) {
-    if (!control.isArmed(page.site, clock_.now())) continue;
+    if (!control.isArmed(page.site, clock_.now()) || !settled(page.site)) continue;
     const ProfileStatus status{page.site, page.view, false};
     if (profileGate_.shouldPrint(status, statusKey(status), readTime))
       shared_.printer.emitProfileStatus(config_.bundleID, readTime, status);

@@ -75,8 +75,10 @@ class Reader {
   // The profile side of the page filter: own pages that may be walked and
   // are not resting; other people's pages are remembered, never walked.
   bool profilePage(const std::string& url);
-  // Profile lines and status lines from the windows of one read.
-  void profilePath(std::vector<AXNode>& windows, Date readTime);
+  // Profile lines and status lines from the windows of one read;
+  // `revisions` are the host's requests as the read began.
+  void profilePath(std::vector<AXNode>& windows, Date readTime,
+                   const std::map<ProfilePage::Site, uint64_t>& revisions);
 
   ReaderConfig config_;
   SharedObjects shared_;
