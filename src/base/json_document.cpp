@@ -8,9 +8,9 @@ using nlohmann::json;
 
 // The library's own reader into a value, setting aside a place for each new
 // level of nesting before the value grows that deep.
-class BoundedReader {
+class PlaceKeepingReader {
  public:
-  BoundedReader(json& into, std::vector<json*>& places) : dom_(into, true), places_(places) {}
+  PlaceKeepingReader(json& into, std::vector<json*>& places) : dom_(into, true), places_(places) {}
 
   bool null() { return dom_.null(); }
   bool boolean(bool v) { return dom_.boolean(v); }
@@ -94,7 +94,7 @@ void JsonDocument::takeApart() noexcept {
 
 std::optional<std::string> JsonDocument::read(std::string_view text) {
   takeApart();
-  BoundedReader reader(value_, places_);
+  PlaceKeepingReader reader(value_, places_);
   try {
     if (json::sax_parse(text.begin(), text.end(), &reader)) return std::nullopt;
   } catch (const json::exception& e) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <unordered_map>
 
 #include "base/limits.h"
 #include "platform/atspi/translation.h"
@@ -537,7 +538,7 @@ std::vector<AXElement> AtspiAccessibility::children(const Element& parent, const
   // Its children are web content.
   const auto web = [](const Element& e, const Fetched& data) { return e.inWeb || data.translation.isDocument; };
   std::vector<std::shared_ptr<const AtspiObject>> topChildren;
-  std::map<const AtspiObject*, std::shared_ptr<Element>> elementOf;
+  std::unordered_map<const AtspiObject*, std::shared_ptr<Element>> elementOf;
   std::vector<Read> read{{nullptr, &parent, &f, &topChildren}};
   std::vector<Open> level{{&parent, &f, std::min(longest, f.refs.size()), &topChildren, true, 0}};
   size_t budget = ahead;
