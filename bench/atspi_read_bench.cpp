@@ -1,7 +1,8 @@
 // Reads a real browser window over the accessibility bus two ways, in one
 // run: the backend's walk as the agent makes it (one multi-attribute read
-// per element, sibling lists fetched in volleys), and a naive synchronous
-// walk through libatspi (one blocking call per property). Also counts what
+// per element, sibling lists fetched in volleys) — first, again unchanged,
+// and after a change the caller makes —, and a naive synchronous walk
+// through libatspi (one blocking call per property). Also counts what
 // deciding that a window shows no chat page costs.
 //
 //   atspi_read_bench TITLE_PART [NEWS_TITLE_PART]
@@ -9,9 +10,16 @@
 // Run by bench/live_read.py, which starts the desktop and the browser.
 
 #include <sys/resource.h>
+#include <unistd.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -102,6 +110,51 @@ double cpuSeconds() {
   return s(usage.ru_utime) + s(usage.ru_stime);
 }
 
+// CPU seconds of the processes the caller named: the browser's process group
+// and the accessibility bus daemon.
+struct Others {
+  double browser = 0;
+  double daemon = 0;
+};
+
+double processSeconds(const std::string& stat) {
+  // The fields after the command's closing parenthesis: utime is the 12th, stime the 13th.
+  const auto close = stat.rfind(')');
+  if (close == std::string::npos) return 0;
+  std::istringstream fields(stat.substr(close + 1));
+  std::string field;
+  double ticks = 0;
+  for (int i = 1; i <= 13 && fields >> field; ++i)
+    if (i == 12 || i == 13) ticks += std::strtod(field.c_str(), nullptr);
+  return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+long groupOf(const std::string& stat) {
+  const auto close = stat.rfind(')');
+  if (close == std::string::npos) return -1;
+  std::istringstream fields(stat.substr(close + 1));
+  std::string state, parent, group;
+  fields >> state >> parent >> group;
+  return std::strtol(group.c_str(), nullptr, 10);
+}
+
+Others othersNow() {
+  Others out;
+  const char* group = std::getenv("ZEL_BENCH_BROWSER_GROUP");
+  const char* daemon = std::getenv("ZEL_BENCH_BUS_DAEMON");
+  const long browserGroup = group ? std::strtol(group, nullptr, 10) : -1;
+  const std::string daemonPid = daemon ? daemon : "";
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const std::string pid = entry.path().filename();
+    if (pid.empty() || !std::isdigit(static_cast<unsigned char>(pid[0]))) continue;
+    std::ifstream in(entry.path() / "stat");
+    std::string stat((std::istreambuf_iterator<char>(in)), {});
+    if (pid == daemonPid) out.daemon += processSeconds(stat);
+    else if (browserGroup > 0 && groupOf(stat) == browserGroup) out.browser += processSeconds(stat);
+  }
+  return out;
+}
+
 double seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
 }  // namespace
@@ -158,17 +211,33 @@ int main(int argc, char** argv) {
     }
   }
 
-  for (int round = 0; round < 2; ++round) {
+  // Reads as the agent makes them, each from the window list on: the first;
+  // one of the unchanged page; and, when the caller changes the page (it is
+  // told "change the page" and answers with a line), one after the change.
+  // The browser's and the bus daemon's CPU come from the processes the
+  // caller names.
+  auto read = [&](const char* what) {
     uint64_t reads = 0;
-    const uint64_t calls = ax.calls(), volleys = ax.volleys();
+    const uint64_t calls = ax.calls(), volleys = ax.volleys(), bytes = ax.replyBytes();
     const double cpu = cpuSeconds();
+    const Others others = othersNow();
     const auto start = Clock::now();
-    const size_t n = backendWalk(ax, window, reads);
+    const AXElement fresh = windowTitled(ax, app, argv[1]);
+    const size_t n = fresh ? backendWalk(ax, fresh, reads) : 0;
     const double t = seconds(start);
-    std::printf("backend walk:   %6zu elements in %.3f s = %7.0f elements/s; %.2f bus calls and %.3f volleys per "
-                "element; %.1f us of this process's CPU per element\n",
-                n, t, n / t, double(ax.calls() - calls) / n, double(ax.volleys() - volleys) / n,
-                (cpuSeconds() - cpu) * 1e6 / n);
+    const Others after = othersNow();
+    std::printf("%-22s %6zu elements in %.3f s = %7.0f elements/s; %llu bus calls (%.2f per element) in %llu "
+                "volleys, %.1f MB; CPU s: this process %.3f, browser %.3f, bus daemon %.3f\n",
+                what, n, t, n / t, (unsigned long long)(ax.calls() - calls), double(ax.calls() - calls) / n,
+                (unsigned long long)(ax.volleys() - volleys), double(ax.replyBytes() - bytes) / 1e6,
+                cpuSeconds() - cpu, after.browser - others.browser, after.daemon - others.daemon);
+  };
+  read("first read:");
+  read("unchanged page:");
+  if (std::getenv("ZEL_BENCH_CHANGES")) {
+    std::printf("change the page\n");
+    std::string line(256, '\0');
+    if (std::fgets(line.data(), static_cast<int>(line.size()), stdin)) read("after one new turn:");
   }
 
   {

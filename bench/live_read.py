@@ -43,7 +43,8 @@ def long_chat(turns):
                            '</strong> early.</p>' % (i, p))
             out.append('<ul><li>first point</li><li>second point</li></ul></div>')
         out.append('<div role="toolbar"><button aria-label="Copy">c</button></div></div></div>')
-    out.append('</div></main></body></html>')
+    # The page changes when the benchmark says (tests/live/pages/zel-driver.js).
+    out.append('</div></main><script src="/zel-driver.js"></script></body></html>')
     return "".join(out)
 
 
@@ -87,6 +88,35 @@ def desktop_cpu(desktop):
     return kinds
 
 
+def bus_daemon(desktop):
+    for pid in desktop.leftovers():
+        try:
+            with open("/proc/%d/cmdline" % pid, "rb") as f:
+                if b"accessibility.conf" in f.read():
+                    return pid
+        except OSError:
+            continue
+    return 0
+
+
+def read_bench(desktop, browser):
+    """atspi_read_bench over the chat and the news page; when it asks, one new
+    turn is added to the chat."""
+    env = dict(desktop.env, ZEL_BENCH_BROWSER_GROUP=str(browser.pid), ZEL_BENCH_BUS_DAEMON=str(bus_daemon(desktop)),
+               ZEL_BENCH_CHANGES="1")
+    bench = subprocess.Popen([os.path.join(BIN, "bench", "atspi_read_bench"), CHAT, "today - News"], env=env,
+                             stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+    for line in bench.stdout:
+        print(line, end="", flush=True)
+        if line.startswith("change the page"):
+            desktop.drive({"op": "append", "text": "A new answer about drift, added while the user reads."})
+            bench.stdin.write("changed\n")
+            bench.stdin.flush()
+    desktop.drive({"op": "stop"})
+    if bench.wait(timeout=600) != 0:
+        raise SystemExit("atspi_read_bench failed")
+
+
 def serve(desktop, what, seconds):
     before = desktop_cpu(desktop)
     agent = Agent(desktop, os.path.join(BIN, "src", "agent", "zel-ax"), ["--chat-browsers", "com.google.Chrome"])
@@ -118,11 +148,10 @@ def main():
         desktop.set_accessibility(True)
         browser = desktop.chromium(["https://news.example/today"])
         desktop.wait_for_window("today - News")
-        desktop.chromium(["--new-window", "https://claude.ai/chat/" + CHAT])
+        desktop.chromium(["--new-window", "https://claude.ai/chat/" + CHAT + "?driven"])
         desktop.wait_for_window(CHAT)
         print("news page: %d stories, about %d elements" % (stories, 6 * stories))
-        subprocess.run([os.path.join(BIN, "bench", "atspi_read_bench"), CHAT, "today - News"], env=desktop.env,
-                       check=True, timeout=300)
+        read_bench(desktop, browser)
         serve(desktop, "the long chat in front", serve_seconds)
         # A chat of everyday length: what the agent costs while the user reads.
         desktop.stop(browser)

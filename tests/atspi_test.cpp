@@ -17,6 +17,7 @@
 #include "chat/claude_extractor.h"
 #include "chat/grok_extractor.h"
 #include "platform/atspi/executable_trust.h"
+#include "platform/atspi/object_mirror.h"
 #include "platform/atspi/processes.h"
 #include "platform/atspi/switch_record.h"
 #include "platform/atspi/translation.h"
@@ -445,6 +446,44 @@ TEST(Translation, LongTextIsCutAtACharacterBoundary) {
 }
 
 // ---- processes ----
+
+// What reads keep of page objects is trusted for a while, then forgotten
+// whole, so that a read from scratch catches what changed in place unasked.
+TEST(ObjectMirror, KeptObjectsAreTrustedForTheirLifetimeAndNoLonger) {
+  ObjectMirror mirror;
+  const auto start = ObjectMirror::Time{} + std::chrono::hours(1);
+  auto heading = std::make_shared<MirroredObject>();
+  heading->role = "heading";
+  heading->attributes = {{"tag", "h2"}};
+  const auto key = ObjectMirror::key(":1.2", "/org/a11y/atspi/accessible/7");
+  mirror.keep(key, heading, start);
+
+  const auto found = mirror.find(key, start + std::chrono::seconds(10));
+  ASSERT_TRUE(found);
+  EXPECT_EQ(found->role, "heading");
+  EXPECT_EQ(found->attributes.at("tag"), "h2");
+  // The same path in another application is another object.
+  EXPECT_FALSE(mirror.find(ObjectMirror::key(":1.3", "/org/a11y/atspi/accessible/7"), start));
+  // After the lifetime everything is forgotten, and what is kept anew lasts a lifetime from then.
+  const auto later = start + std::chrono::seconds(static_cast<int>(limits.mirrorLifetime) + 1);
+  EXPECT_FALSE(mirror.find(key, later));
+  mirror.keep(key, heading, later);
+  EXPECT_TRUE(mirror.find(key, later + std::chrono::seconds(static_cast<int>(limits.mirrorLifetime) - 1)));
+  // A clock that goes back trusts nothing it kept.
+  EXPECT_FALSE(mirror.find(key, start));
+}
+
+TEST(ObjectMirror, KeepingMoreThanTheLimitForgetsWhatWasKept) {
+  ObjectMirror mirror;
+  const auto now = ObjectMirror::Time{} + std::chrono::hours(1);
+  auto object = std::make_shared<MirroredObject>();
+  object->role = "static";
+  for (size_t i = 0; i < limits.mirrorObjects; ++i) mirror.keep("a " + std::to_string(i), object, now);
+  EXPECT_TRUE(mirror.find("a 0", now));
+  mirror.keep("a one too many", object, now);
+  EXPECT_FALSE(mirror.find("a 0", now));
+  EXPECT_TRUE(mirror.find("a one too many", now));
+}
 
 TEST(Processes, LanguagesComeFromTheLocaleVariables) {
   using Env = std::map<std::string, std::string>;

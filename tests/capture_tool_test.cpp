@@ -203,7 +203,8 @@ class CaptureToolRecord : public ::testing::Test {
     args.insert(args.begin(), "record");
     return onDemoDesktop(args, desktopChange);
   }
-  Ran onDemoDesktop(const std::vector<std::string>& args, const std::string& desktopChange = "") {
+  Ran onDemoDesktop(const std::vector<std::string>& args, const std::string& desktopChange = "",
+                    const std::string& input = "") {
     auto desktop = nlohmann::json::parse(std::ifstream(std::string(ZEL_EXAMPLES) + "/desktop.json"));
     if (!desktopChange.empty()) desktop.merge_patch(nlohmann::json::parse(desktopChange));
     ToolEnvironment environment;
@@ -211,7 +212,7 @@ class CaptureToolRecord : public ::testing::Test {
     environment.openPlatform = [desktop](std::string&) -> std::unique_ptr<platform::Platform> {
       return std::make_unique<platform::SimulatedPlatform>(platform::Desktop::decode(desktop.dump()).value());
     };
-    return run(args, "", environment);
+    return run(args, input, environment);
   }
   static std::vector<std::string> titles(const std::string& lines) {
     std::vector<std::string> out;
@@ -236,6 +237,18 @@ TEST_F(CaptureToolRecord, ReadsWhatTheAgentWouldAndNeverAPrivateWindowOrAnotherM
   auto scrubbedOwn = record({"--app", "com.google.Chrome", "--own", "sample-slug", "--scrub"});
   EXPECT_EQ(scrubbedOwn.status, 0);
   EXPECT_EQ(scrubbedOwn.out.find("sample-slug"), std::string::npos);
+}
+
+// A recorder that reads again on each line of its input, with the run loop
+// going beside it, ends with its input.
+TEST_F(CaptureToolRecord, EachLineOfInputIsOneMoreReadFollowedByAnEmptyLine) {
+  const auto once = record({"--app", "com.google.Chrome"});
+  auto each = onDemoDesktop({"record", "--app", "com.google.Chrome", "--each-line"}, "", "\n\n");
+  EXPECT_EQ(each.status, 0) << each.err;
+  EXPECT_EQ(each.out, once.out + "\n" + once.out + "\n");
+  auto none = onDemoDesktop({"record", "--app", "com.google.Chrome", "--each-line"});
+  EXPECT_EQ(none.status, 0);
+  EXPECT_EQ(none.out, "");
 }
 
 TEST_F(CaptureToolRecord, AnApplicationThatCannotBeReadIsNamedWithTheReason) {

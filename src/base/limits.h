@@ -64,6 +64,12 @@ struct Limits {
   double signatureRecheck = 60;
   // Applications on the accessibility bus whose process is remembered.
   size_t busApplications = 256;
+  // Page objects whose role and attributes are kept between reads; beyond
+  // this everything kept is forgotten.
+  size_t mirrorObjects = 240000;
+  // Seconds what was kept is trusted: then a read starts from scratch, and
+  // catches what changed in place unasked (a class).
+  double mirrorLifetime = 300;
   // Platform notifications kept while nobody runs the loop.
   size_t eventQueue = 1024;
 };

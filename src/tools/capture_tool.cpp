@@ -35,7 +35,7 @@ const char* const captureUsage =
     "       zel-capture profile [--now ISO8601] FILE...\n"
     "       zel-capture merge [FILE...]\n"
     "       zel-capture scrub FILE...\n"
-    "       zel-capture record --app BUNDLE_ID [--own HANDLE] [--scrub]\n"
+    "       zel-capture record --app BUNDLE_ID [--own HANDLE] [--scrub] [--each-line]\n"
     "       zel-capture explain [--app BUNDLE_ID] [--chat-browsers IDS] [--profiles SITES]\n"
     "       zel-capture show [FILE...]\n"
     "       zel-capture --help | --version";
@@ -60,7 +60,10 @@ const char* const helpText =
     "  scrub     all trees scrubbed together: names, handles, numbers, addresses\n"
     "  record    the live windows of a running application, read as the agent\n"
     "            reads them (never a private window, never a profile page but the\n"
-    "            one of --own), one tree per line; --scrub scrubs them together\n"
+    "            one of --own), one tree per line; --scrub scrubs them together;\n"
+    "            --each-line reads again on each line of standard input, each\n"
+    "            read followed by an empty line, asking the application only\n"
+    "            for what changed since\n"
     "  explain   one read of each target as zel-ax serve with the same options\n"
     "            would make it: for every application and window, what happened\n"
     "            and why, one JSON line each\n"
@@ -393,12 +396,12 @@ int runCaptureTool(const std::vector<std::string>& args, std::istream& in, std::
     return done();
   }
   if (command == "record") {
-    const auto words = CommandWords::parse(args, 1, {"--app", "--own"}, {"--scrub"});
+    const auto words = CommandWords::parse(args, 1, {"--app", "--own"}, {"--scrub", "--each-line"});
     if (!words.problem.empty()) return usage(words.problem);
     const std::string* app = words.option("--app");
     if (!app || !words.files.empty()) return usage();
     RecordRequest request{*app, words.option("--own") ? std::optional(*words.option("--own")) : std::nullopt,
-                          words.flags.contains("--scrub")};
+                          words.flags.contains("--scrub"), words.flags.contains("--each-line") ? &io.in : nullptr};
     io.status = record(request, environment, io.out, io.err);
     return done();
   }

@@ -1,6 +1,8 @@
 #include "tools/record_command.h"
 
+#include <istream>
 #include <ostream>
+#include <thread>
 
 #include "browsers/browsers.h"
 #include "profile/profile_page.h"
@@ -33,16 +35,11 @@ bool ownPage(const std::optional<std::string>& own, const ProfilePage& page) {
 
 }  // namespace
 
-int record(const RecordRequest& request, const ToolEnvironment& environment, std::ostream& out, std::ostream& err) {
-  std::string error = "zel-capture: no platform to record from";
-  auto platform = environment.openPlatform ? environment.openPlatform(error) : nullptr;
-  if (!platform) {
-    err << error << '\n';
-    return 2;
-  }
-  platform::Platform& p = *platform;
-  LiveReading live(p, environment.home);
+namespace {
 
+// One read of the application's windows, printed; the exit status.
+int recordOnce(const RecordRequest& request, platform::Platform& p, LiveReading& live, std::ostream& out,
+               std::ostream& err) {
   // Every page but other people's profiles; private windows are screened
   // inside the snapshot whatever the filter says.
   const AXSnapshotter::PageFilter pages = [&](const std::string& url) {
@@ -52,8 +49,6 @@ int record(const RecordRequest& request, const ToolEnvironment& environment, std
   const AXSnapshotter::PlanFactory plans = [](const std::string& url) { return profileReadPlan(url); };
   const bool browser = Browsers::named(request.bundleID, p.system()) != nullptr;
   auto outcome = live.snapshotter.snapshot(request.bundleID, browser ? &pages : nullptr, browser ? &plans : nullptr);
-  // What the read switched on in the application is put back at once.
-  live.treeSwitch.disableAll();
 
   if (const auto* failed = std::get_if<SnapshotError>(&outcome)) {
     err << "zel-capture: " << request.bundleID << ": " << whyUnread(*failed) << '\n';
@@ -78,6 +73,40 @@ int record(const RecordRequest& request, const ToolEnvironment& environment, std
     out << line << '\n';
   }
   return 0;
+}
+
+}  // namespace
+
+int record(const RecordRequest& request, const ToolEnvironment& environment, std::ostream& out, std::ostream& err) {
+  std::string error = "zel-capture: no platform to record from";
+  auto platform = environment.openPlatform ? environment.openPlatform(error) : nullptr;
+  if (!platform) {
+    err << error << '\n';
+    return 2;
+  }
+  platform::Platform& p = *platform;
+  LiveReading live(p, environment.home);
+  if (!request.eachLine) {
+    const int status = recordOnce(request, p, live, out, err);
+    // What the read switched on in the application is put back at once.
+    live.treeSwitch.disableAll();
+    return status;
+  }
+  // The run loop carries the applications' change events while the reads
+  // run beside it; the end of the input stops both.
+  int status = 0;
+  std::thread reads([&] {
+    std::string line;
+    while (std::getline(*request.eachLine, line)) {
+      status = recordOnce(request, p, live, out, err);
+      out << '\n' << std::flush;
+    }
+    p.runLoop().stop();
+  });
+  p.runLoop().run([](platform::SystemEvent) {});
+  reads.join();
+  live.treeSwitch.disableAll();
+  return status;
 }
 
 }  // namespace zel::tools

@@ -16,10 +16,15 @@ struct RecordRequest {
   // recorded. No other profile page ever is.
   std::optional<std::string> own;
   bool scrub = false;
+  // Read again on each line of this stream, until it ends, keeping between
+  // reads what the application tells has not changed; each read's trees are
+  // followed by an empty line. Null: one read.
+  std::istream* eachLine = nullptr;
 };
 
 // Prints one tree per readable window; returns the exit status (0, or 2 when
-// the application could not be read, with one line on `err`).
+// the application could not be read, with one line on `err`; with
+// `eachLine`, when its last read could not).
 int record(const RecordRequest& request, const ToolEnvironment& environment, std::ostream& out, std::ostream& err);
 
 }  // namespace zel::tools

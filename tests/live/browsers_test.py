@@ -6,6 +6,7 @@ zel-capture as arguments."""
 import calendar
 import json
 import os
+import random
 import re
 import signal
 import subprocess
@@ -365,6 +366,87 @@ class FreshBrowser(unittest.TestCase):
                 self.assertEqual(agent.stop(), 0)
         finally:
             desktop.stop(browser)
+
+
+class ChangingChat(unittest.TestCase):
+    """A chat that changes under a seeded random script (turns appended and
+    removed, text edited in place, an answer streamed word by word, code
+    blocks added, the page scrolled), read after each step by one process
+    that keeps what its earlier reads learnt and by a fresh process: the two
+    trees are the same."""
+
+    STEPS = int(os.environ.get("ZEL_CHANGING_STEPS", "200"))
+
+    def step(self, rng, n):
+        op = rng.choice(["append", "edit", "remove", "stream", "stream", "stream", "code", "scroll"])
+        text = " ".join(rng.choice(["drift", "probe", "model", "weekly", "check", "é", "→"])
+                        for _ in range(rng.randrange(1, 8)))
+        return {"op": op, "turn": rng.randrange(12), "text": "step %d: %s" % (n, text), "word": "w%d" % n,
+                "y": rng.randrange(0, 1200)}
+
+    def test_reads_that_keep_what_they_learnt_equal_fresh_reads(self):
+        browser = desktop.chromium(["https://claude.ai/chat/" + CLAUDE + "?driven"], profile="changing")
+        recorder = None
+        try:
+            desktop.wait_for_window(CLAUDE, browser="Chromium")
+            recorder = subprocess.Popen([ZEL_CAPTURE, "record", "--app", CHROME, "--each-line"], env=desktop.env,
+                                        stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+
+            def kept():
+                recorder.stdin.write("\n")
+                recorder.stdin.flush()
+                trees = []
+                for line in recorder.stdout:
+                    if not line.strip():
+                        return trees
+                    trees.append(json.loads(line))
+                raise AssertionError("the recorder ended")
+
+            def fresh():
+                return capture("record", "--app", CHROME)
+
+            wait_for("the chat read", lambda: any("claude.ai" in u for u in web_areas(kept())), 30)
+            rng = random.Random(20261211)
+            for n in range(self.STEPS):
+                step = self.step(rng, n)
+                desktop.drive(step)
+                # The browser updates its tree a moment after the page changed:
+                # both reads are made again until they agree or time runs out.
+                last = {}
+
+                def same():
+                    last["kept"], last["fresh"] = kept(), fresh()
+                    return last["kept"] == last["fresh"]
+                try:
+                    wait_for("step %d (%s) read alike" % (n, step["op"]), same, 10, every=0.05)
+                except Exception:
+                    self.fail("after step %d %s the trees differ: %s" % (n, step, first_difference(last["kept"],
+                                                                                               last["fresh"])))
+        finally:
+            if recorder:
+                recorder.stdin.close()
+                recorder.wait(timeout=30)
+            desktop.stop(browser)
+
+
+def first_difference(a, b, path=""):
+    """Where two recorded trees first differ, for a failure message."""
+    if isinstance(a, list) and isinstance(b, list):
+        if len(a) != len(b):
+            return "%s: %d against %d" % (path or "windows", len(a), len(b))
+        for i, (x, y) in enumerate(zip(a, b)):
+            found = first_difference(x, y, "%s/%d" % (path, i))
+            if found:
+                return found
+        return None
+    if isinstance(a, dict) and isinstance(b, dict):
+        for k in sorted(set(a) | set(b)):
+            if a.get(k) != b.get(k):
+                if k == "children":
+                    return first_difference(a.get(k, []), b.get(k, []), "%s:%s" % (path, a.get("role")))
+                return "%s:%s %s: %r against %r" % (path, a.get("role"), k, a.get(k), b.get(k))
+        return None
+    return None if a == b else "%s: %r against %r" % (path, a, b)
 
 
 class MovingPage(unittest.TestCase):

@@ -10,6 +10,7 @@ from Debian's packages (scripts/setup)."""
 
 import http.server
 import json
+import urllib.parse
 import os
 import shutil
 import signal
@@ -77,7 +78,12 @@ class Pages(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
         host = (self.headers.get("Host") or "").split(":")[0]
         self.server.requests.append((host, self.path))
+        if self.path.startswith("/zel-steps"):
+            self.steps()
+            return
         name = os.path.join(self.server.pages, host + ".html")
+        if self.path == "/zel-driver.js":
+            name = os.path.join(self.server.pages, "zel-driver.js")
         if host not in HOSTS or not os.path.exists(name):
             self.send_error(404)
             return
@@ -86,7 +92,23 @@ class Pages(http.server.BaseHTTPRequestHandler):
         page_id = self.path.split("?")[0].rstrip("/").rsplit("/", 1)[-1]
         body = open(name, "rb").read().replace(b"{{id}}", page_id.encode())
         self.send_response(200)
-        self.send_header("Content-Type", "text/html; charset=utf-8")
+        self.send_header("Content-Type", "text/javascript" if name.endswith(".js") else "text/html; charset=utf-8")
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
+
+    def steps(self):
+        """A driven page asks for the steps after the last it applied
+        ("/zel-steps?applied=N") and is given those that are waiting."""
+        query = urllib.parse.parse_qs(urllib.parse.urlparse(self.path).query)
+        applied = int(query.get("applied", ["0"])[0])
+        with self.server.steps_lock:
+            self.server.applied = max(self.server.applied, applied)
+            body = json.dumps(self.server.steps[applied:]).encode()
+        self.send_response(200)
+        self.send_header("Content-Type", "application/json")
+        self.send_header("Cache-Control", "no-store")
         self.send_header("Content-Length", str(len(body)))
         self.end_headers()
         self.wfile.write(body)
@@ -108,6 +130,11 @@ class PageServer(http.server.ThreadingHTTPServer):
         self.context = context
         self.pages = pages
         self.requests = []
+        # What driven pages do next (see pages/claude.ai.html), and how many
+        # of the steps they applied.
+        self.steps = []
+        self.applied = 0
+        self.steps_lock = threading.Lock()
 
     def serve_tunnel(self, tls):
         # One more handler on the decrypted stream of the tunnel.
@@ -301,6 +328,13 @@ class Desktop:
 
         plain.get_request = get_request
         threading.Thread(target=plain.serve_forever, daemon=True).start()
+
+    def drive(self, step, timeout=20):
+        """Hands a driven page one more step and waits until it applied it."""
+        with self.server.steps_lock:
+            self.server.steps.append(step)
+            n = len(self.server.steps)
+        wait_for("the page to apply step %d" % n, lambda: self.server.applied >= n, timeout, every=0.02)
 
     def requested(self, host, path_part=""):
         return any(h == host and path_part in p for (h, p) in self.server.requests)

@@ -48,12 +48,6 @@ const std::string& roleName(uint32_t role) {
 
 }  // namespace
 
-// Where a child lives: its bus name (empty: its parent's) and object path.
-struct AtspiAccessibility::Reference {
-  std::string busName;
-  std::string path;
-};
-
 namespace {
 
 // "(a(so))": the references of a child list.
@@ -120,12 +114,13 @@ struct AtspiAccessibility::Fetched : AtspiObject {
 struct AtspiAccessibility::Known {
   std::string name;
   std::string description;
-  std::map<std::string, std::string> attributes;
+  std::optional<std::map<std::string, std::string>> attributes;  // when they were asked for
   int32_t childCount = 0;
   std::vector<Reference> children;
 };
 
-AtspiAccessibility::AtspiAccessibility(const Bus& bus, const SwitchRecord* record) : bus_(bus), record_(record) {}
+AtspiAccessibility::AtspiAccessibility(const Bus& bus, const SwitchRecord* record, Now now)
+    : bus_(bus), record_(record), now_(std::move(now)) {}
 
 AtspiAccessibility::~AtspiAccessibility() { restoreSwitch(); }
 
@@ -147,7 +142,12 @@ std::vector<Reply> AtspiAccessibility::send(std::vector<Call> calls, int timeout
   if (calls.empty()) return {};
   calls_ += calls.size();
   ++volleys_;
-  return bus_.all(std::move(calls), timeoutMs);
+  auto replies = bus_.all(std::move(calls), timeoutMs);
+  uint64_t size = 0;
+  for (const auto& r : replies)
+    if (r.value) size += g_variant_get_size(r.value.get());
+  bytes_ += size;
+  return replies;
 }
 
 std::shared_ptr<AtspiAccessibility::Element> AtspiAccessibility::handleOf(const BusApp& app) const {
@@ -261,22 +261,48 @@ enum class Asked { role, attributes, properties, children, text, state, document
 
 }  // namespace
 
+namespace {
+
+// Whether an element's role and attributes may be kept between reads: page
+// content of a toolkit whose object paths last. Its name, text and children
+// are asked every time.
+bool mirrored(const AtspiAccessibility::Element& e);
+
+}  // namespace
+
 std::vector<std::shared_ptr<AtspiAccessibility::Fetched>> AtspiAccessibility::fetch(
     const std::vector<const Element*>& elements, int timeoutMs, const KnownSubtree* known) {
   std::vector<std::shared_ptr<Fetched>> out;
-  // What a subtree call told already is not asked again.
+  // What a subtree call told already is not asked again, nor the role and
+  // attributes an earlier read learnt of an object a subtree call listed.
   std::vector<bool> told;
+  std::vector<bool> typed;  // role known
+  std::vector<bool> attributed;  // attributes known
+  std::vector<bool> incomplete(elements.size(), false);
+  const auto now = now_();
   for (const Element* e : elements) {
     auto f = std::make_shared<Fetched>();
     f->node.inWeb = e->inWeb;
     const auto k = known ? known->find(e->path) : KnownSubtree::const_iterator();
     told.push_back(known && k != known->end());
+    typed.push_back(false);
+    attributed.push_back(false);
     if (told.back()) {
       f->node.name = k->second.name;
       f->node.description = k->second.description;
-      f->node.attributes = k->second.attributes;
+      if (k->second.attributes) {
+        f->node.attributes = *k->second.attributes;
+        attributed.back() = true;
+      }
       f->childCount = k->second.childCount;
       f->refs = k->second.children;
+      if (mirrored(*e))
+        if (auto kept = mirror_.find(ObjectMirror::key(e->busName, e->path), now)) {
+          f->node.role = kept->role;
+          typed.back() = true;
+          if (!attributed.back()) f->node.attributes = kept->attributes;
+          attributed.back() = true;
+        }
     }
     out.push_back(std::move(f));
   }
@@ -303,7 +329,10 @@ std::vector<std::shared_ptr<AtspiAccessibility::Fetched>> AtspiAccessibility::fe
         f.node.role = roleName(role);
         continue;
       }
-      if (r.failure != Failure::none) continue;
+      if (r.failure != Failure::none) {
+        incomplete[asked[k].first] = true;
+        continue;
+      }
       switch (what) {
         case Asked::attributes:
           if (g_variant_is_of_type(v, G_VARIANT_TYPE("(a{ss})"))) f.node.attributes = stringMap(v);
@@ -377,11 +406,10 @@ std::vector<std::shared_ptr<AtspiAccessibility::Fetched>> AtspiAccessibility::fe
       asked.emplace_back(i, what);
       calls.push_back({bus, path, interface, method, arguments});
     };
-    ask(Asked::role, accessibleInterface, "GetRole");
-    if (!told[i]) {
-      ask(Asked::attributes, accessibleInterface, "GetAttributes");
+    if (!typed[i]) ask(Asked::role, accessibleInterface, "GetRole");
+    if (!attributed[i]) ask(Asked::attributes, accessibleInterface, "GetAttributes");
+    if (!told[i])
       ask(Asked::properties, "org.freedesktop.DBus.Properties", "GetAll", g_variant_new("(s)", accessibleInterface));
-    }
     if (!e.toolkit->textRunsAreChildren) ask(Asked::text, "org.a11y.atspi.Text", "GetText", g_variant_new("(ii)", 0, -1));
   }
   volley(asked, std::move(calls));
@@ -408,12 +436,28 @@ std::vector<std::shared_ptr<AtspiAccessibility::Fetched>> AtspiAccessibility::fe
   }
   if (!calls.empty()) volley(asked, std::move(calls));
 
-  for (auto& f : out) {
-    f->readable = f->failure == Failure::none;
-    if (f->readable) f->translation = translate(f->node);
+  for (size_t i = 0; i < out.size(); ++i) {
+    Fetched& f = *out[i];
+    f.readable = f.failure == Failure::none;
+    if (!f.readable) continue;
+    f.translation = translate(f.node);
+    const Element& e = *elements[i];
+    if (typed[i] || incomplete[i] || !mirrored(e)) continue;
+    auto kept = std::make_shared<MirroredObject>();
+    kept->role = f.node.role;
+    kept->attributes = f.node.attributes;
+    mirror_.keep(ObjectMirror::key(e.busName, e.path), std::move(kept), now);
   }
   return out;
 }
+
+namespace {
+
+bool mirrored(const AtspiAccessibility::Element& e) {
+  return e.kind == AtspiAccessibility::Element::Kind::object && e.inWeb && e.toolkit->pathsAreLasting;
+}
+
+}  // namespace
 
 namespace {
 
@@ -421,7 +465,7 @@ namespace {
 // the pre-order and each object's child count. An answer the counts do not
 // bear out is no answer.
 std::optional<AtspiAccessibility::KnownSubtree> subtreeOf(GVariant* reply, const std::string& busName,
-                                                          const std::string& rootPath) {
+                                                          const std::string& rootPath, bool askedAttributes) {
   using Known = AtspiAccessibility::Known;
   if (!g_variant_is_of_type(reply, G_VARIANT_TYPE("(a((so)a{sv}))"))) return std::nullopt;
   AtspiAccessibility::KnownSubtree out;
@@ -448,9 +492,12 @@ std::optional<AtspiAccessibility::KnownSubtree> subtreeOf(GVariant* reply, const
       GVariantIter it;
       g_variant_iter_init(&it, attributes);
       const gchar* key = nullptr;
+      auto& into = k.attributes.emplace();
       while (g_variant_iter_next(&it, "{&s&s}", &key, &value))
-        if (k.attributes.size() < 256) k.attributes.emplace(text(key), text(value));
+        if (into.size() < 256) into.emplace(text(key), text(value));
       g_variant_unref(attributes);
+    } else if (askedAttributes) {
+      k.attributes.emplace();  // an object without attributes is left out of the answer's
     }
     const std::string here = path ? path : "";
     if (i == 0) {
@@ -476,10 +523,12 @@ std::optional<AtspiAccessibility::KnownSubtree> subtreeOf(GVariant* reply, const
 
 }  // namespace
 
-void AtspiAccessibility::learnSubtrees(const std::vector<const Element*>& roots, int timeoutMs, KnownSubtree& known) {
+void AtspiAccessibility::learnSubtrees(const std::vector<Part>& roots, int timeoutMs, KnownSubtree& known) {
   std::vector<const Element*> asking;
+  std::vector<bool> attributesAsked;
   std::vector<Call> calls;
-  for (const Element* root : roots) {
+  const auto now = now_();
+  for (const auto& [root, children] : roots) {
     {
       std::lock_guard g(lock_);
       if (auto it = subtreeCalls_.find(root->busName); it != subtreeCalls_.end() && !it->second) continue;
@@ -487,10 +536,22 @@ void AtspiAccessibility::learnSubtrees(const std::vector<const Element*>& roots,
     // Collection.GetTree, of at-spi2-core's bridge that Chromium and Firefox
     // answer through: a subtree in pre-order with the properties named, in
     // one call (roles are not among them; the match rule is not applied).
+    // A part read before (all its children are known) is asked only what
+    // may have changed in it: the attributes of the objects it still has
+    // are kept.
+    bool readBefore = mirrored(*root);
+    for (size_t i = 0; readBefore && i < children->size(); ++i) {
+      const Reference& child = (*children)[i];
+      readBefore = mirror_.find(ObjectMirror::key(child.busName.empty() ? root->busName : child.busName, child.path),
+                                now) != nullptr;
+    }
     asking.push_back(root);
+    attributesAsked.push_back(!readBefore);
     calls.push_back({root->busName, root->path, "org.a11y.atspi.Collection", "GetTree",
-                     g_variant_new_parsed("((@ai [], 0, @a{ss} {}, 0, @ai [], 0, @as [], 0, false), "
-                                          "['Name', 'Description', 'ChildCount', 'Attributes'])")});
+                     readBefore ? g_variant_new_parsed("((@ai [], 0, @a{ss} {}, 0, @ai [], 0, @as [], 0, false), "
+                                                       "['Name', 'Description', 'ChildCount'])")
+                                : g_variant_new_parsed("((@ai [], 0, @a{ss} {}, 0, @ai [], 0, @as [], 0, false), "
+                                                       "['Name', 'Description', 'ChildCount', 'Attributes'])")});
   }
   auto replies = send(std::move(calls), timeoutMs);
   for (size_t i = 0; i < replies.size(); ++i) {
@@ -500,7 +561,7 @@ void AtspiAccessibility::learnSubtrees(const std::vector<const Element*>& roots,
       subtreeCalls_[asking[i]->busName] = false;
     }
     if (replies[i].failure != Failure::none) continue;
-    if (auto told = subtreeOf(replies[i].value.get(), asking[i]->busName, asking[i]->path))
+    if (auto told = subtreeOf(replies[i].value.get(), asking[i]->busName, asking[i]->path, attributesAsked[i]))
       known.merge(*told);
   }
 }
@@ -549,12 +610,12 @@ std::vector<AXElement> AtspiAccessibility::children(const Element& parent, const
   KnownSubtree known;
   while (!level.empty()) {
     if (ahead > 0) {
-      std::vector<const Element*> parts;
+      std::vector<Part> parts;
       for (const Open& open : level) {
         const Element& e = *open.element;
         if (e.inWeb && e.pageDepth >= limits.subtreeDepth && open.count > 0 &&
             open.fetched->refs.size() <= limits.subtreeFanOut && !known.contains(e.path))
-          parts.push_back(&e);
+          parts.push_back({&e, &open.fetched->refs});
       }
       if (!parts.empty()) learnSubtrees(parts, parent.timeoutMs->load(), known);
     }

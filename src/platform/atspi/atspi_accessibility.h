@@ -10,6 +10,7 @@
 // once made; threads share them freely.
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <optional>
 #include <memory>
@@ -20,6 +21,7 @@
 
 #include "platform/accessibility.h"
 #include "platform/atspi/bus.h"
+#include "platform/atspi/object_mirror.h"
 #include "platform/atspi/switch_record.h"
 
 namespace zel::platform::atspi {
@@ -35,7 +37,10 @@ class AtspiAccessibility : public Accessibility {
  public:
   // `record` writes down the accessibility switch while this process has it
   // on; none: nothing is written down.
-  explicit AtspiAccessibility(const Bus& bus, const SwitchRecord* record = nullptr);
+  // `now` tells the time, for how long what reads learnt is kept.
+  using Now = std::function<ObjectMirror::Time()>;
+  explicit AtspiAccessibility(const Bus& bus, const SwitchRecord* record = nullptr,
+                              Now now = &ObjectMirror::Clock::now);
   // Puts the accessibility switch back when this process turned it on.
   ~AtspiAccessibility() override;
 
@@ -60,10 +65,13 @@ class AtspiAccessibility : public Accessibility {
   // Bus calls made so far, and the volleys they travelled in, for benchmarks.
   uint64_t calls() const;
   uint64_t volleys() const { return volleys_.load(); }
+  uint64_t replyBytes() const { return bytes_.load(); }
+  // What reads took from what earlier reads learnt (`object_mirror.h`).
+  ObjectMirror::Counts mirrorCounts() { return mirror_.counts(); }
 
   struct Element;
   struct Fetched;
-  struct Reference;
+  using Reference = ChildReference;
   struct Known;
   using KnownSubtree = std::map<std::string, Known>;
 
@@ -74,7 +82,8 @@ class AtspiAccessibility : public Accessibility {
   std::vector<std::shared_ptr<Fetched>> fetch(const std::vector<const Element*>& elements, int timeoutMs,
                                               const KnownSubtree* known = nullptr);
   // Asks for the subtrees of `roots` in one volley and adds what they tell to `known`.
-  void learnSubtrees(const std::vector<const Element*>& roots, int timeoutMs, KnownSubtree& known);
+  using Part = std::pair<const Element*, const std::vector<Reference>*>;  // a root and its children
+  void learnSubtrees(const std::vector<Part>& roots, int timeoutMs, KnownSubtree& known);
   std::shared_ptr<const Fetched> fetched(const Element& e);
   std::vector<AXElement> children(const Element& e, const Fetched& f, size_t longest, size_t ahead);
   std::vector<AXElement> windows(const Element& app);
@@ -83,6 +92,8 @@ class AtspiAccessibility : public Accessibility {
 
   const Bus& bus_;
   const SwitchRecord* record_;
+  Now now_;
+  ObjectMirror mirror_;
   std::mutex lock_;  // guards the members below
   std::map<std::string, BusApp> known_;  // by bus name; a bus name is never reused
   std::set<Pid> switched_;
@@ -90,6 +101,7 @@ class AtspiAccessibility : public Accessibility {
   bool turnedOn_ = false;
   std::atomic<uint64_t> calls_{0};
   std::atomic<uint64_t> volleys_{0};
+  std::atomic<uint64_t> bytes_{0};
 };
 
 }  // namespace zel::platform::atspi

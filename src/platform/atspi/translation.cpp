@@ -12,9 +12,10 @@ namespace {
 
 // ---- the tables ----
 
-const std::array<Toolkit, 2> toolkits{{
-    {"Chromium", true, "", "", ""},
-    {"Gecko", false, "tabpanels", "browserSidebarContainer", "deck-selected"},
+const std::array<Toolkit, 3> toolkits{{
+    {"", true, "", "", "", false},
+    {"Chromium", true, "", "", "", true},
+    {"Gecko", false, "tabpanels", "browserSidebarContainer", "deck-selected", false},
 }};
 
 // Where an object's name goes on macOS.

@@ -27,9 +27,14 @@ struct Toolkit {
   std::string deckTag;
   std::string deckClass;
   std::string shownClass;
+  // An object path names one object for the application's life, so an
+  // object's role and attributes may be kept between reads (Chromium's
+  // paths are its node ids, never reused).
+  bool pathsAreLasting = false;
 };
 
-// The row of a toolkit by its name; an unknown toolkit gets Chromium's rules.
+// The row of a toolkit by its name; an unknown toolkit gets Chromium's rules,
+// but nothing of it is kept between reads.
 const Toolkit& toolkitNamed(std::string_view name);
 
 // One element in the library's words.
