@@ -90,7 +90,8 @@ class Pages(http.server.BaseHTTPRequestHandler):
         # "{{id}}" stands for the page's last path segment, so that every
         # window shows text of its own.
         page_id = self.path.split("?")[0].rstrip("/").rsplit("/", 1)[-1]
-        body = open(name, "rb").read().replace(b"{{id}}", page_id.encode())
+        with open(name, "rb") as f:
+            body = f.read().replace(b"{{id}}", page_id.encode())
         self.send_response(200)
         self.send_header("Content-Type", "text/javascript" if name.endswith(".js") else "text/html; charset=utf-8")
         self.send_header("Content-Length", str(len(body)))
