@@ -547,7 +547,10 @@ class RefusedPage(unittest.TestCase):
             # A call of this test's own, seen once the monitor is watching.
             wait_for("the monitor to watch", lambda: desktop.gdbus_accessibility_probe() and
                      any("member=GetId" in line for line in list(seen.lines)), 10)
-            agent = Agent(desktop, ZEL_AX, ["--every", "1", "--apps", CHROME, "--chat-browsers", CHROME])
+            # Every call through the bus, where the monitor sees it (the calls
+            # are the same over an application's own connection).
+            agent = Agent(desktop, ZEL_AX, ["--every", "1", "--apps", CHROME, "--chat-browsers", CHROME],
+                          env=dict(desktop.env, ZEL_AX_ATSPI_THROUGH_BUS="1"))
             try:
                 wait_for("a Chrome line", lambda: agent.chat_lines(CHROME), 60)
                 # The page's address read: the page was there and was judged.

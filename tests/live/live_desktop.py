@@ -451,9 +451,9 @@ class Lines:
 class Agent:
     """zel-ax serve on the desktop, its lines collected as they come."""
 
-    def __init__(self, desktop, executable, args):
+    def __init__(self, desktop, executable, args, env=None):
         self.desktop = desktop
-        self.process = desktop.start("zel-ax", [executable, "serve", *args], stdout=subprocess.PIPE,
+        self.process = desktop.start("zel-ax", [executable, "serve", *args], env=env, stdout=subprocess.PIPE,
                                      stdin=subprocess.PIPE)
         self.output = Lines(self.process.stdout, parse=self._parse)
 

@@ -1,5 +1,9 @@
 #include "platform/atspi/bus.h"
 
+#include <algorithm>
+
+#include "base/limits.h"
+
 namespace zel::platform::atspi {
 
 namespace {
@@ -67,7 +71,7 @@ std::optional<std::string> accessibilityBusAddress(GDBusConnection* session) {
 
 }  // namespace
 
-std::unique_ptr<Bus> Bus::open(std::string& error) {
+std::unique_ptr<Bus> Bus::open(std::string& error, bool direct) {
   GError* e = nullptr;
   GDBusConnection* session = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &e);
   if (!session) {
@@ -95,17 +99,127 @@ std::unique_ptr<Bus> Bus::open(std::string& error) {
     return nullptr;
   }
   g_dbus_connection_set_exit_on_close(a11y, FALSE);
-  return std::unique_ptr<Bus>(new Bus(session, a11y));
+  return std::unique_ptr<Bus>(new Bus(session, a11y, direct));
 }
 
 Bus::~Bus() {
+  for (auto& [name, connection] : direct_)
+    if (connection) {
+      g_dbus_connection_close_sync(connection, nullptr, nullptr);
+      g_object_unref(connection);
+    }
   g_object_unref(a11y_);
   g_object_unref(session_);
+}
+
+GDBusConnection* Bus::connectTo(const std::string& busName, int timeoutMs) const {
+  GError* error = nullptr;
+  GVariant* reply = g_dbus_connection_call_sync(a11y_, busName.c_str(), "/org/a11y/atspi/accessible/root",
+                                                "org.a11y.atspi.Application", "GetApplicationBusAddress", nullptr,
+                                                G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, timeoutMs,
+                                                nullptr, &error);
+  if (!reply) {
+    g_error_free(error);
+    return nullptr;
+  }
+  const gchar* address = nullptr;
+  g_variant_get(reply, "(&s)", &address);
+  // Only a socket of this machine: an application names the address, and a
+  // hostile one could name anything.
+  const std::string where = address ? address : "";
+  g_variant_unref(reply);
+  if (where.rfind("unix:", 0) != 0) return nullptr;
+  // Opened with a deadline: an application stopped between its answer and
+  // the handshake would hold a blocking open for ever.
+  struct Opening {
+    GDBusConnection* connection = nullptr;
+    bool done = false;
+  } opening;
+  GMainContext* context = g_main_context_new();
+  g_main_context_push_thread_default(context);
+  GCancellable* cancel = g_cancellable_new();
+  g_dbus_connection_new_for_address(
+      where.c_str(), G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT, nullptr, cancel,
+      [](GObject*, GAsyncResult* result, gpointer data) {
+        auto* o = static_cast<Opening*>(data);
+        o->connection = g_dbus_connection_new_for_address_finish(result, nullptr);
+        o->done = true;
+      },
+      &opening);
+  GSource* deadline = g_timeout_source_new(static_cast<guint>(std::max(timeoutMs, 1)));
+  g_source_set_callback(
+      deadline,
+      [](gpointer c) {
+        g_cancellable_cancel(static_cast<GCancellable*>(c));
+        return G_SOURCE_REMOVE;
+      },
+      cancel, nullptr);
+  g_source_attach(deadline, context);
+  while (!opening.done) g_main_context_iteration(context, TRUE);
+  g_source_destroy(deadline);
+  g_source_unref(deadline);
+  g_object_unref(cancel);
+  g_main_context_pop_thread_default(context);
+  g_main_context_unref(context);
+  if (opening.connection) g_dbus_connection_set_exit_on_close(opening.connection, FALSE);
+  return opening.connection;
+}
+
+std::vector<GDBusConnection*> Bus::routes(const std::vector<Call>& calls, int timeoutMs) const {
+  std::vector<GDBusConnection*> out(calls.size(), a11y_);
+  if (!directAllowed_) return out;
+  std::vector<std::string> unknown;
+  auto lookUp = [&] {
+    unknown.clear();
+    std::lock_guard g(lock_);
+    for (size_t i = 0; i < calls.size(); ++i) {
+      const std::string& to = calls[i].destination;
+      // Applications have unique names; the registry and the bus do not.
+      if (to.empty() || to[0] != ':') continue;
+      auto it = direct_.find(to);
+      if (it == direct_.end()) {
+        if (std::find(unknown.begin(), unknown.end(), to) == unknown.end()) unknown.push_back(to);
+      } else if (it->second && !g_dbus_connection_is_closed(it->second)) {
+        out[i] = g_object_ref(it->second);
+      }
+    }
+  };
+  lookUp();
+  if (unknown.empty()) return out;
+  // Connections are opened without the lock, then kept; a thread that opened
+  // one for the same application first wins.
+  std::vector<std::pair<std::string, GDBusConnection*>> opened;
+  for (const auto& name : unknown) opened.emplace_back(name, connectTo(name, timeoutMs));
+  {
+    std::lock_guard g(lock_);
+    for (auto& [name, connection] : opened) {
+      if (direct_.contains(name)) {
+        if (connection) g_object_unref(connection);
+        continue;
+      }
+      if (direct_.size() >= limits.busApplications) {
+        // Mostly gone applications: forget them all; a live one is opened
+        // again when next asked (volleys in flight hold their own references).
+        for (auto it = direct_.begin(); it != direct_.end();) {
+          if (it->second) g_object_unref(it->second);
+          it = direct_.erase(it);
+        }
+      }
+      direct_.emplace(name, connection);
+    }
+  }
+  for (GDBusConnection* c : out)
+    if (c != a11y_) g_object_unref(c);
+  out.assign(calls.size(), a11y_);
+  lookUp();
+  return out;
 }
 
 std::vector<Reply> Bus::all(std::vector<Call> calls, int timeoutMs) const {
   std::vector<Reply> replies(calls.size());
   if (calls.empty()) return replies;
+  // Each direct connection is held by a reference of this volley's own.
+  std::vector<GDBusConnection*> via = routes(calls, timeoutMs);
   // Replies come back on a context of this call's own, so that threads
   // reading at once never see each other's replies.
   GMainContext* context = g_main_context_new();
@@ -127,8 +241,11 @@ std::vector<Reply> Bus::all(std::vector<Call> calls, int timeoutMs) const {
         --left;
         continue;
       }
-      g_dbus_connection_call(a11y_, c.destination.c_str(), c.path.c_str(), c.interface.c_str(), c.method.c_str(),
-                             c.arguments, nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, timeoutMs, nullptr, &finished,
+      // A direct connection has no bus to route by name.
+      const bool direct = via[sent] != a11y_;
+      g_dbus_connection_call(via[sent], direct ? nullptr : c.destination.c_str(), c.path.c_str(),
+                             c.interface.c_str(), c.method.c_str(), c.arguments, nullptr,
+                             G_DBUS_CALL_FLAGS_NO_AUTO_START, timeoutMs, nullptr, &finished,
                              new Pending{&replies, sent, &left, &hung});
       ++sent;
     }
@@ -140,6 +257,8 @@ std::vector<Reply> Bus::all(std::vector<Call> calls, int timeoutMs) const {
   }
   g_main_context_pop_thread_default(context);
   g_main_context_unref(context);
+  for (GDBusConnection* c : via)
+    if (c != a11y_) g_object_unref(c);
   return replies;
 }
 

@@ -8,7 +8,9 @@
 #include <gio/gio.h>
 
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,8 +42,10 @@ struct Reply {
 class Bus {
  public:
   // Connects to the session bus and, through it, to the accessibility bus.
-  // On failure returns null and says why in `error`.
-  static std::unique_ptr<Bus> open(std::string& error);
+  // On failure returns null and says why in `error`. `direct`: calls go to
+  // applications over their own connections where they offer one; false:
+  // everything through the bus, where a bus monitor sees it.
+  static std::unique_ptr<Bus> open(std::string& error, bool direct = true);
   ~Bus();
   Bus(const Bus&) = delete;
   Bus& operator=(const Bus&) = delete;
@@ -49,8 +53,12 @@ class Bus {
   GDBusConnection* session() const { return session_; }
   GDBusConnection* accessibility() const { return a11y_; }
 
-  // Sends every call on the accessibility bus at once and waits for all the
-  // replies, each giving up after `timeoutMs`. Safe from any thread.
+  // Sends every call at once and waits for all the replies, each giving up
+  // after `timeoutMs`. A call to an application goes straight to it when it
+  // offers a connection of its own (org.a11y.atspi.Application.
+  // GetApplicationBusAddress): half the round trip, and the bus daemon
+  // carries nothing; otherwise, and for everything else, through the
+  // accessibility bus. Safe from any thread.
   std::vector<Reply> all(std::vector<Call> calls, int timeoutMs) const;
   Reply one(Call call, int timeoutMs) const;
   bool reachable() const;
@@ -61,9 +69,20 @@ class Bus {
   void setAccessibilityEnabled(bool on) const;
 
  private:
-  Bus(GDBusConnection* session, GDBusConnection* a11y) : session_(session), a11y_(a11y) {}
+  Bus(GDBusConnection* session, GDBusConnection* a11y, bool direct)
+      : session_(session), a11y_(a11y), directAllowed_(direct) {}
+  // The connections to use for each call: an application's own, or the bus.
+  std::vector<GDBusConnection*> routes(const std::vector<Call>& calls, int timeoutMs) const;
+  // Opens a connection of the application's own; null when it offers none.
+  GDBusConnection* connectTo(const std::string& busName, int timeoutMs) const;
+
   GDBusConnection* session_;
   GDBusConnection* a11y_;
+  const bool directAllowed_;
+  mutable std::mutex lock_;  // guards direct_; never held across a call
+  // By bus name: the application's own connection (a reference held), or
+  // null when it offers none. A bus name is never reused.
+  mutable std::map<std::string, GDBusConnection*> direct_;
 };
 
 }  // namespace zel::platform::atspi
