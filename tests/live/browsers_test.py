@@ -531,6 +531,39 @@ class BrowserFaults(unittest.TestCase):
         self.assertGreaterEqual(seen, 1)
 
 
+class AccessibilityBusRestart(unittest.TestCase):
+    """The accessibility bus daemon killed and started again, on a desktop of
+    the test's own: the agent keeps serving through it, and reads a browser
+    started on the new bus."""
+
+    def setUp(self):
+        self.desktop = Desktop().open()
+        self.desktop.set_accessibility(True)
+
+    def tearDown(self):
+        self.desktop.close()
+
+    def test_the_agent_reads_again_once_the_bus_is_back(self):
+        d = self.desktop
+
+        def chats(agent):
+            return [c["source"] for l in agent.chat_lines(CHROME) for c in l.get("chats", [])]
+        before = d.chromium(["https://claude.ai/chat/" + CLAUDE], profile="before")
+        d.wait_for_window(CLAUDE, browser="Chromium")
+        agent = Agent(d, ZEL_AX, ["--every", "1", "--apps", CHROME, "--chat-browsers", CHROME])
+        try:
+            wait_for("the chat before", lambda: "claudeWeb" in chats(agent), 60)
+            d.restart_accessibility_bus()
+            # Chromium stays on the bus it started with: one started now is on the new one.
+            d.stop(before)
+            d.chromium(["https://grok.com/c/" + GROK], profile="after")
+            d.wait_for_window(GROK, browser="Chromium")
+            wait_for("the chat after", lambda: "grokWeb" in chats(agent), 60)
+            self.assertIsNone(agent.process.poll())
+        finally:
+            self.assertEqual(agent.stop(), 0)
+
+
 class RefusedPage(unittest.TestCase):
     """A news page of thousands of elements and no chat: the agent judges it
     by its address and asks none of its content anything. What the agent asks

@@ -263,6 +263,42 @@ class Desktop:
         self.serve_pages()
         return self
 
+    def accessibility_processes(self):
+        """The ids of the accessibility bus daemon and the registry daemon
+        the bus launcher started for this desktop."""
+        found = {}
+        for pid in self.leftovers():
+            try:
+                with open("/proc/%d/cmdline" % pid, "rb") as f:
+                    command = f.read()
+            except OSError:
+                continue
+            if b"accessibility.conf" in command:
+                found["bus"] = pid
+            elif b"at-spi2-registryd" in command:
+                found["registry"] = pid
+        return found
+
+    def restart_accessibility_bus(self):
+        """Kills the accessibility bus daemon (and the registry with it), then
+        starts the bus again as a session does: a new launcher, a new daemon,
+        accessibility on."""
+        gone = self.accessibility_processes()
+        for pid in gone.values():
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+        for name, p in list(self.processes):
+            if name == "at-spi-bus":
+                self.stop(p)
+        wait_for("the old bus to be gone", lambda: not (set(self.accessibility_processes().values()) &
+                                                        set(gone.values())), 10)
+        self.start("at-spi-bus", ["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
+        wait_for("the accessibility bus", lambda: self.gdbus_session("org.a11y.Bus", "/org/a11y/bus",
+                                                                    "org.a11y.Bus.GetAddress"))
+        self.set_accessibility(True)
+
     def gdbus_session(self, dest, path, method, *args):
         r = subprocess.run(["gdbus", "call", "--session", "--dest", dest, "--object-path", path, "--method", method,
                             *args], env=self.env, capture_output=True, text=True, timeout=10)

@@ -163,6 +163,16 @@ std::shared_ptr<AtspiAccessibility::Element> AtspiAccessibility::handleOf(const 
 
 std::vector<BusApp> AtspiAccessibility::applications() {
   const int timeout = static_cast<int>(limits.messagingTimeout * 1000) * 4;
+  // A bus started again names other applications as the last one did.
+  if (const uint64_t generation = bus_.generation(); generation != busGeneration_.load()) {
+    {
+      std::lock_guard g(lock_);
+      known_.clear();
+      subtreeCalls_.clear();
+    }
+    mirror_.forget();
+    busGeneration_ = generation;
+  }
   std::vector<Call> ask;
   ask.push_back({registry, rootPath, accessibleInterface, "GetChildren", nullptr});
   const Reply listed = std::move(send(std::move(ask), timeout)[0]);

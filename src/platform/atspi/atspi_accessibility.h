@@ -102,6 +102,7 @@ class AtspiAccessibility : public Accessibility {
   std::atomic<uint64_t> calls_{0};
   std::atomic<uint64_t> volleys_{0};
   std::atomic<uint64_t> bytes_{0};
+  std::atomic<uint64_t> busGeneration_{0};
 };
 
 }  // namespace zel::platform::atspi

@@ -51,6 +51,31 @@ void finished(GObject* source, GAsyncResult* result, gpointer data) {
   delete p;
 }
 
+std::optional<std::string> accessibilityBusAddress(GDBusConnection* session);
+
+// A connection to the accessibility bus whose address the session bus gives;
+// null with the reason in `error`.
+GDBusConnection* connectAccessibility(GDBusConnection* session, std::string& error) {
+  const auto address = accessibilityBusAddress(session);
+  if (!address) {
+    error = "no accessibility bus: is at-spi-bus-launcher running?";
+    return nullptr;
+  }
+  GError* e = nullptr;
+  GDBusConnection* a11y = g_dbus_connection_new_for_address_sync(
+      address->c_str(),
+      static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                        G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+      nullptr, nullptr, &e);
+  if (!a11y) {
+    error = std::string("cannot connect to the accessibility bus: ") + (e ? e->message : "unknown error");
+    if (e) g_error_free(e);
+    return nullptr;
+  }
+  g_dbus_connection_set_exit_on_close(a11y, FALSE);
+  return a11y;
+}
+
 std::optional<std::string> accessibilityBusAddress(GDBusConnection* session) {
   if (const char* address = g_getenv("AT_SPI_BUS_ADDRESS"); address && *address) return address;
   GError* error = nullptr;
@@ -81,25 +106,45 @@ std::unique_ptr<Bus> Bus::open(std::string& error, bool direct) {
   }
   // A quit of the agent must not be a quit of the process because the bus went.
   g_dbus_connection_set_exit_on_close(session, FALSE);
-  const auto address = accessibilityBusAddress(session);
-  if (!address) {
-    g_object_unref(session);
-    error = "no accessibility bus: is at-spi-bus-launcher running?";
-    return nullptr;
-  }
-  GDBusConnection* a11y = g_dbus_connection_new_for_address_sync(
-      address->c_str(),
-      static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                        G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-      nullptr, nullptr, &e);
+  GDBusConnection* a11y = connectAccessibility(session, error);
   if (!a11y) {
-    error = std::string("cannot connect to the accessibility bus: ") + (e ? e->message : "unknown error");
-    if (e) g_error_free(e);
     g_object_unref(session);
     return nullptr;
   }
-  g_dbus_connection_set_exit_on_close(a11y, FALSE);
   return std::unique_ptr<Bus>(new Bus(session, a11y, direct));
+}
+
+GDBusConnection* Bus::current() const {
+  {
+    std::lock_guard g(lock_);
+    if (!g_dbus_connection_is_closed(a11y_)) return g_object_ref(a11y_);
+    // The bus went (its daemon died or was restarted): connect again, at
+    // most once a second, so that a bus that stays away costs nothing.
+    const gint64 now = g_get_monotonic_time();
+    if (triedAt_ && now - *triedAt_ < 1000000) return g_object_ref(a11y_);
+    triedAt_ = now;
+  }
+  std::string why;
+  GDBusConnection* again = connectAccessibility(session_, why);
+  std::lock_guard g(lock_);
+  if (again && g_dbus_connection_is_closed(a11y_)) {
+    g_object_unref(a11y_);
+    a11y_ = again;
+    again = nullptr;
+    ++generation_;
+    for (auto& [name, connection] : direct_)
+      if (connection) g_object_unref(connection);
+    direct_.clear();
+  }
+  if (again) g_object_unref(again);  // another thread connected first
+  return g_object_ref(a11y_);
+}
+
+uint64_t Bus::generation() const {
+  GDBusConnection* c = current();
+  g_object_unref(c);
+  std::lock_guard g(lock_);
+  return generation_;
 }
 
 Bus::~Bus() {
@@ -109,12 +154,13 @@ Bus::~Bus() {
       g_object_unref(connection);
     }
   g_object_unref(a11y_);
+  g_object_unref(first_);
   g_object_unref(session_);
 }
 
-GDBusConnection* Bus::connectTo(const std::string& busName, int timeoutMs) const {
+GDBusConnection* Bus::connectTo(GDBusConnection* bus, const std::string& busName, int timeoutMs) const {
   GError* error = nullptr;
-  GVariant* reply = g_dbus_connection_call_sync(a11y_, busName.c_str(), "/org/a11y/atspi/accessible/root",
+  GVariant* reply = g_dbus_connection_call_sync(bus, busName.c_str(), "/org/a11y/atspi/accessible/root",
                                                 "org.a11y.atspi.Application", "GetApplicationBusAddress", nullptr,
                                                 G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, timeoutMs,
                                                 nullptr, &error);
@@ -165,8 +211,9 @@ GDBusConnection* Bus::connectTo(const std::string& busName, int timeoutMs) const
   return opening.connection;
 }
 
-std::vector<GDBusConnection*> Bus::routes(const std::vector<Call>& calls, int timeoutMs) const {
-  std::vector<GDBusConnection*> out(calls.size(), a11y_);
+std::vector<GDBusConnection*> Bus::routes(GDBusConnection* bus, const std::vector<Call>& calls,
+                                          int timeoutMs) const {
+  std::vector<GDBusConnection*> out(calls.size(), bus);
   if (!directAllowed_) return out;
   std::vector<std::string> unknown;
   auto lookUp = [&] {
@@ -189,7 +236,7 @@ std::vector<GDBusConnection*> Bus::routes(const std::vector<Call>& calls, int ti
   // Connections are opened without the lock, then kept; a thread that opened
   // one for the same application first wins.
   std::vector<std::pair<std::string, GDBusConnection*>> opened;
-  for (const auto& name : unknown) opened.emplace_back(name, connectTo(name, timeoutMs));
+  for (const auto& name : unknown) opened.emplace_back(name, connectTo(bus, name, timeoutMs));
   {
     std::lock_guard g(lock_);
     for (auto& [name, connection] : opened) {
@@ -209,8 +256,8 @@ std::vector<GDBusConnection*> Bus::routes(const std::vector<Call>& calls, int ti
     }
   }
   for (GDBusConnection* c : out)
-    if (c != a11y_) g_object_unref(c);
-  out.assign(calls.size(), a11y_);
+    if (c != bus) g_object_unref(c);
+  out.assign(calls.size(), bus);
   lookUp();
   return out;
 }
@@ -218,8 +265,9 @@ std::vector<GDBusConnection*> Bus::routes(const std::vector<Call>& calls, int ti
 std::vector<Reply> Bus::all(std::vector<Call> calls, int timeoutMs) const {
   std::vector<Reply> replies(calls.size());
   if (calls.empty()) return replies;
-  // Each direct connection is held by a reference of this volley's own.
-  std::vector<GDBusConnection*> via = routes(calls, timeoutMs);
+  // Each connection is held by a reference of this volley's own.
+  GDBusConnection* bus = current();
+  std::vector<GDBusConnection*> via = routes(bus, calls, timeoutMs);
   // Replies come back on a context of this call's own, so that threads
   // reading at once never see each other's replies.
   GMainContext* context = g_main_context_new();
@@ -242,7 +290,7 @@ std::vector<Reply> Bus::all(std::vector<Call> calls, int timeoutMs) const {
         continue;
       }
       // A direct connection has no bus to route by name.
-      const bool direct = via[sent] != a11y_;
+      const bool direct = via[sent] != bus;
       g_dbus_connection_call(via[sent], direct ? nullptr : c.destination.c_str(), c.path.c_str(),
                              c.interface.c_str(), c.method.c_str(), c.arguments, nullptr,
                              G_DBUS_CALL_FLAGS_NO_AUTO_START, timeoutMs, nullptr, &finished,
@@ -258,7 +306,8 @@ std::vector<Reply> Bus::all(std::vector<Call> calls, int timeoutMs) const {
   g_main_context_pop_thread_default(context);
   g_main_context_unref(context);
   for (GDBusConnection* c : via)
-    if (c != a11y_) g_object_unref(c);
+    if (c != bus) g_object_unref(c);
+  g_object_unref(bus);
   return replies;
 }
 
@@ -268,7 +317,12 @@ Reply Bus::one(Call call, int timeoutMs) const {
   return std::move(all(std::move(calls), timeoutMs)[0]);
 }
 
-bool Bus::reachable() const { return !g_dbus_connection_is_closed(a11y_); }
+bool Bus::reachable() const {
+  GDBusConnection* c = current();
+  const bool open = !g_dbus_connection_is_closed(c);
+  g_object_unref(c);
+  return open;
+}
 
 std::optional<bool> Bus::accessibilityEnabled() const {
   GError* error = nullptr;

@@ -51,7 +51,11 @@ class Bus {
   Bus& operator=(const Bus&) = delete;
 
   GDBusConnection* session() const { return session_; }
-  GDBusConnection* accessibility() const { return a11y_; }
+  // The accessibility bus as first connected, for listening to its signals.
+  GDBusConnection* accessibility() const { return first_; }
+  // Counts the connections made to the accessibility bus: a bus started
+  // again (its daemon died) has other applications under the same names.
+  uint64_t generation() const;
 
   // Sends every call at once and waits for all the replies, each giving up
   // after `timeoutMs`. A call to an application goes straight to it when it
@@ -61,6 +65,8 @@ class Bus {
   // accessibility bus. Safe from any thread.
   std::vector<Reply> all(std::vector<Call> calls, int timeoutMs) const;
   Reply one(Call call, int timeoutMs) const;
+  // Whether the accessibility bus answers; a closed connection is made
+  // again, at most once a second, when the bus is back.
   bool reachable() const;
 
   // org.a11y.Status.IsEnabled on the session bus: whether applications put
@@ -70,16 +76,22 @@ class Bus {
 
  private:
   Bus(GDBusConnection* session, GDBusConnection* a11y, bool direct)
-      : session_(session), a11y_(a11y), directAllowed_(direct) {}
+      : session_(session), first_(g_object_ref(a11y)), a11y_(a11y), directAllowed_(direct) {}
+  // The accessibility bus connection now (a reference of the caller's own),
+  // connected again when it closed and the bus is back.
+  GDBusConnection* current() const;
   // The connections to use for each call: an application's own, or the bus.
-  std::vector<GDBusConnection*> routes(const std::vector<Call>& calls, int timeoutMs) const;
+  std::vector<GDBusConnection*> routes(GDBusConnection* bus, const std::vector<Call>& calls, int timeoutMs) const;
   // Opens a connection of the application's own; null when it offers none.
-  GDBusConnection* connectTo(const std::string& busName, int timeoutMs) const;
+  GDBusConnection* connectTo(GDBusConnection* bus, const std::string& busName, int timeoutMs) const;
 
   GDBusConnection* session_;
-  GDBusConnection* a11y_;
+  GDBusConnection* first_;
   const bool directAllowed_;
-  mutable std::mutex lock_;  // guards direct_; never held across a call
+  mutable std::mutex lock_;  // guards the members below; never held across a call
+  mutable GDBusConnection* a11y_;
+  mutable uint64_t generation_ = 0;
+  mutable std::optional<gint64> triedAt_;  // the last attempt to connect again, monotonic µs
   // By bus name: the application's own connection (a reference held), or
   // null when it offers none. A bus name is never reused.
   mutable std::map<std::string, GDBusConnection*> direct_;

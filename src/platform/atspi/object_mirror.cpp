@@ -33,6 +33,12 @@ void ObjectMirror::keep(const std::string& key, std::shared_ptr<const MirroredOb
   ++counts_.kept;
 }
 
+void ObjectMirror::forget() {
+  std::lock_guard g(lock_);
+  entries_.clear();
+  started_ = false;
+}
+
 ObjectMirror::Counts ObjectMirror::counts() {
   std::lock_guard g(lock_);
   return counts_;

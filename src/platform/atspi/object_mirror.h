@@ -44,6 +44,8 @@ class ObjectMirror {
   // The object as an earlier read found it, while that is trusted; null otherwise.
   std::shared_ptr<const MirroredObject> find(const std::string& key, Time now);
   void keep(const std::string& key, std::shared_ptr<const MirroredObject> object, Time now);
+  // Forgets everything: the applications' names now mean others.
+  void forget();
 
   struct Counts {
     uint64_t found = 0;  // objects whose role and attributes were not asked again
