@@ -385,6 +385,7 @@ class ChangingChat(unittest.TestCase):
                 "y": rng.randrange(0, 1200)}
 
     def test_reads_that_keep_what_they_learnt_equal_fresh_reads(self):
+        desktop.drive_afresh()
         browser = desktop.chromium(["https://claude.ai/chat/" + CLAUDE + "?driven"], profile="changing")
         recorder = None
         try:
@@ -447,6 +448,46 @@ def first_difference(a, b, path=""):
                 return "%s:%s %s: %r against %r" % (path, a.get("role"), k, a.get(k), b.get(k))
         return None
     return None if a == b else "%s: %r against %r" % (path, a, b)
+
+
+class FlappingIncognito(unittest.TestCase):
+    """An incognito window of the browser whose chat is read opens a window
+    every half second that comes to the front and closes a quarter second
+    later: nothing of them is ever printed, and the chat is read throughout."""
+
+    def test_nothing_of_it_is_printed_and_the_chat_is_still_read(self):
+        pop_ups = ["--disable-popup-blocking"]
+        desktop.drive_afresh()
+        browser = desktop.chromium(["https://claude.ai/chat/" + CLAUDE + "?driven"], profile="flapping",
+                                   extra=pop_ups)
+        try:
+            desktop.wait_for_window(CLAUDE, browser="Chromium")
+            agent = Agent(desktop, ZEL_AX, ["--every", "1", "--apps", CHROME, "--chat-browsers", CHROME])
+            try:
+                wait_for("the chat", lambda: any(l.get("chats") for l in agent.chat_lines(CHROME)), 60)
+                desktop.chromium(["https://claude.ai/chat/" + INCOGNITO + "?flapping"], profile="flapping",
+                                 incognito=True, extra=pop_ups)
+                def flapped(n):
+                    return sum(1 for h, p in list(desktop.server.requests) if INCOGNITO in p and "?popup" in p) >= n
+                wait_for("twenty windows", lambda: flapped(20), 60)
+                # The chat changes while they come and go: a read then shows it.
+                said = "whileWindowsCameAndWent"
+                desktop.drive({"op": "stream", "word": said})
+
+                def shown():
+                    return any(said in t["text"] for l in agent.chat_lines(CHROME) for c in l.get("chats", [])
+                               for t in c["turns"])
+                wait_for("the change read", shown, 30)
+                self.assertIsNone(agent.process.poll())
+            finally:
+                self.assertEqual(agent.stop(), 0)
+            printed = json.dumps(agent.lines)
+            self.assertNotIn(INCOGNITO, printed)
+            last = agent.chat_lines(CHROME)[-1]
+            self.assertEqual(sources(last), ["claudeWeb"])
+            self.assertLessEqual(sum(1 for l in agent.chat_lines(CHROME) if l.get("read") != "ok"), 1)
+        finally:
+            desktop.stop(browser)
 
 
 class MovingPage(unittest.TestCase):

@@ -366,6 +366,13 @@ class Desktop:
         plain.get_request = get_request
         threading.Thread(target=plain.serve_forever, daemon=True).start()
 
+    def drive_afresh(self):
+        """Forgets the steps handed out so far: a driven page opened next
+        starts from the first step handed out after this."""
+        with self.server.steps_lock:
+            self.server.steps = []
+            self.server.applied = 0
+
     def drive(self, step, timeout=20):
         """Hands a driven page one more step and waits until it applied it."""
         with self.server.steps_lock:
@@ -378,7 +385,7 @@ class Desktop:
 
     # ---- browsers ----
 
-    def chromium(self, urls, profile="chromium", incognito=False):
+    def chromium(self, urls, profile="chromium", incognito=False, extra=()):
         args = ["chromium", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
                 "--disable-background-networking", "--disable-component-update", "--disable-sync",
                 "--disable-features=Translate,MediaRouter", "--password-store=basic", "--no-default-browser-check",
@@ -387,6 +394,7 @@ class Desktop:
                 "--window-size=1200,900"]
         if incognito:
             args.append("--incognito")
+        args.extend(extra)
         return self.start("chromium-" + profile + ("-incognito" if incognito else ""), args + urls)
 
     def firefox_profile(self, name="default", always_private=False):

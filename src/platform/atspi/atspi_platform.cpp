@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <string_view>
 
 #include "platform/atspi/atspi_accessibility.h"
 #include "platform/atspi/atspi_workspace.h"
@@ -83,14 +84,25 @@ class AtspiPlatform : public Platform {
     GlibRunLoop::Deliver deliver;
   };
 
-  static void windowEvent(GDBusConnection*, const gchar* sender, const gchar*, const gchar*, const gchar* member,
-                          GVariant*, gpointer data) {
+  // A window of an application became active (1) or stopped being (0): the
+  // "active" state change, whose only data is a number. (The window events
+  // carry the window's title, of private windows and every other
+  // application's too; they are not listened to.)
+  static void activeEvent(GDBusConnection*, const gchar* sender, const gchar*, const gchar*, const gchar*,
+                          GVariant* parameters, gpointer data) {
     auto* l = static_cast<Listening*>(data);
-    if (!sender) return;
-    const std::string m = member ? member : "";
-    bool changed = false;
-    if (m == "Activate") changed = l->platform->workspace_.windowActivated(sender);
-    else if (m == "Deactivate") changed = l->platform->workspace_.windowDeactivated(sender);
+    if (!sender || !g_variant_is_of_type(parameters, G_VARIANT_TYPE_TUPLE) || g_variant_n_children(parameters) < 2)
+      return;
+    GVariant* kind = g_variant_get_child_value(parameters, 0);
+    GVariant* detail = g_variant_get_child_value(parameters, 1);
+    const bool isActive = g_variant_is_of_type(kind, G_VARIANT_TYPE_STRING) &&
+                          std::string_view(g_variant_get_string(kind, nullptr)) == "active";
+    const bool on = g_variant_is_of_type(detail, G_VARIANT_TYPE_INT32) && g_variant_get_int32(detail) == 1;
+    g_variant_unref(kind);
+    g_variant_unref(detail);
+    if (!isActive) return;
+    const bool changed =
+        on ? l->platform->workspace_.windowActivated(sender) : l->platform->workspace_.windowDeactivated(sender);
     if (changed) l->deliver(SystemEvent::appActivated);
   }
 
@@ -107,17 +119,17 @@ class AtspiPlatform : public Platform {
   // screen saver; returns what stops listening.
   std::function<void()> listen(const GlibRunLoop::Deliver& deliver) {
     auto* l = new Listening{this, deliver};
-    for (const char* event : {"window:activate", "window:deactivate"}) {
-      const char* empty[] = {nullptr};
-      (void)bus_->one({"org.a11y.atspi.Registry", "/org/a11y/atspi/registry", "org.a11y.atspi.Registry",
-                       "RegisterEvent", g_variant_new("(s^ass)", event, empty, "")},
-                      1000);
-    }
+    const char* empty[] = {nullptr};
+    (void)bus_->one({"org.a11y.atspi.Registry", "/org/a11y/atspi/registry", "org.a11y.atspi.Registry",
+                     "RegisterEvent", g_variant_new("(s^ass)", "object:state-changed:active", empty, "")},
+                    1000);
     std::vector<Subscription> subs;
+    // The bus hands over only "active" state changes (arg0), no other state
+    // change and no other event.
     subs.push_back({bus_->accessibility(),
-                    g_dbus_connection_signal_subscribe(bus_->accessibility(), nullptr, "org.a11y.atspi.Event.Window",
-                                                       nullptr, nullptr, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
-                                                       &windowEvent, l, nullptr)});
+                    g_dbus_connection_signal_subscribe(bus_->accessibility(), nullptr, "org.a11y.atspi.Event.Object",
+                                                       "StateChanged", nullptr, "active", G_DBUS_SIGNAL_FLAGS_NONE,
+                                                       &activeEvent, l, nullptr)});
     subs.push_back({bus_->session(),
                     g_dbus_connection_signal_subscribe(bus_->session(), nullptr, "org.freedesktop.ScreenSaver",
                                                        "ActiveChanged", nullptr, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
