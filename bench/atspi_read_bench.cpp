@@ -185,7 +185,7 @@ int main(int argc, char** argv) {
   }
   // The wake the agent's tree switch makes, then until the page is there.
   ax.setBoolean(app, "AXManualAccessibility", true);
-  for (int tries = 0; tries < 100; ++tries) {
+  for (int tries = 0; tries < 600; ++tries) {  // a page of 60,000 elements takes a while to be built
     uint64_t reads = 0;
     if (findPage(ax, windowTitled(ax, app, argv[1]), reads)) break;
     g_usleep(100000);
