@@ -204,10 +204,12 @@ int main(int argc, char** argv) {
     if (const AXElement news = windowTitled(ax, app, argv[2])) {
       reads = 0;
       const uint64_t calls = ax.calls(), volleys = ax.volleys();
+      const auto start = Clock::now();
       const bool found = findPage(ax, news, reads);
-      std::printf("page address:   %s after %llu reads of the interface, %llu bus calls in %llu volleys\n",
+      std::printf("page address:   %s after %llu reads of the interface, %llu bus calls in %llu volleys, %.3f s\n",
                   found ? "found" : "not found", (unsigned long long)reads,
-                  (unsigned long long)(ax.calls() - calls), (unsigned long long)(ax.volleys() - volleys));
+                  (unsigned long long)(ax.calls() - calls), (unsigned long long)(ax.volleys() - volleys),
+                  seconds(start));
     }
   }
 
