@@ -178,6 +178,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   const AXElement app = ax.application(apps.front().pid);
+  // A browser building a page of 60,000 elements answers slowly for a while:
+  // the benchmark waits for answers rather than timing out and looking again.
+  ax.setMessagingTimeout(app, 5.0);
   const AXElement window = windowTitled(ax, app, argv[1]);
   if (!window) {
     std::fprintf(stderr, "no window titled with %s\n", argv[1]);
