@@ -239,8 +239,7 @@ TEST_F(CaptureToolRecord, ReadsWhatTheAgentWouldAndNeverAPrivateWindowOrAnotherM
   EXPECT_EQ(scrubbedOwn.out.find("sample-slug"), std::string::npos);
 }
 
-// A recorder that reads again on each line of its input, with the run loop
-// going beside it, ends with its input.
+// A recorder that reads again on each line of its input ends with its input.
 TEST_F(CaptureToolRecord, EachLineOfInputIsOneMoreReadFollowedByAnEmptyLine) {
   const auto once = record({"--app", "com.google.Chrome"});
   auto each = onDemoDesktop({"record", "--app", "com.google.Chrome", "--each-line"}, "", "\n\n");

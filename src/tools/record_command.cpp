@@ -2,7 +2,6 @@
 
 #include <istream>
 #include <ostream>
-#include <thread>
 
 #include "browsers/browsers.h"
 #include "profile/profile_page.h"
@@ -86,25 +85,16 @@ int record(const RecordRequest& request, const ToolEnvironment& environment, std
   }
   platform::Platform& p = *platform;
   LiveReading live(p, environment.home);
-  if (!request.eachLine) {
-    const int status = recordOnce(request, p, live, out, err);
-    // What the read switched on in the application is put back at once.
-    live.treeSwitch.disableAll();
-    return status;
-  }
-  // The run loop carries the applications' change events while the reads
-  // run beside it; the end of the input stops both.
   int status = 0;
-  std::thread reads([&] {
-    std::string line;
-    while (std::getline(*request.eachLine, line)) {
+  if (!request.eachLine) {
+    status = recordOnce(request, p, live, out, err);
+  } else {
+    for (std::string line; std::getline(*request.eachLine, line);) {
       status = recordOnce(request, p, live, out, err);
       out << '\n' << std::flush;
     }
-    p.runLoop().stop();
-  });
-  p.runLoop().run([](platform::SystemEvent) {});
-  reads.join();
+  }
+  // What the reads switched on in the application is put back at once.
   live.treeSwitch.disableAll();
   return status;
 }

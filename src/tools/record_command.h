@@ -16,9 +16,9 @@ struct RecordRequest {
   // recorded. No other profile page ever is.
   std::optional<std::string> own;
   bool scrub = false;
-  // Read again on each line of this stream, until it ends, keeping between
-  // reads what the application tells has not changed; each read's trees are
-  // followed by an empty line. Null: one read.
+  // Read again on each line of this stream, until it ends, with what the
+  // backend keeps between reads; each read's trees are followed by an empty
+  // line. Null: one read.
   std::istream* eachLine = nullptr;
 };
 

@@ -276,7 +276,9 @@ namespace {
 // Whether an element's role and attributes may be kept between reads: page
 // content of a toolkit whose object paths last. Its name, text and children
 // are asked every time.
-bool mirrored(const AtspiAccessibility::Element& e);
+bool mirrored(const AtspiAccessibility::Element& e) {
+  return e.kind == AtspiAccessibility::Element::Kind::object && e.inWeb && e.toolkit->pathsAreLasting;
+}
 
 }  // namespace
 
@@ -460,14 +462,6 @@ std::vector<std::shared_ptr<AtspiAccessibility::Fetched>> AtspiAccessibility::fe
   }
   return out;
 }
-
-namespace {
-
-bool mirrored(const AtspiAccessibility::Element& e) {
-  return e.kind == AtspiAccessibility::Element::Kind::object && e.inWeb && e.toolkit->pathsAreLasting;
-}
-
-}  // namespace
 
 namespace {
 

@@ -66,8 +66,6 @@ class AtspiAccessibility : public Accessibility {
   uint64_t calls() const;
   uint64_t volleys() const { return volleys_.load(); }
   uint64_t replyBytes() const { return bytes_.load(); }
-  // What reads took from what earlier reads learnt (`object_mirror.h`).
-  ObjectMirror::Counts mirrorCounts() { return mirror_.counts(); }
 
   struct Element;
   struct Fetched;

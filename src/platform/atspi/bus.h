@@ -76,7 +76,7 @@ class Bus {
 
  private:
   Bus(GDBusConnection* session, GDBusConnection* a11y, bool direct)
-      : session_(session), first_(g_object_ref(a11y)), a11y_(a11y), directAllowed_(direct) {}
+      : session_(session), first_(g_object_ref(a11y)), directAllowed_(direct), a11y_(a11y) {}
   // The accessibility bus connection now (a reference of the caller's own),
   // connected again when it closed and the bus is back.
   GDBusConnection* current() const;

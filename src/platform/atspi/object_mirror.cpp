@@ -16,9 +16,7 @@ std::shared_ptr<const MirroredObject> ObjectMirror::find(const std::string& key,
   std::lock_guard g(lock_);
   expire(now);
   auto it = entries_.find(key);
-  if (it == entries_.end()) return nullptr;
-  ++counts_.found;
-  return it->second;
+  return it == entries_.end() ? nullptr : it->second;
 }
 
 void ObjectMirror::keep(const std::string& key, std::shared_ptr<const MirroredObject> object, Time now) {
@@ -30,18 +28,12 @@ void ObjectMirror::keep(const std::string& key, std::shared_ptr<const MirroredOb
     startedAt_ = now;
   }
   entries_[key] = std::move(object);
-  ++counts_.kept;
 }
 
 void ObjectMirror::forget() {
   std::lock_guard g(lock_);
   entries_.clear();
   started_ = false;
-}
-
-ObjectMirror::Counts ObjectMirror::counts() {
-  std::lock_guard g(lock_);
-  return counts_;
 }
 
 }  // namespace zel::platform::atspi

@@ -47,12 +47,6 @@ class ObjectMirror {
   // Forgets everything: the applications' names now mean others.
   void forget();
 
-  struct Counts {
-    uint64_t found = 0;  // objects whose role and attributes were not asked again
-    uint64_t kept = 0;
-  };
-  Counts counts();
-
  private:
   void expire(Time now);
 
@@ -60,7 +54,6 @@ class ObjectMirror {
   Time startedAt_{};  // of what is kept now
   bool started_ = false;
   std::unordered_map<std::string, std::shared_ptr<const MirroredObject>> entries_;
-  Counts counts_;
 };
 
 }  // namespace zel::platform::atspi
