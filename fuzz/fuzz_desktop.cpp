@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "browsers/app_signature.h"
+#include "snapshot/app_signature.h"
 #include "chat/extractors.h"
 #include "platform/simulated/simulated_platform.h"
 #include "profile/profile_read_plan.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "browsers/app_signature.h"
+#include "snapshot/app_signature.h"
 #include "platform/simulated/simulated_platform.h"
 
 namespace zel {

@@ -266,7 +266,7 @@ namespace {
 
 // ---- the Linux rows ----
 
-const Browser& linuxRow(const char* id) { return *Browsers::named(id, platform::System::Linux); }
+const Browser& linuxRow(const char* id) { return *Browsers::named(id, System::Linux); }
 
 TEST(LinuxRows, ChromiumWithoutAMenuBarIsJudgedByItsLanguageAlone) {
   const auto& rule = linuxRow("com.google.Chrome").privateWindow;

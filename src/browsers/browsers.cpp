@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "base/unicode_text.h"
-#include "platform/preferences.h"
 
 namespace zel {
 
@@ -340,8 +339,7 @@ bool endsLikePrivateWindow(const std::optional<std::string>& title) {
   return endsWithAnyCanonically(*title, endings);
 }
 
-std::optional<std::string> interfaceLanguage(platform::Preferences& preferences, const std::string& bundleID) {
-  auto value = preferences.appleLanguages(bundleID);
+std::optional<std::string> interfaceLanguage(const std::optional<Json>& value) {
   if (!value || !value->is_array() || value->empty()) return std::nullopt;
   for (const Json& item : *value)
     if (!item.is_string()) return std::nullopt;

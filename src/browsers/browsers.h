@@ -10,13 +10,9 @@
 
 #include "base/json_text.h"
 #include "base/result.h"
-#include "platform/system.h"
+#include "base/system.h"
 
 namespace zel {
-
-namespace platform {
-class Preferences;
-}  // namespace platform
 
 struct Browser {
   enum class Engine { chromium, webkit, gecko };
@@ -87,8 +83,6 @@ Result<Browser> browserFromJSON(const Json& j);
 // it is the default.
 namespace Browsers {
 
-using platform::System;
-
 // macOS: Chrome, Safari and Firefox, in this order; Linux: Chrome (Chromium
 // and Google Chrome) and Firefox. Built once, never changed.
 const std::vector<Browser>& all(System system = System::macOS);
@@ -99,8 +93,9 @@ const Browser* named(std::string_view bundleID, System system = System::macOS);
 // Whether a window title ends like a private window of any browser of any
 // system, for windows whose browser is not known.
 bool endsLikePrivateWindow(const std::optional<std::string>& title);
-// The first entry of the application's "AppleLanguages" list, read afresh.
-std::optional<std::string> interfaceLanguage(platform::Preferences& preferences, const std::string& bundleID);
+// The first entry of an application's "AppleLanguages" preference, when it is
+// a list of strings.
+std::optional<std::string> interfaceLanguage(const std::optional<Json>& appleLanguages);
 
 }  // namespace Browsers
 

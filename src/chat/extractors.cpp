@@ -10,7 +10,7 @@
 
 namespace zel::Extractors {
 
-Tables build(const CaptureClock& clock, platform::System system) {
+Tables build(const CaptureClock& clock, System system) {
   Tables t;
   for (const ChatApp& app : ChatApps::all()) {
     std::shared_ptr<const Extractor> reader;
@@ -28,14 +28,14 @@ Tables build(const CaptureClock& clock, platform::System system) {
 }
 
 namespace {
-const Tables& shared(platform::System system) {
-  static const Tables macOS = build(CaptureClock::system(), platform::System::macOS);
-  static const Tables linuxTables = build(CaptureClock::system(), platform::System::Linux);
-  return system == platform::System::macOS ? macOS : linuxTables;
+const Tables& shared(System system) {
+  static const Tables macOS = build(CaptureClock::system(), System::macOS);
+  static const Tables linuxTables = build(CaptureClock::system(), System::Linux);
+  return system == System::macOS ? macOS : linuxTables;
 }
 }  // namespace
 
-const ExtractorTable& apps() { return shared(platform::System::macOS).apps; }
-const ExtractorTable& byBundleID(platform::System system) { return shared(system).byBundleID; }
+const ExtractorTable& apps() { return shared(System::macOS).apps; }
+const ExtractorTable& byBundleID(System system) { return shared(system).byBundleID; }
 
 }  // namespace zel::Extractors

@@ -9,7 +9,7 @@
 
 #include "base/capture_clock.h"
 #include "chat/conversation.h"
-#include "platform/system.h"
+#include "base/system.h"
 
 namespace zel {
 
@@ -23,12 +23,12 @@ struct Tables {
 };
 
 // Built from the tables of known applications, stamped by `clock`.
-Tables build(const CaptureClock& clock, platform::System system = platform::System::macOS);
+Tables build(const CaptureClock& clock, System system = System::macOS);
 
 // The tables on the wall clock, built once per system on first use, from any
 // thread, and never changed.
 const ExtractorTable& apps();
-const ExtractorTable& byBundleID(platform::System system = platform::System::macOS);
+const ExtractorTable& byBundleID(System system = System::macOS);
 
 }  // namespace Extractors
 

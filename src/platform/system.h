@@ -1,10 +1,10 @@
 #pragma once
-// Which operating system's applications a platform shows. The library's
-// vocabulary is macOS's everywhere; what differs per system is data, such as
-// the browser rows (title endings, menus, profile folders, signers).
+// Which operating system's applications a platform shows (`Platform::system()`).
+
+#include "base/system.h"
 
 namespace zel::platform {
 
-enum class System { macOS, Linux };
+using System = zel::System;
 
 }  // namespace zel::platform

@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "base/limits.h"
-#include "browsers/app_signature.h"
+#include "snapshot/app_signature.h"
 #include "platform/platform.h"
 #include "snapshot/snapshotter.h"
 #include "snapshot/tree_switch.h"

@@ -216,7 +216,7 @@ AXSnapshotter::Outcome AXSnapshotter::snapshot(const std::string& bundleID, cons
 
   const Browser* browser = Browsers::named(bundleID, env_.platform.system());
   std::optional<std::string> language;
-  if (browser) language = Browsers::interfaceLanguage(env_.platform.preferences(), bundleID);
+  if (browser) language = Browsers::interfaceLanguage(env_.platform.preferences().appleLanguages(bundleID));
 
   WindowList list = windowList(app);
   bool switched = false;

@@ -13,7 +13,7 @@
 #include <variant>
 #include <vector>
 
-#include "browsers/app_signature.h"
+#include "snapshot/app_signature.h"
 #include "trees/read_plan.h"
 #include "browsers/private_windows.h"
 #include "snapshot/tree_switch.h"

@@ -1,4 +1,4 @@
-#include "browsers/app_signature.h"
+#include "snapshot/app_signature.h"
 
 #include "base/limits.h"
 #include "browsers/browsers.h"
