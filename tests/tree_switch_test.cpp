@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
 #include "snapshot/tree_switch.h"
 #include "platform/simulated/simulated_platform.h"
 
@@ -101,6 +105,46 @@ TEST_F(Switching, DisableAllPutsEveryAttributeBackAndEndsSwitching) {
   EXPECT_EQ(reads.back(), "AXRole");  // the wake read still happens
   s.disableAll();
   EXPECT_TRUE(sets.empty());
+}
+
+// The switch is set with no lock held (the backend takes its own and calls
+// the bus); `disableAll` must still come after a set to true in flight.
+TEST_F(Switching, DisableAllWaitsForASetInFlight) {
+  std::mutex m;
+  std::condition_variable changed;
+  bool inFlight = false, released = false, falseWhileInFlight = false;
+  std::vector<std::string> order;
+  TreeSwitch s(ax.accessibility(), {[&](const AXElement&, const std::string&, bool v) {
+                                      std::unique_lock g(m);
+                                      order.push_back(v ? "true" : "false");
+                                      if (!v) {
+                                        falseWhileInFlight = falseWhileInFlight || inFlight;
+                                        changed.notify_all();
+                                        return;
+                                      }
+                                      inFlight = true;
+                                      changed.notify_all();
+                                      changed.wait(g, [&] { return released; });
+                                      inFlight = false;
+                                    },
+                                    [](const AXElement&, const std::string&) {}, [](const AXElement&, double) { return true; },
+                                    [this] { return now; }});
+  std::thread enabling([&] { s.enable(app(), 7, "com.openai.codex", false); });
+  std::thread disabling;
+  {
+    std::unique_lock g(m);
+    changed.wait(g, [&] { return inFlight; });
+    disabling = std::thread([&] { s.disableAll(); });
+    // Given a tenth of a second, a disableAll that does not wait would set
+    // the switch back while the set to true is still in flight.
+    changed.wait_for(g, std::chrono::milliseconds(100), [&] { return falseWhileInFlight; });
+    released = true;
+    changed.notify_all();
+  }
+  enabling.join();
+  disabling.join();
+  EXPECT_FALSE(falseWhileInFlight);
+  EXPECT_EQ(order, (std::vector<std::string>{"true", "false", "false"}));
 }
 
 // A focused window whose web area sits `depth` levels below it.

@@ -42,31 +42,39 @@ Checked::Checked(Check check, std::function<Date()> now, Log log)
     : check_(std::move(check)), now_(std::move(now)), log_(std::move(log)) {}
 
 Verdict Checked::verdict(platform::Pid pid, std::optional<double> launched, const std::string& bundleID) {
-  std::lock_guard g(lock_);
-  if (launched) {
-    auto it = passed_.find(pid);
-    if (it != passed_.end() && it->second == *launched) return Verdict::vendors;
+  // The check and the log reach the platform, which has locks of its own:
+  // neither runs under this one. Two readers may check the same process at
+  // once; the answer is the same and it is logged once.
+  {
+    std::lock_guard g(lock_);
+    if (launched) {
+      auto it = passed_.find(pid);
+      if (it != passed_.end() && it->second == *launched) return Verdict::vendors;
+    }
+    if (auto it = refused_.find(pid); it != refused_.end() && now_().seconds(it->second.at) < recheckAfter)
+      return it->second.verdict;
   }
-  const Date now = now_();
-  if (auto it = refused_.find(pid); it != refused_.end() && now.seconds(it->second.at) < recheckAfter)
-    return it->second.verdict;
-
   const Verdict v = check_(pid, bundleID);
-  if (passed_.size() + refused_.size() + logged_.size() > cacheLimit) {
-    passed_.clear();
-    refused_.clear();
-    logged_.clear();
+  bool firstRefusal = false;
+  {
+    std::lock_guard g(lock_);
+    if (passed_.size() + refused_.size() + logged_.size() > cacheLimit) {
+      passed_.clear();
+      refused_.clear();
+      logged_.clear();
+    }
+    if (v != Verdict::vendors) {
+      passed_.erase(pid);
+      refused_[pid] = {now_(), v};
+      firstRefusal = logged_.insert(pid).second;
+    } else {
+      refused_.erase(pid);
+      logged_.erase(pid);
+      if (launched) passed_[pid] = *launched;
+      else passed_.erase(pid);
+    }
   }
-  if (v != Verdict::vendors) {
-    passed_.erase(pid);
-    refused_[pid] = {now, v};
-    if (logged_.insert(pid).second) log_(bundleID);
-  } else {
-    refused_.erase(pid);
-    logged_.erase(pid);
-    if (launched) passed_[pid] = *launched;
-    else passed_.erase(pid);
-  }
+  if (firstRefusal) log_(bundleID);
   return v;
 }
 

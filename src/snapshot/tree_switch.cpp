@@ -60,6 +60,9 @@ void TreeSwitch::enable(const AXElement& application, Pid pid, std::string_view 
 
   const auto switchAttribute = attribute(bundleID, system_);
   if (!switchAttribute) return;
+  // The switch is set outside the lock (the backend has locks of its own and
+  // makes a bus call); a set in flight is counted, and `disableAll` waits for
+  // it, so that nothing is left switched on behind the agent's back.
   bool first;
   {
     std::lock_guard g(lock_);
@@ -69,26 +72,36 @@ void TreeSwitch::enable(const AXElement& application, Pid pid, std::string_view 
     if (it != lastEnabled_.end() && now.seconds(it->second) < rateLimit) return;
     first = it == lastEnabled_.end();
     lastEnabled_[pid] = now;
-    f_.set(application, *switchAttribute, true);
     switched_[pid] = *switchAttribute;
+    ++setting_;
   }
+  f_.set(application, *switchAttribute, true);
+  {
+    std::lock_guard g(lock_);
+    --setting_;
+  }
+  settled_.notify_all();
   if (first && waitForTree) (void)f_.waitForTree(application, treeTimeout);
 }
 
 void TreeSwitch::disableAll() {
-  std::lock_guard g(lock_);
-  stopped_ = true;
-  for (const auto& [pid, attribute] : switched_) {
+  std::map<Pid, std::string> switched;
+  {
+    std::unique_lock g(lock_);
+    stopped_ = true;
+    settled_.wait(g, [this] { return setting_ == 0; });
+    switched.swap(switched_);
+    lastEnabled_.clear();
+    woken_.clear();
+    waited_.clear();
+  }
+  for (const auto& [pid, attribute] : switched) {
     const AXElement app = ax_.application(pid);
     // A hung application may delay the exit by a quarter second per write.
     ax_.setMessagingTimeout(app, limits.messagingTimeout);
     f_.set(app, attribute, false);
     f_.set(app, attribute, false);
   }
-  switched_.clear();
-  lastEnabled_.clear();
-  woken_.clear();
-  waited_.clear();
 }
 
 bool TreeSwitch::waitForWebArea(platform::Accessibility& ax, const AXElement& application, double timeout,

@@ -2,6 +2,7 @@
 // Asks applications to expose the accessibility tree of their web content,
 // and takes every such request back when the agent stops.
 
+#include <condition_variable>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -45,8 +46,8 @@ class TreeSwitch {
   static std::optional<std::string> wake(std::string_view bundleID, platform::System system = platform::System::macOS);
 
   void enable(const AXElement& application, Pid pid, std::string_view bundleID, bool waitForTree);
-  // Sets every attribute set to true back to false, twice; nothing is set to
-  // true afterwards.
+  // Sets every attribute set to true back to false, twice, once the sets to
+  // true in flight have ended; nothing is set to true afterwards.
   void disableAll();
 
   // Looks for a web area in the focused window every 0.25 s until `timeout`.
@@ -60,6 +61,8 @@ class TreeSwitch {
   Functions f_;
   platform::System system_;
   std::mutex lock_;
+  std::condition_variable settled_;  // `setting_` went down
+  int setting_ = 0;                  // switches being set to true now
   std::map<Pid, Date> lastEnabled_;
   std::map<Pid, std::string> switched_;
   std::set<Pid> woken_;

@@ -125,13 +125,47 @@ AtspiAccessibility::AtspiAccessibility(const Bus& bus, const SwitchRecord* recor
 AtspiAccessibility::~AtspiAccessibility() { restoreSwitch(); }
 
 void AtspiAccessibility::restoreSwitch() {
-  std::lock_guard g(lock_);
-  if (turnedOn_) {
+  std::unique_lock g(lock_);
+  switched_.clear();
+  switchSettled_.wait(g, [this] { return !switching_; });
+  if (!turnedOn_) return;
+  switching_ = true;
+  g.unlock();
+  bus_.setAccessibilityEnabled(false);
+  if (record_) record_->putBack();
+  g.lock();
+  turnedOn_ = false;
+  switching_ = false;
+  switchSettled_.notify_all();
+}
+
+void AtspiAccessibility::switchFor(Pid pid, bool on) {
+  // One change at a time, made with no lock held: the bus calls and the
+  // record's file are outside it, and a second change waits for the first.
+  std::unique_lock g(lock_);
+  if (on) switched_.insert(pid);
+  else switched_.erase(pid);
+  switchSettled_.wait(g, [this] { return !switching_; });
+  const bool turnOn = on && !turnedOn_;
+  const bool turnOff = !on && turnedOn_ && switched_.empty();
+  if (!turnOn && !turnOff) return;
+  switching_ = true;
+  g.unlock();
+  bool nowOn = false;
+  if (turnOn && bus_.accessibilityEnabled() == false) {
+    // Written down first: a process killed right after still has its
+    // switch put back by the next start.
+    if (record_) record_->turnedOn();
+    bus_.setAccessibilityEnabled(true);
+    nowOn = true;
+  } else if (turnOff) {
     bus_.setAccessibilityEnabled(false);
     if (record_) record_->putBack();
   }
-  turnedOn_ = false;
-  switched_.clear();
+  g.lock();
+  turnedOn_ = nowOn;
+  switching_ = false;
+  switchSettled_.notify_all();
 }
 
 bool AtspiAccessibility::isTrusted() { return bus_.reachable(); }
@@ -878,26 +912,7 @@ void AtspiAccessibility::setBoolean(const AXElement& application, const std::str
   const auto* e = dynamic_cast<const Element*>(application.get());
   if (!e || e->kind != Element::Kind::application) return;
   if (name != "AXManualAccessibility" && name != "AXEnhancedUserInterface") return;
-  {
-    std::lock_guard g(lock_);
-    if (value) {
-      switched_.insert(e->pid);
-      if (!turnedOn_ && bus_.accessibilityEnabled() == false) {
-        // Written down first: a process killed right after still has its
-        // switch put back by the next start.
-        if (record_) record_->turnedOn();
-        bus_.setAccessibilityEnabled(true);
-        turnedOn_ = true;
-      }
-    } else {
-      switched_.erase(e->pid);
-      if (switched_.empty() && turnedOn_) {
-        bus_.setAccessibilityEnabled(false);
-        if (record_) record_->putBack();
-        turnedOn_ = false;
-      }
-    }
-  }
+  switchFor(e->pid, value);
   // Chromium builds a window's web tree once a client reads that window: the
   // window list reads every window's attributes.
   if (value && !e->busName.empty()) (void)windows(*e);

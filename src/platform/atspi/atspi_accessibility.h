@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <functional>
+#include <condition_variable>
 #include <map>
 #include <optional>
 #include <memory>
@@ -87,16 +88,24 @@ class AtspiAccessibility : public Accessibility {
   std::vector<AXElement> windows(const Element& app);
   AXRead answer(const Element& e, const std::string& name, size_t longestList);
   void restoreSwitch();
+  // Turns the session's accessibility on for `pid` (off when no application
+  // asks for it any more, and only when this process turned it on).
+  void switchFor(Pid pid, bool on);
 
   const Bus& bus_;
   const SwitchRecord* record_;
   Now now_;
   ObjectMirror mirror_;
-  std::mutex lock_;  // guards the members below
+  std::mutex lock_;  // guards the members below; never held across a bus call
   std::map<std::string, BusApp> known_;  // by bus name; a bus name is never reused
-  std::set<Pid> switched_;
   std::map<std::string, bool> subtreeCalls_;  // by bus name: whether it answers Collection.GetTree
+  // The accessibility switch: which applications asked for it, whether this
+  // process turned it on, and whether a call changing it is under way (the
+  // next change waits for it on `switchSettled_`).
+  std::set<Pid> switched_;
   bool turnedOn_ = false;
+  bool switching_ = false;
+  std::condition_variable switchSettled_;
   std::atomic<uint64_t> calls_{0};
   std::atomic<uint64_t> volleys_{0};
   std::atomic<uint64_t> bytes_{0};
