@@ -72,6 +72,31 @@ struct Limits {
   double mirrorLifetime = 300;
   // Platform notifications kept while nobody runs the loop.
   size_t eventQueue = 1024;
+
+  // ---- the Linux backend (AT-SPI over D-Bus) ----
+  // Items kept of one list an application answers (children, a subtree's
+  // objects): a hostile list is cut here, whatever the read asked for.
+  size_t busListItems = 60000;
+  // Objects of one subtree answer (a page part asked for whole); a larger
+  // answer is no answer, and the part is read call by call.
+  size_t busSubtreeObjects = 240000;
+  // Attributes kept of one object.
+  size_t busAttributes = 256;
+  // Calls to one application in flight at once: enough to hide the round
+  // trip, few enough that the last of a long volley does not wait out its
+  // timeout in the application's queue behind the others.
+  size_t busCallsInFlight = 64;
+  // Milliseconds the longest messaging timeout a caller may set.
+  int busLongestTimeoutMs = 600000;
+  // Milliseconds for the session bus's own questions: the accessibility
+  // bus's address, and the session (lock, idle time, displays).
+  int sessionBusTimeoutMs = 2000;
+  int sessionStateTimeoutMs = 250;
+  // Seconds between two tries to reach an accessibility bus that went away.
+  double busReconnectEvery = 1;
+  // Seconds the front application found by asking stands without an event
+  // confirming it.
+  double frontAppKept = 10;
 };
 
 inline constexpr Limits limits{};

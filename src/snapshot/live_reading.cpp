@@ -5,7 +5,7 @@
 namespace zel {
 
 LiveReading::LiveReading(platform::Platform& platform, std::filesystem::path home, int64_t nodeBudget)
-    : treeSwitch(platform.accessibility(), {}, platform.system()),
+    : treeSwitch(platform.accessibility(), {}, platform.system(), nodeBudget),
       signatures(
           [&platform](platform::Pid pid, const std::string& bundleID) {
             return AppSignature::verdict(platform.codeSigning(), platform.system(), pid, bundleID);

@@ -1,5 +1,6 @@
 #include "snapshot/tree_switch.h"
 
+#include <algorithm>
 #include <thread>
 
 #include "base/limits.h"
@@ -13,8 +14,9 @@ constexpr double rateLimit = limits.treeSwitchEvery;
 constexpr double treeTimeout = limits.treeSwitchWait;
 }  // namespace
 
-TreeSwitch::TreeSwitch(platform::Accessibility& ax, Functions functions, platform::System system)
-    : ax_(ax), f_(std::move(functions)), system_(system) {
+TreeSwitch::TreeSwitch(platform::Accessibility& ax, Functions functions, platform::System system,
+                       int64_t nodeBudget)
+    : ax_(ax), f_(std::move(functions)), system_(system), nodeBudget_(nodeBudget) {
   if (!f_.set)
     f_.set = [this](const AXElement& app, const std::string& attribute, bool value) {
       ax_.setBoolean(app, attribute, value);
@@ -23,9 +25,9 @@ TreeSwitch::TreeSwitch(platform::Accessibility& ax, Functions functions, platfor
   if (!f_.now) f_.now = &Date::now;
   if (!f_.waitForTree)
     f_.waitForTree = [this](const AXElement& app, double timeout) {
-      return waitForWebArea(ax_, app, timeout, f_.now, [](double seconds) {
-        std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-      });
+      return waitForWebArea(
+          ax_, app, timeout, f_.now,
+          [](double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }, nodeBudget_);
     };
 }
 
@@ -105,23 +107,24 @@ void TreeSwitch::disableAll() {
 }
 
 bool TreeSwitch::waitForWebArea(platform::Accessibility& ax, const AXElement& application, double timeout,
-                                const std::function<Date()>& now, const std::function<void(double)>& sleep) {
+                                const std::function<Date()>& now, const std::function<void(double)>& sleep,
+                                int64_t nodeBudget) {
   const Date deadline = now().adding(timeout);
   while (now() < deadline) {
     sleep(0.25);
     const auto window = ax.attribute(application, "AXFocusedWindow");
     if (window.error == platform::ax_error::success && window.value.kind == platform::AXValue::Kind::element &&
-        hasWebArea(ax, window.value.element, 0))
+        hasWebArea(ax, window.value.element, 0, nodeBudget))
       return true;
   }
   return false;
 }
 
-bool TreeSwitch::hasWebArea(platform::Accessibility& ax, const AXElement& element, int depth) {
+bool TreeSwitch::hasWebArea(platform::Accessibility& ax, const AXElement& element, int depth, int64_t nodeBudget) {
   // Depth-first, children in order, with an explicit stack.
   // At most a budget of elements, as a read of the window would.
   std::vector<std::pair<AXElement, int>> pending{{element, depth}};
-  size_t left = static_cast<size_t>(limits.nodeBudget);
+  size_t left = static_cast<size_t>(std::max<int64_t>(nodeBudget, 0));
   while (!pending.empty() && left > 0) {
     auto [e, d] = std::move(pending.back());
     pending.pop_back();

@@ -3,6 +3,7 @@
 // and takes every such request back when the agent stops.
 
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -12,6 +13,7 @@
 #include <string_view>
 
 #include "base/date.h"
+#include "base/limits.h"
 #include "platform/accessibility.h"
 #include "platform/system.h"
 
@@ -36,8 +38,10 @@ class TreeSwitch {
   // Functions left empty default to the accessibility interface `ax`, the
   // wall clock and real quarter-second sleeps. `system` chooses the browser
   // rows that name each browser's switch.
+  // `nodeBudget` bounds the search for web content after a switch, as it
+  // bounds a read of the window.
   TreeSwitch(platform::Accessibility& ax, Functions functions = {},
-             platform::System system = platform::System::macOS);
+             platform::System system = platform::System::macOS, int64_t nodeBudget = limits.nodeBudget);
 
   // The attribute set to true to switch an application's tree on.
   static std::optional<std::string> attribute(std::string_view bundleID,
@@ -52,14 +56,18 @@ class TreeSwitch {
 
   // Looks for a web area in the focused window every 0.25 s until `timeout`.
   static bool waitForWebArea(platform::Accessibility& ax, const AXElement& application, double timeout,
-                             const std::function<Date()>& now, const std::function<void(double)>& sleep);
-  // Whether the element or one below it, down to depth 14, is a web area.
-  static bool hasWebArea(platform::Accessibility& ax, const AXElement& element, int depth);
+                             const std::function<Date()>& now, const std::function<void(double)>& sleep,
+                             int64_t nodeBudget = limits.nodeBudget);
+  // Whether the element or one below it, down to depth 14 and among at most
+  // `nodeBudget` elements, is a web area.
+  static bool hasWebArea(platform::Accessibility& ax, const AXElement& element, int depth,
+                         int64_t nodeBudget = limits.nodeBudget);
 
  private:
   platform::Accessibility& ax_;
   Functions f_;
   platform::System system_;
+  int64_t nodeBudget_;
   std::mutex lock_;
   std::condition_variable settled_;  // `setting_` went down
   int setting_ = 0;                  // switches being set to true now

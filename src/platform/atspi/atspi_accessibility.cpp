@@ -54,8 +54,7 @@ namespace {
 std::vector<AtspiAccessibility::Reference> references(GVariant* reply, const std::string& busName) {
   std::vector<AtspiAccessibility::Reference> out;
   GVariant* list = g_variant_get_child_value(reply, 0);
-  // No walk visits more children than its budget; a hostile list is cut there.
-  const size_t n = std::min<size_t>(g_variant_n_children(list), static_cast<size_t>(limits.nodeBudget));
+  const size_t n = std::min<size_t>(g_variant_n_children(list), limits.busListItems);
   out.reserve(n);
   for (size_t i = 0; i < n; ++i) {
     const gchar* name = nullptr;
@@ -77,7 +76,7 @@ std::map<std::string, std::string> stringMap(GVariant* reply) {
   const gchar* key = nullptr;
   const gchar* value = nullptr;
   while (g_variant_iter_next(&it, "{&s&s}", &key, &value))
-    if (out.size() < 256) out.emplace(text(key), text(value));
+    if (out.size() < limits.busAttributes) out.emplace(text(key), text(value));
   g_variant_unref(dict);
   return out;
 }
@@ -295,7 +294,7 @@ AXElement AtspiAccessibility::application(Pid pid) {
 void AtspiAccessibility::setMessagingTimeout(const AXElement& element, double seconds) {
   const auto* e = dynamic_cast<const Element*>(element.get());
   if (!e || !(seconds > 0)) return;
-  e->timeoutMs->store(static_cast<int>(std::clamp(seconds * 1000, 1.0, 600000.0)));
+  e->timeoutMs->store(static_cast<int>(std::clamp(seconds * 1000, 1.0, static_cast<double>(limits.busLongestTimeoutMs))));
 }
 
 namespace {
@@ -514,7 +513,7 @@ std::optional<AtspiAccessibility::KnownSubtree> subtreeOf(GVariant* reply, const
   std::vector<Open> open;
   GVariant* list = g_variant_get_child_value(reply, 0);
   const size_t n = g_variant_n_children(list);
-  bool sound = n > 0 && n <= static_cast<size_t>(limits.nodeBudget) * 4;
+  bool sound = n > 0 && n <= limits.busSubtreeObjects;
   for (size_t i = 0; sound && i < n; ++i) {
     GVariant* entry = g_variant_get_child_value(list, i);
     const gchar* name = nullptr;
@@ -532,7 +531,7 @@ std::optional<AtspiAccessibility::KnownSubtree> subtreeOf(GVariant* reply, const
       const gchar* key = nullptr;
       auto& into = k.attributes.emplace();
       while (g_variant_iter_next(&it, "{&s&s}", &key, &value))
-        if (into.size() < 256) into.emplace(text(key), text(value));
+        if (into.size() < limits.busAttributes) into.emplace(text(key), text(value));
       g_variant_unref(attributes);
     } else if (askedAttributes) {
       k.attributes.emplace();  // an object without attributes is left out of the answer's
@@ -850,7 +849,7 @@ AXRead AtspiAccessibility::answer(const Element& e, const std::string& name, siz
     // them may be judging the page by its address, and a page is read only
     // once admitted, so nothing below them is read ahead. Each of them reads
     // its own subtree ahead when the walk comes by.
-    const size_t ahead = t.isDocument ? 0 : std::min<size_t>(longestList, static_cast<size_t>(limits.nodeBudget));
+    const size_t ahead = t.isDocument ? 0 : std::min<size_t>(longestList, limits.busListItems);
     return list(children(e, *f, longestList, ahead));
   }
   if (name == "AXURL") {

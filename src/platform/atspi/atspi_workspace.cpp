@@ -1,13 +1,14 @@
 #include "platform/atspi/atspi_workspace.h"
 
+#include "base/limits.h"
+
 #include <algorithm>
 #include <set>
 
 namespace zel::platform::atspi {
 
 namespace {
-// How long an answer stands without a window event confirming it.
-constexpr std::chrono::seconds frontKept{10};
+constexpr std::chrono::duration<double> frontKept{limits.frontAppKept};
 }  // namespace
 
 std::optional<std::string> AtspiWorkspace::identityOf(Pid pid) const {

@@ -80,7 +80,7 @@ std::optional<std::string> accessibilityBusAddress(GDBusConnection* session) {
   if (const char* address = g_getenv("AT_SPI_BUS_ADDRESS"); address && *address) return address;
   GError* error = nullptr;
   GVariant* reply = g_dbus_connection_call_sync(session, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress",
-                                                nullptr, G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE, 2000, nullptr,
+                                                nullptr, G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE, limits.sessionBusTimeoutMs, nullptr,
                                                 &error);
   if (!reply) {
     g_error_free(error);
@@ -121,7 +121,7 @@ GDBusConnection* Bus::current() const {
     // The bus went (its daemon died or was restarted): connect again, at
     // most once a second, so that a bus that stays away costs nothing.
     const gint64 now = g_get_monotonic_time();
-    if (triedAt_ && now - *triedAt_ < 1000000) return g_object_ref(a11y_);
+    if (triedAt_ && now - *triedAt_ < static_cast<gint64>(limits.busReconnectEvery * 1e6)) return g_object_ref(a11y_);
     triedAt_ = now;
   }
   std::string why;
@@ -272,10 +272,7 @@ std::vector<Reply> Bus::all(std::vector<Call> calls, int timeoutMs) const {
   // reading at once never see each other's replies.
   GMainContext* context = g_main_context_new();
   g_main_context_push_thread_default(context);
-  // A window of calls in flight: enough to hide the round trip, few enough
-  // that the last call of a long volley does not wait out its timeout in
-  // the application's queue behind the others.
-  constexpr size_t inFlight = 64;
+  const size_t inFlight = limits.busCallsInFlight;
   size_t left = calls.size(), sent = 0;
   // An application that let one call time out is hung: the calls not yet
   // sent fail at once instead of waiting out a timeout each.

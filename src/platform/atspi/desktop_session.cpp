@@ -1,10 +1,12 @@
 #include "platform/atspi/desktop_session.h"
 
+#include "base/limits.h"
+
 namespace zel::platform::atspi {
 
 namespace {
 
-constexpr int timeoutMs = 250;
+constexpr int timeoutMs = limits.sessionStateTimeoutMs;
 
 // One call on a bus whose reply is a single value of `type`; null on any failure.
 GVariant* ask(GDBusConnection* bus, const char* destination, const char* path, const char* interface,
