@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/json_fields.h"
 #include "base/unicode_text.h"
 
 namespace zel {
@@ -181,90 +182,60 @@ std::vector<Browser> linuxRows() {
 
 // ---- JSON form ----
 
+// Reads a row's members through JsonFields; the first problem is worded
+// with the member's path ("private.titleSuffixes: must be a list of texts").
+struct RowProblem {
+  std::string message;
+};
+
 struct Decoder {
-  std::string error;
-
-  bool fail(const std::string& path, const std::string& what) {
-    if (error.empty()) error = path + ": " + what;
-    return false;
-  }
-
-  const Json* member(const Json& j, const std::string& path, const char* key, bool required = true) {
-    auto it = j.find(key);
-    if (it == j.end() || it->is_null()) {
-      if (required) fail(path + key, "is missing");
-      return nullptr;
+  // Reads `object`, found at `path` ("" or "name."), with `read`.
+  template <class Read>
+  static void at(const Json& object, const std::string& path, Read&& read) {
+    try {
+      read(JsonFields(object));
+    } catch (const JsonFieldProblem& p) {
+      throw RowProblem{path + p.key + ": " + std::string(mustBe(p.kind))};
     }
-    return &*it;
   }
 
-  bool text(const Json& j, const std::string& path, const char* key, std::string& out) {
-    const Json* v = member(j, path, key);
-    if (!v) return false;
-    if (!v->is_string()) return fail(path + key, "must be a text");
-    out = v->get<std::string>();
-    return true;
+  static Browser::Signer signer(const Json& j) {
+    Browser::Signer out;
+    at(j, "signer.", [&](const JsonFields& f) {
+      const std::string kind = f.text("kind");
+      if (kind == "apple") {
+        out = {Browser::Signer::Kind::apple, ""};
+        return;
+      }
+      if (kind != "developerId") throw RowProblem{"signer.kind: signer " + kind};
+      out.kind = Browser::Signer::Kind::developerId;
+      out.team = f.text("team");
+    });
+    return out;
   }
 
-  bool optionalText(const Json& j, const std::string& path, const char* key, std::optional<std::string>& out) {
-    const Json* v = member(j, path, key, false);
-    if (!v) return true;
-    if (!v->is_string()) return fail(path + key, "must be a text");
-    out = v->get<std::string>();
-    return true;
-  }
-
-  bool texts(const Json& j, const std::string& path, const char* key, std::vector<std::string>& out) {
-    const Json* v = member(j, path, key);
-    if (!v) return false;
-    if (!v->is_array()) return fail(path + key, "must be a list of texts");
-    for (const Json& item : *v) {
-      if (!item.is_string()) return fail(path + key, "must be a list of texts");
-      out.push_back(item.get<std::string>());
-    }
-    return true;
-  }
-
-  bool object(const Json& j, const std::string& path, const char* key, const Json*& out) {
-    out = member(j, path, key);
-    if (!out) return false;
-    if (!out->is_object()) return fail(path + key, "must be an object");
-    return true;
-  }
-
-  bool signer(const Json& j, Browser::Signer& out) {
-    std::string kind;
-    if (!text(j, "signer.", "kind", kind)) return false;
-    if (kind == "apple") {
-      out = {Browser::Signer::Kind::apple, ""};
-      return true;
-    }
-    if (kind != "developerId") return fail("signer.kind", "signer " + kind);
-    out.kind = Browser::Signer::Kind::developerId;
-    return text(j, "signer.", "team", out.team);
-  }
-
-  bool privateRule(const Json& j, Browser::PrivateRule& out) {
+  static Browser::PrivateRule privateRule(const Json& j) {
+    Browser::PrivateRule out;
     const std::string p = "private.";
-    if (!texts(j, p, "titleSuffixes", out.titleSuffixes) || !texts(j, p, "titleLanguages", out.titleLanguages) ||
-        !texts(j, p, "shownMenus", out.shownMenus) || !texts(j, p, "privateMarkers", out.privateMarkers) ||
-        !texts(j, p, "normalMarkers", out.normalMarkers))
-      return false;
-    if (const Json* confirm = member(j, p, "menusConfirmLanguage", false)) {
-      if (!confirm->is_boolean()) return fail(p + "menusConfirmLanguage", "must be true or false");
-      out.menusConfirmLanguage = confirm->get<bool>();
-    }
-    const Json* always = member(j, p, "alwaysPrivate", false);
-    if (!always) return true;
-    if (!always->is_object()) return fail(p + "alwaysPrivate", "must be an object");
+    at(j, p, [&](const JsonFields& f) {
+      out.titleSuffixes = f.texts("titleSuffixes");
+      out.titleLanguages = f.texts("titleLanguages");
+      out.shownMenus = f.texts("shownMenus");
+      out.privateMarkers = f.texts("privateMarkers");
+      out.normalMarkers = f.texts("normalMarkers");
+      if (auto confirm = f.optionalBoolean("menusConfirmLanguage")) out.menusConfirmLanguage = *confirm;
+    });
+    const Json* always = nullptr;
+    at(j, p, [&](const JsonFields& f) { always = f.optionalObject("alwaysPrivate"); });
+    if (!always) return out;
     Browser::AlwaysPrivate a;
-    if (!text(*always, p + "alwaysPrivate.", "pref", a.pref) || !text(*always, p + "alwaysPrivate.", "root", a.root))
-      return false;
-    if (member(*always, p + "alwaysPrivate.", "otherRoots", false) &&
-        !texts(*always, p + "alwaysPrivate.", "otherRoots", a.otherRoots))
-      return false;
+    at(*always, p + "alwaysPrivate.", [&](const JsonFields& f) {
+      a.pref = f.text("pref");
+      a.root = f.text("root");
+      a.otherRoots = f.optionalTexts("otherRoots").value_or(std::vector<std::string>{});
+    });
     out.alwaysPrivate = std::move(a);
-    return true;
+    return out;
   }
 };
 
@@ -273,30 +244,40 @@ struct Decoder {
 Result<Browser> browserFromJSON(const Json& j) {
   using R = Result<Browser>;
   if (!j.is_object()) return R::failure("a browser must be an object");
-  Decoder d;
   Browser b;
-  std::string engine;
-  const Json *signer, *priv, *reads, *verified;
-  const bool ok =
-      d.text(j, "", "bundleId", b.bundleID) && d.text(j, "", "name", b.name) && d.text(j, "", "engine", engine) &&
-      (engine == "chromium" || engine == "webkit" || engine == "gecko" || d.fail("engine", "engine " + engine)) &&
-      d.object(j, "", "signer", signer) && d.signer(*signer, b.signer) &&
-      d.optionalText(j, "", "treeSwitch", b.treeSwitch) && d.optionalText(j, "", "treeWake", b.treeWake) &&
-      d.object(j, "", "private", priv) && d.privateRule(*priv, b.privateWindow) &&
-      d.object(j, "", "reads", reads) && d.texts(*reads, "reads.", "chats", b.reads.chats) &&
-      [&] {
-        const Json* profiles = d.member(*reads, "reads.", "profiles");
-        if (!profiles) return false;
-        if (!profiles->is_boolean()) return d.fail("reads.profiles", "must be true or false");
-        b.reads.profiles = profiles->get<bool>();
-        return true;
-      }() &&
-      d.object(j, "", "verified", verified) && d.text(*verified, "verified.", "date", b.verified.date) &&
-      d.text(*verified, "verified.", "version", b.verified.version);
-  if (!ok) return R::failure(d.error);
-  b.engine = engine == "chromium" ? Browser::Engine::chromium
-             : engine == "webkit" ? Browser::Engine::webkit
-                                  : Browser::Engine::gecko;
+  try {
+    std::string engine;
+    const Json *signer = nullptr, *priv = nullptr, *reads = nullptr, *verified = nullptr;
+    Decoder::at(j, "", [&](const JsonFields& f) {
+      b.bundleID = f.text("bundleId");
+      b.name = f.text("name");
+      engine = f.text("engine");
+    });
+    if (engine != "chromium" && engine != "webkit" && engine != "gecko") throw RowProblem{"engine: engine " + engine};
+    Decoder::at(j, "", [&](const JsonFields& f) { signer = &f.object("signer"); });
+    b.signer = Decoder::signer(*signer);
+    Decoder::at(j, "", [&](const JsonFields& f) {
+      b.treeSwitch = f.optionalText("treeSwitch");
+      b.treeWake = f.optionalText("treeWake");
+      priv = &f.object("private");
+    });
+    b.privateWindow = Decoder::privateRule(*priv);
+    Decoder::at(j, "", [&](const JsonFields& f) { reads = &f.object("reads"); });
+    Decoder::at(*reads, "reads.", [&](const JsonFields& f) {
+      b.reads.chats = f.texts("chats");
+      b.reads.profiles = f.boolean("profiles");
+    });
+    Decoder::at(j, "", [&](const JsonFields& f) { verified = &f.object("verified"); });
+    Decoder::at(*verified, "verified.", [&](const JsonFields& f) {
+      b.verified.date = f.text("date");
+      b.verified.version = f.text("version");
+    });
+    b.engine = engine == "chromium" ? Browser::Engine::chromium
+               : engine == "webkit" ? Browser::Engine::webkit
+                                    : Browser::Engine::gecko;
+  } catch (const RowProblem& p) {
+    return R::failure(p.message);
+  }
   return b;
 }
 

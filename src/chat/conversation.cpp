@@ -3,6 +3,8 @@
 #include <array>
 #include <utility>
 
+#include "base/json_fields.h"
+
 namespace zel {
 
 namespace {
@@ -15,36 +17,18 @@ constexpr std::array<std::pair<Source, std::string_view>, 5> sources{{
     {Source::grokWeb, "grokWeb"},
 }};
 
-// Reads an optional member: missing and null are both absent; any other type
-// than the expected one is an error.
-template <class T>
-bool readOptional(const Json& j, const char* key, std::optional<T>& out, std::string& error) {
-  auto it = j.find(key);
-  if (it == j.end() || it->is_null()) return true;
-  if constexpr (std::is_same_v<T, std::string>) {
-    if (!it->is_string()) {
-      error = std::string("\"") + key + "\" must be a string";
-      return false;
-    }
-    out = it->template get<std::string>();
-  } else {
-    const bool tooLarge = it->is_number_unsigned() && it->template get<uint64_t>() > uint64_t(INT64_MAX);
-    if (!it->is_number_integer() || tooLarge) {
-      error = std::string("\"") + key + "\" must be a 64-bit integer";
-      return false;
-    }
-    out = it->template get<T>();
+// Conversations word their problems in their own terms ("must be a string"),
+// which hosts and stored files have seen since the first version.
+std::string worded(const JsonFieldProblem& p) {
+  using Kind = JsonFieldProblem::Kind;
+  const std::string key = "\"" + p.key + "\" ";
+  switch (p.kind) {
+    case Kind::missing: return key + "is missing";
+    case Kind::text: return key + "must be a string";
+    case Kind::texts: return key + "must be an array of strings";
+    case Kind::list: return key + "must be an array";
+    default: return key + std::string(mustBe(p.kind));
   }
-  return true;
-}
-
-const Json* required(const Json& j, const char* key, std::string& error) {
-  auto it = j.find(key);
-  if (it == j.end() || it->is_null()) {
-    error = std::string("\"") + key + "\" is missing";
-    return nullptr;
-  }
-  return &*it;
 }
 
 }  // namespace
@@ -134,56 +118,48 @@ std::optional<std::string> encodeConversation(const Conversation& c, DateForm da
 Result<Turn> turnFromJSON(const Json& j) {
   using R = Result<Turn>;
   if (!j.is_object()) return R::failure("a turn must be an object");
-  std::string error;
+  const JsonFields f(j);
   Turn t;
-  const Json* role = required(j, "role", error);
-  if (!role) return R::failure(error);
-  auto r = role->is_string() ? roleNamed(role->get<std::string>()) : std::nullopt;
-  if (!r) return R::failure("\"role\" must be \"user\" or \"assistant\"");
-  t.role = *r;
-  const Json* text = required(j, "text", error);
-  if (!text) return R::failure(error);
-  if (!text->is_string()) return R::failure("\"text\" must be a string");
-  t.text = text->get<std::string>();
-  const Json* attachments = required(j, "attachments", error);
-  if (!attachments) return R::failure(error);
-  if (!attachments->is_array()) return R::failure("\"attachments\" must be an array of strings");
-  for (const Json& a : *attachments) {
-    if (!a.is_string()) return R::failure("\"attachments\" must be an array of strings");
-    t.attachments.push_back(a.get<std::string>());
+  try {
+    const Json& role = f.need("role");
+    auto r = role.is_string() ? roleNamed(role.get<std::string>()) : std::nullopt;
+    if (!r) return R::failure("\"role\" must be \"user\" or \"assistant\"");
+    t.role = *r;
+    t.text = f.text("text");
+    t.attachments = f.texts("attachments");
+    t.position = f.optionalInteger("position");
+    t.shownTime = f.optionalText("shownTime");
+    t.shownDay = f.optionalText("shownDay");
+  } catch (const JsonFieldProblem& p) {
+    return R::failure(worded(p));
   }
-  if (!readOptional(j, "position", t.position, error) || !readOptional(j, "shownTime", t.shownTime, error) ||
-      !readOptional(j, "shownDay", t.shownDay, error))
-    return R::failure(error);
   return t;
 }
 
 Result<Conversation> conversationFromJSON(const Json& j) {
   using R = Result<Conversation>;
   if (!j.is_object()) return R::failure("a conversation must be an object");
-  std::string error;
+  const JsonFields f(j);
   Conversation c;
-  const Json* source = required(j, "source", error);
-  if (!source) return R::failure(error);
-  auto s = source->is_string() ? sourceNamed(source->get<std::string>()) : std::nullopt;
-  if (!s) return R::failure("\"source\" names no known source");
-  c.source = *s;
-  const Json* turns = required(j, "turns", error);
-  if (!turns) return R::failure(error);
-  if (!turns->is_array()) return R::failure("\"turns\" must be an array");
-  for (size_t i = 0; i < turns->size(); ++i) {
-    auto t = turnFromJSON((*turns)[i]);
-    if (!t) return R::failure("turn " + std::to_string(i) + ": " + t.error());
-    c.turns.push_back(std::move(t.value()));
+  try {
+    const Json& source = f.need("source");
+    auto s = source.is_string() ? sourceNamed(source.get<std::string>()) : std::nullopt;
+    if (!s) return R::failure("\"source\" names no known source");
+    c.source = *s;
+    const Json& turns = f.list("turns");
+    for (size_t i = 0; i < turns.size(); ++i) {
+      auto t = turnFromJSON(turns[i]);
+      if (!t) return R::failure("turn " + std::to_string(i) + ": " + t.error());
+      c.turns.push_back(std::move(t.value()));
+    }
+    c.capturedAt = f.date("capturedAt");
+    c.title = f.optionalText("title");
+    c.locator = f.optionalText("locator");
+    c.totalTurns = f.optionalInteger("totalTurns");
+    c.timeZone = f.optionalText("timeZone");
+  } catch (const JsonFieldProblem& p) {
+    return R::failure(worded(p));
   }
-  const Json* captured = required(j, "capturedAt", error);
-  if (!captured) return R::failure(error);
-  auto at = captured->is_string() ? parseISO8601(captured->get<std::string>()) : std::nullopt;
-  if (!at) return R::failure("\"capturedAt\" must be an ISO 8601 date");
-  c.capturedAt = *at;
-  if (!readOptional(j, "title", c.title, error) || !readOptional(j, "locator", c.locator, error) ||
-      !readOptional(j, "totalTurns", c.totalTurns, error) || !readOptional(j, "timeZone", c.timeZone, error))
-    return R::failure(error);
   return c;
 }
 

@@ -1,5 +1,6 @@
 #include "profile/control_line.h"
 
+#include "base/json_fields.h"
 #include "base/json_text.h"
 
 namespace zel {
@@ -7,24 +8,6 @@ namespace zel {
 namespace {
 
 struct Malformed {};
-
-const Json* present(const Json& object, const char* key) {
-  auto it = object.find(key);
-  return it == object.end() || it->is_null() ? nullptr : &*it;
-}
-
-std::optional<std::string> optionalText(const Json& object, const char* key) {
-  const Json* v = present(object, key);
-  if (!v) return std::nullopt;
-  if (!v->is_string()) throw Malformed{};
-  return v->get<std::string>();
-}
-
-const Json* optionalObject(const Json& object, const char* key) {
-  const Json* v = present(object, key);
-  if (v && !v->is_object()) throw Malformed{};
-  return v;
-}
 
 }  // namespace
 
@@ -38,20 +21,27 @@ std::optional<ControlLine> ControlLine::parse(std::string_view line) {
         c.arm = std::optional<Arm>();
       } else {
         if (!it->is_object()) throw Malformed{};
+        const JsonFields armed(*it);
         Arm arm;
-        if (const Json* l = optionalObject(*it, "linkedin")) arm.linkedin = Arm::LinkedIn{optionalText(*l, "slug")};
-        if (const Json* x = optionalObject(*it, "x")) arm.x = Arm::X{optionalText(*x, "handle")};
+        if (const Json* l = armed.optionalObject("linkedin")) arm.linkedin = Arm::LinkedIn{JsonFields(*l).optionalText("slug")};
+        if (const Json* x = armed.optionalObject("x")) arm.x = Arm::X{JsonFields(*x).optionalText("handle")};
         c.arm = std::optional<Arm>(std::move(arm));
       }
     }
-    if (const auto until = optionalText(j, "until")) {
+    const JsonFields fields(j);
+    if (const auto until = fields.optionalText("until")) {
       // Internet date-time, with or without fractional seconds.
       c.until = parseISO8601(*until);
       if (!c.until) throw Malformed{};
     }
-    if (const Json* own = optionalObject(j, "own")) c.own = Own{optionalText(*own, "linkedin"), optionalText(*own, "x")};
+    if (const Json* own = fields.optionalObject("own")) {
+      const JsonFields owned(*own);
+      c.own = Own{owned.optionalText("linkedin"), owned.optionalText("x")};
+    }
     return c;
   } catch (const Malformed&) {
+    return std::nullopt;
+  } catch (const JsonFieldProblem&) {
     return std::nullopt;
   }
 }

@@ -8,7 +8,9 @@
 #include <charconv>
 #include <cmath>
 #include <memory>
+#include <type_traits>
 
+#include "base/json_fields.h"
 #include "base/unicode_text.h"
 
 namespace zel {
@@ -189,61 +191,33 @@ struct DecodeError {
   std::string message;
 };
 
-// Reads the members of one object; a wrong or missing member throws
-// DecodeError naming its path. Caught below, never leaves this file.
+// Reads the members of one object through JsonFields; a wrong or missing
+// member throws DecodeError naming its path. Caught below, never leaves this
+// file.
 class Reader {
  public:
-  Reader(const Json& j, std::string path) : j_(j), path_(std::move(path)) {
+  Reader(const Json& j, std::string path) : j_(j), fields_(j), path_(std::move(path)) {
     if (!j_.is_object()) fail(path_.empty() ? "expected an object" : "must be an object", path_);
   }
 
-  const Json* find(const char* key) const {
-    auto it = j_.find(key);
-    return it == j_.end() || it->is_null() ? nullptr : &*it;
-  }
+  const Json* find(const char* key) const { return fields_.find(key); }
   const Json& need(const char* key) const {
-    const Json* v = find(key);
-    if (!v) fail("is missing", at(key));
-    return *v;
+    return *worded([&] { return &fields_.need(key); });
   }
-  std::string text(const char* key) const {
-    const Json& v = need(key);
-    if (!v.is_string()) fail("must be a text", at(key));
-    return v.get<std::string>();
+  std::string text(const char* key) const { return worded([&] { return fields_.text(key); }); }
+  std::optional<std::string> optText(const char* key) const {
+    return worded([&] { return fields_.optionalText(key); });
   }
-  std::optional<std::string> optText(const char* key) const { return find(key) ? std::optional(text(key)) : std::nullopt; }
-  int64_t integer(const char* key) const {
-    const Json& v = need(key);
-    if (!v.is_number_integer() || (v.is_number_unsigned() && v.get<uint64_t>() > uint64_t(INT64_MAX)))
-      fail("must be a 64-bit integer", at(key));
-    return v.get<int64_t>();
-  }
+  int64_t integer(const char* key) const { return worded([&] { return fields_.integer(key); }); }
   std::optional<int64_t> optInteger(const char* key) const {
-    return find(key) ? std::optional(integer(key)) : std::nullopt;
+    return worded([&] { return fields_.optionalInteger(key); });
   }
-  bool boolean(const char* key) const {
-    const Json& v = need(key);
-    if (!v.is_boolean()) fail("must be true or false", at(key));
-    return v.get<bool>();
-  }
-  std::vector<std::string> texts(const char* key) const {
-    std::vector<std::string> out;
-    for (const Json& item : list(key)) {
-      if (!item.is_string()) fail("must be a list of texts", at(key));
-      out.push_back(item.get<std::string>());
-    }
-    return out;
-  }
+  bool boolean(const char* key) const { return worded([&] { return fields_.boolean(key); }); }
+  std::vector<std::string> texts(const char* key) const { return worded([&] { return fields_.texts(key); }); }
   const Json& list(const char* key) const {
-    const Json& v = need(key);
-    if (!v.is_array()) fail("must be a list", at(key));
-    return v;
+    return *worded([&] { return &fields_.list(key); });
   }
-  Date date(const char* key) const {
-    auto d = parseISO8601(text(key));
-    if (!d) fail("must be an ISO 8601 date", at(key));
-    return *d;
-  }
+  Date date(const char* key) const { return worded([&] { return fields_.date(key); }); }
   template <class Enum>
   Enum raw(const char* key, std::optional<Enum> (*named)(std::string_view)) const {
     auto v = named(text(key));
@@ -252,12 +226,22 @@ class Reader {
   }
   std::string at(const std::string& key) const { return path_.empty() ? key : path_ + "." + key; }
 
-  [[noreturn]] static void fail(const std::string& what, const std::string& path) {
-    throw DecodeError{(path.empty() ? "" : path + ": ") + what};
+  [[noreturn]] static void fail(std::string_view what, const std::string& path) {
+    throw DecodeError{(path.empty() ? "" : path + ": ") + std::string(what)};
   }
 
  private:
+  template <class Read>
+  std::invoke_result_t<Read> worded(Read&& read) const {
+    try {
+      return read();
+    } catch (const JsonFieldProblem& p) {
+      fail(mustBe(p.kind), at(p.key));
+    }
+  }
+
   const Json& j_;
+  JsonFields fields_;
   std::string path_;
 };
 

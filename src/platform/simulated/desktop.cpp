@@ -2,9 +2,11 @@
 
 #include <fstream>
 #include <set>
+#include <type_traits>
 
 #include "base/date.h"
 #include "base/json_document.h"
+#include "base/json_fields.h"
 #include "base/json_text.h"
 
 namespace zel::platform {
@@ -23,23 +25,22 @@ const json* member(const json& j, const char* key) {
   return it == j.end() ? nullptr : &*it;
 }
 
+// Runs one read of JsonFields, its problem worded with the place it is at.
+template <class Read>
+std::invoke_result_t<Read, const JsonFields&> fields(const json& j, const std::string& where, Read&& read) {
+  try {
+    return read(JsonFields(j));
+  } catch (const JsonFieldProblem& p) {
+    throw Problem{where + ": \"" + p.key + "\" " + std::string(mustBe(p.kind))};
+  }
+}
+
 std::optional<std::string> optionalText(const json& j, const char* key, const std::string& where) {
-  const json* v = member(j, key);
-  if (!v || v->is_null()) return std::nullopt;
-  if (!v->is_string()) throw Problem{where + ": \"" + key + "\" must be a text"};
-  return v->get<std::string>();
+  return fields(j, where, [&](const JsonFields& f) { return f.optionalText(key); });
 }
 
 std::vector<std::string> texts(const json& j, const char* key, const std::string& where) {
-  std::vector<std::string> out;
-  const json* v = member(j, key);
-  if (!v) return out;
-  if (!v->is_array()) throw Problem{where + ": \"" + key + "\" must be a list of texts"};
-  for (const json& t : *v) {
-    if (!t.is_string()) throw Problem{where + ": \"" + key + "\" must be a list of texts"};
-    out.push_back(t.get<std::string>());
-  }
-  return out;
+  return fields(j, where, [&](const JsonFields& f) { return f.optionalTexts(key).value_or(std::vector<std::string>{}); });
 }
 
 // Adds the element tree `root` to the flat list, without recursion; returns
@@ -122,11 +123,8 @@ DesktopApp decodeApp(const json& j, std::vector<DesktopElement>& elements, const
       pid->get<int64_t>() < INT32_MIN || pid->get<int64_t>() > INT32_MAX)
     throw Problem{where + ": \"pid\" must be a 32-bit integer"};
   app.pid = static_cast<Pid>(pid->get<int64_t>());
-  if (const json* v = member(j, "launched")) {
-    auto date = v->is_string() ? parseISO8601(v->get<std::string>()) : std::nullopt;
-    if (!date) throw Problem{where + ": \"launched\" must be an ISO 8601 date"};
-    app.launched = date->sinceReference;
-  }
+  if (const json* v = member(j, "launched"); v && !v->is_null())
+    app.launched = fields(j, where, [](const JsonFields& f) { return f.date("launched"); }).sinceReference;
   if (const json* v = member(j, "signature")) {
     const std::string s = v->is_string() ? v->get<std::string>() : "";
     if (s == "vendors") app.signature = SignatureVerdict::vendors;
