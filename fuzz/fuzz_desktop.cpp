@@ -17,10 +17,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto desktop = platform::Desktop::decode(std::string_view(reinterpret_cast<const char*>(data), size));
   if (!desktop) return 0;
   platform::SimulatedPlatform p(std::move(desktop.value()));
-  TreeSwitch treeSwitch(p.accessibility(), {{}, {}, [](const platform::AXElement&, double) { return true; }, {}});
+  TreeSwitch treeSwitch(p.accessibility(), {{}, {}, [](const platform::AXElement&, double) { return true; }, {}}, limits.nodeBudget);
   AppSignature::Checked signatures(
-      [&](platform::Pid pid, const std::string& b) {
-        return AppSignature::verdict(p.codeSigning(), platform::System::macOS, pid, b);
+      [&](platform::Pid pid, const KnownApp& b) {
+        return AppSignature::verdict(p.codeSigning(), pid, b);
       },
       [] { return Date{0}; }, [](const std::string&) {});
   AXSnapshotter snapshotter(2000, AXSnapshotter::Environment{p, treeSwitch, signatures, "/nonexistent"});

@@ -23,7 +23,7 @@ class Cache : public ::testing::Test {
   std::map<platform::Pid, Verdict> verdicts;
   int checks = 0;
   std::vector<std::string> logged;
-  AppSignature::Checked checked{[this](platform::Pid pid, const std::string&) {
+  AppSignature::Checked checked{[this](platform::Pid pid, const KnownApp&) {
                                   ++checks;
                                   auto it = verdicts.find(pid);
                                   return it == verdicts.end() ? Verdict::vendors : it->second;
@@ -32,42 +32,42 @@ class Cache : public ::testing::Test {
 };
 
 TEST_F(Cache, APassingProcessIsCheckedAgainOnlyForAnotherLaunch) {
-  EXPECT_EQ(checked.verdict(1, 100.0, "a"), Verdict::vendors);
-  EXPECT_EQ(checked.verdict(1, 100.0, "a"), Verdict::vendors);
+  EXPECT_EQ(checked.verdict(1, 100.0, KnownApp{"a"}), Verdict::vendors);
+  EXPECT_EQ(checked.verdict(1, 100.0, KnownApp{"a"}), Verdict::vendors);
   EXPECT_EQ(checks, 1);
-  EXPECT_EQ(checked.verdict(1, 200.0, "a"), Verdict::vendors);  // a reused process identifier
+  EXPECT_EQ(checked.verdict(1, 200.0, KnownApp{"a"}), Verdict::vendors);  // a reused process identifier
   EXPECT_EQ(checks, 2);
-  checked.verdict(2, std::nullopt, "a");
-  checked.verdict(2, std::nullopt, "a");
+  checked.verdict(2, std::nullopt, KnownApp{"a"});
+  checked.verdict(2, std::nullopt, KnownApp{"a"});
   EXPECT_EQ(checks, 4);  // without a launch date, every call checks
 }
 
 TEST_F(Cache, RefusalsAreRecheckedAfterAMinuteAndLoggedOnce) {
   verdicts[1] = Verdict::refused;
-  EXPECT_EQ(checked.verdict(1, 100.0, "bad.app"), Verdict::refused);
+  EXPECT_EQ(checked.verdict(1, 100.0, KnownApp{"bad.app"}), Verdict::refused);
   now = now.adding(59);
-  EXPECT_EQ(checked.verdict(1, 100.0, "bad.app"), Verdict::refused);
+  EXPECT_EQ(checked.verdict(1, 100.0, KnownApp{"bad.app"}), Verdict::refused);
   EXPECT_EQ(checks, 1);
   now = now.adding(1);
-  EXPECT_EQ(checked.verdict(1, 100.0, "bad.app"), Verdict::refused);
+  EXPECT_EQ(checked.verdict(1, 100.0, KnownApp{"bad.app"}), Verdict::refused);
   EXPECT_EQ(checks, 2);
   EXPECT_EQ(logged, std::vector<std::string>{"bad.app"});
 
   verdicts[1] = Verdict::vendors;
   now = now.adding(60);
-  EXPECT_EQ(checked.verdict(1, 100.0, "bad.app"), Verdict::vendors);
+  EXPECT_EQ(checked.verdict(1, 100.0, KnownApp{"bad.app"}), Verdict::vendors);
   verdicts[1] = Verdict::refused;
-  EXPECT_EQ(checked.verdict(1, 300.0, "bad.app"), Verdict::refused);
+  EXPECT_EQ(checked.verdict(1, 300.0, KnownApp{"bad.app"}), Verdict::refused);
   EXPECT_EQ(logged.size(), 2u);  // refused, passed, refused again: logged again
 }
 
 TEST_F(Cache, TheTablesAreDroppedPastTwoHundredFiftySixEntries) {
-  for (platform::Pid pid = 1; pid <= 257; ++pid) checked.verdict(pid, 1.0, "a");
+  for (platform::Pid pid = 1; pid <= 257; ++pid) checked.verdict(pid, 1.0, KnownApp{"a"});
   EXPECT_EQ(checks, 257);
-  checked.verdict(1000, 1.0, "a");  // more than 256 held: everything goes, the new verdict stays
-  checked.verdict(1000, 1.0, "a");
+  checked.verdict(1000, 1.0, KnownApp{"a"});  // more than 256 held: everything goes, the new verdict stays
+  checked.verdict(1000, 1.0, KnownApp{"a"});
   EXPECT_EQ(checks, 258);
-  checked.verdict(5, 1.0, "a");
+  checked.verdict(5, 1.0, KnownApp{"a"});
   EXPECT_EQ(checks, 259);
 }
 
@@ -82,21 +82,21 @@ TEST(VendorsApp, PicksTheFirstPassingInstance) {
   platform::SimulatedPlatform p(desktop.value());
   std::vector<std::string> logged;
   AppSignature::Checked checked(
-      [&](platform::Pid pid, const std::string& b) { return AppSignature::verdict(p.codeSigning(), platform::System::macOS, pid, b); },
+      [&](platform::Pid pid, const KnownApp& b) { return AppSignature::verdict(p.codeSigning(), pid, b); },
       [] { return Date{0}; }, [&](const std::string& b) { logged.push_back(b); });
 
-  auto codex = AppSignature::vendorsApp(p.workspace(), checked, "com.openai.codex");
+  auto codex = AppSignature::vendorsApp(p.workspace(), checked, KnownApp::named("com.openai.codex", System::macOS));
   EXPECT_EQ(codex.kind, AppSignature::Found::Kind::running);
   EXPECT_EQ(codex.app.pid, 2);
-  EXPECT_EQ(AppSignature::vendorsApp(p.workspace(), checked, "com.anthropic.claudefordesktop").kind,
+  EXPECT_EQ(AppSignature::vendorsApp(p.workspace(), checked, KnownApp::named("com.anthropic.claudefordesktop", System::macOS)).kind,
             AppSignature::Found::Kind::changedOnDisk);
-  EXPECT_EQ(AppSignature::vendorsApp(p.workspace(), checked, "com.example.unknown").kind,
+  EXPECT_EQ(AppSignature::vendorsApp(p.workspace(), checked, KnownApp::named("com.example.unknown", System::macOS)).kind,
             AppSignature::Found::Kind::none);  // no requirement: refused
-  EXPECT_EQ(AppSignature::vendorsApp(p.workspace(), checked, "com.apple.Safari").kind, AppSignature::Found::Kind::none);
+  EXPECT_EQ(AppSignature::vendorsApp(p.workspace(), checked, KnownApp::named("com.apple.Safari", System::macOS)).kind, AppSignature::Found::Kind::none);
   EXPECT_EQ(logged, (std::vector<std::string>{"com.openai.codex", "com.anthropic.claudefordesktop",
                                               "com.anthropic.claudefordesktop", "com.example.unknown"}));
-  EXPECT_TRUE(AppSignature::isVendors(p.codeSigning(), platform::System::macOS, 2, "com.openai.codex"));
-  EXPECT_FALSE(AppSignature::isVendors(p.codeSigning(), platform::System::macOS, 5, "com.example.unknown"));
+  EXPECT_EQ(AppSignature::verdict(p.codeSigning(), 2, KnownApp::named("com.openai.codex", System::macOS)), Verdict::vendors);
+  EXPECT_EQ(AppSignature::verdict(p.codeSigning(), 5, KnownApp::named("com.example.unknown", System::macOS)), Verdict::refused);
 }
 
 }  // namespace

@@ -111,9 +111,9 @@ TEST(HostileInput, DesktopsControlLinesConversationsAndProfiles) {
     // A mangled desktop that still decodes is read as the agent reads it.
     if (auto d = platform::Desktop::decode(mangle(desktop))) {
       platform::SimulatedPlatform p(std::move(d.value()));
-      TreeSwitch treeSwitch(p.accessibility(), {{}, {}, [](const platform::AXElement&, double) { return true; }, {}});
+      TreeSwitch treeSwitch(p.accessibility(), {{}, {}, [](const platform::AXElement&, double) { return true; }, {}}, limits.nodeBudget);
       AppSignature::Checked signatures(
-          [&](platform::Pid pid, const std::string& b) { return AppSignature::verdict(p.codeSigning(), platform::System::macOS, pid, b); },
+          [&](platform::Pid pid, const KnownApp& b) { return AppSignature::verdict(p.codeSigning(), pid, b); },
           [] { return Date{0}; }, [](const std::string&) {});
       AXSnapshotter snapshotter(5000, AXSnapshotter::Environment{p, treeSwitch, signatures, "/nonexistent"});
       AXSnapshotter::PageFilter any = [](const std::string&) { return true; };

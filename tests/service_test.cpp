@@ -111,9 +111,9 @@ class ReaderTest : public ::testing::Test {
   PresenceWatcher presence_{platform_.session(), schedule_, wake_};
   ProfileControl profiles_{{ProfilePage::Site::linkedin}};
   LinePrinter printer_{pipe_.fds[1]};
-  TreeSwitch treeSwitch_{platform_.accessibility(), {{}, {}, [](const platform::AXElement&, double) { return true; }, {}}};
+  TreeSwitch treeSwitch_{platform_.accessibility(), {{}, {}, [](const platform::AXElement&, double) { return true; }, {}}, limits.nodeBudget};
   AppSignature::Checked signatures_{
-      [this](platform::Pid pid, const std::string& b) { return AppSignature::verdict(platform_.codeSigning(), platform::System::macOS, pid, b); },
+      [this](platform::Pid pid, const KnownApp& b) { return AppSignature::verdict(platform_.codeSigning(), pid, b); },
       [] { return Date{0}; }, [](const std::string&) {}};
   AXSnapshotter snapshotter_{60000, AXSnapshotter::Environment{platform_, treeSwitch_, signatures_, "/nonexistent"}};
 };

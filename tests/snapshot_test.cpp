@@ -74,9 +74,10 @@ class Snapshots : public ::testing::Test {
     switch_ = std::make_unique<TreeSwitch>(
         counting_->accessibility(),
         TreeSwitch::Functions{[this](const AXElement&, const std::string& a, bool v) { sets.push_back(a + (v ? "+" : "-")); },
-                              {}, [](const AXElement&, double) { return true; }, {}});
+                              {}, [](const AXElement&, double) { return true; }, {}},
+        budget);
     signatures_ = std::make_unique<AppSignature::Checked>(
-        [this](platform::Pid pid, const std::string& b) { return AppSignature::verdict(simulated_->codeSigning(), platform::System::macOS, pid, b); },
+        [this](platform::Pid pid, const KnownApp& b) { return AppSignature::verdict(simulated_->codeSigning(), pid, b); },
         [] { return Date{0}; }, [](const std::string&) {});
     AXSnapshotter s(budget, AXSnapshotter::Environment{*counting_, *switch_, *signatures_, home_});
     return s.snapshot(bundleID, page);

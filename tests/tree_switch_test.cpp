@@ -31,25 +31,30 @@ class Switching : public ::testing::Test {
                              ++waits;
                              return treeShows;
                            },
-                           [this] { return now; }});
+                           [this] { return now; }},
+                      limits.nodeBudget);
   }
   AXElement app() { return ax.application(7); }
+  // The target of a read of `bundleID` whose process is `pid`.
+  Target target(platform::Pid pid, const char* bundleID) {
+    return Target{KnownApp::named(bundleID, System::macOS), {pid, std::nullopt}, app(), std::nullopt};
+  }
 };
 
 TEST_F(Switching, AttributesByApplication) {
-  EXPECT_EQ(TreeSwitch::attribute("com.openai.codex"), "AXEnhancedUserInterface");
-  EXPECT_EQ(TreeSwitch::attribute("com.anthropic.claudefordesktop"), "AXManualAccessibility");
-  EXPECT_EQ(TreeSwitch::attribute("com.example.other"), "AXManualAccessibility");
-  EXPECT_EQ(TreeSwitch::attribute("org.mozilla.firefox"), "AXEnhancedUserInterface");
-  EXPECT_EQ(TreeSwitch::attribute("com.apple.Safari"), std::nullopt);
-  EXPECT_EQ(TreeSwitch::attribute("com.google.Chrome"), std::nullopt);
-  EXPECT_EQ(TreeSwitch::wake("com.google.Chrome"), "AXRole");
-  EXPECT_EQ(TreeSwitch::wake("com.openai.codex"), std::nullopt);
+  EXPECT_EQ(TreeSwitch::attribute(KnownApp::named("com.openai.codex", System::macOS)), "AXEnhancedUserInterface");
+  EXPECT_EQ(TreeSwitch::attribute(KnownApp::named("com.anthropic.claudefordesktop", System::macOS)), "AXManualAccessibility");
+  EXPECT_EQ(TreeSwitch::attribute(KnownApp::named("com.example.other", System::macOS)), "AXManualAccessibility");
+  EXPECT_EQ(TreeSwitch::attribute(KnownApp::named("org.mozilla.firefox", System::macOS)), "AXEnhancedUserInterface");
+  EXPECT_EQ(TreeSwitch::attribute(KnownApp::named("com.apple.Safari", System::macOS)), std::nullopt);
+  EXPECT_EQ(TreeSwitch::attribute(KnownApp::named("com.google.Chrome", System::macOS)), std::nullopt);
+  EXPECT_EQ(TreeSwitch::wake(KnownApp::named("com.google.Chrome", System::macOS)), "AXRole");
+  EXPECT_EQ(TreeSwitch::wake(KnownApp::named("com.openai.codex", System::macOS)), std::nullopt);
 }
 
 TEST_F(Switching, SafariIsLeftAlone) {
   auto s = make();
-  s.enable(app(), 7, "com.apple.Safari", true);
+  s.enable(target(7, "com.apple.Safari"), true);
   EXPECT_TRUE(sets.empty());
   EXPECT_TRUE(reads.empty());
   EXPECT_EQ(waits, 0);
@@ -57,32 +62,32 @@ TEST_F(Switching, SafariIsLeftAlone) {
 
 TEST_F(Switching, SetsAtMostOncAMinuteAndWaitsOnlyTheFirstTime) {
   auto s = make();
-  s.enable(app(), 7, "com.openai.codex", true);
+  s.enable(target(7, "com.openai.codex"), true);
   now = now.adding(30);
-  s.enable(app(), 7, "com.openai.codex", true);
+  s.enable(target(7, "com.openai.codex"), true);
   EXPECT_EQ(sets, std::vector<std::string>{"AXEnhancedUserInterface=true"});
   EXPECT_EQ(waits, 1);
   now = now.adding(31);
-  s.enable(app(), 7, "com.openai.codex", true);
+  s.enable(target(7, "com.openai.codex"), true);
   EXPECT_EQ(sets.size(), 2u);
   EXPECT_EQ(waits, 1);
-  s.enable(app(), 8, "com.anthropic.claudefordesktop", false);
+  s.enable(target(8, "com.anthropic.claudefordesktop"), false);
   EXPECT_EQ(sets.back(), "AXManualAccessibility=true");
   EXPECT_EQ(waits, 1);
 }
 
 TEST_F(Switching, ChromeIsWokenByReadingUntilATreeIsSeen) {
   auto s = make();
-  s.enable(app(), 7, "com.google.Chrome", true);
-  s.enable(app(), 7, "com.google.Chrome", true);
+  s.enable(target(7, "com.google.Chrome"), true);
+  s.enable(target(7, "com.google.Chrome"), true);
   EXPECT_EQ(reads, (std::vector<std::string>{"AXRole", "AXRole"}));
   EXPECT_EQ(waits, 1);  // no tree yet, and not again within a minute
   now = now.adding(60);
   treeShows = true;
-  s.enable(app(), 7, "com.google.Chrome", true);
+  s.enable(target(7, "com.google.Chrome"), true);
   EXPECT_EQ(waits, 2);
   now = now.adding(600);
-  s.enable(app(), 7, "com.google.Chrome", true);
+  s.enable(target(7, "com.google.Chrome"), true);
   EXPECT_EQ(waits, 2);  // woken for good
   EXPECT_EQ(reads.size(), 4u);
   EXPECT_TRUE(sets.empty());
@@ -90,17 +95,17 @@ TEST_F(Switching, ChromeIsWokenByReadingUntilATreeIsSeen) {
 
 TEST_F(Switching, DisableAllPutsEveryAttributeBackAndEndsSwitching) {
   auto s = make();
-  s.enable(app(), 7, "com.openai.codex", false);
-  s.enable(app(), 8, "com.anthropic.claudefordesktop", false);
-  s.enable(app(), 9, "com.google.Chrome", false);
+  s.enable(target(7, "com.openai.codex"), false);
+  s.enable(target(8, "com.anthropic.claudefordesktop"), false);
+  s.enable(target(9, "com.google.Chrome"), false);
   sets.clear();
   s.disableAll();
   EXPECT_EQ(sets, (std::vector<std::string>{"AXEnhancedUserInterface=false", "AXEnhancedUserInterface=false",
                                             "AXManualAccessibility=false", "AXManualAccessibility=false"}));
   sets.clear();
   now = now.adding(1000);
-  s.enable(app(), 7, "com.openai.codex", true);
-  s.enable(app(), 9, "com.google.Chrome", false);
+  s.enable(target(7, "com.openai.codex"), true);
+  s.enable(target(9, "com.google.Chrome"), false);
   EXPECT_TRUE(sets.empty());
   EXPECT_EQ(reads.back(), "AXRole");  // the wake read still happens
   s.disableAll();
@@ -128,8 +133,9 @@ TEST_F(Switching, DisableAllWaitsForASetInFlight) {
                                       inFlight = false;
                                     },
                                     [](const AXElement&, const std::string&) {}, [](const AXElement&, double) { return true; },
-                                    [this] { return now; }});
-  std::thread enabling([&] { s.enable(app(), 7, "com.openai.codex", false); });
+                                    [this] { return now; }},
+               limits.nodeBudget);
+  std::thread enabling([&] { s.enable(target(7, "com.openai.codex"), false); });
   std::thread disabling;
   {
     std::unique_lock g(m);

@@ -35,7 +35,7 @@ class AbsentPlatform final : public Platform, Accessibility, Workspace, Session,
   std::vector<bool> displaysAsleep() override { return {}; }
   double idleSeconds() override { return 0; }
   SignatureVerdict verdict(Pid, const std::string&) override { return SignatureVerdict::refused; }
-  std::optional<nlohmann::json> appleLanguages(const std::string&) override { return std::nullopt; }
+  std::optional<nlohmann::json> appleLanguages(const std::string&, Pid) override { return std::nullopt; }
   void write(const std::string&) override {}
   void run(const std::function<void(SystemEvent)>&) override {
     std::unique_lock g(lock_);

@@ -6,14 +6,17 @@
 #include <optional>
 #include <string>
 
+#include "platform/workspace.h"
+
 namespace zel::platform {
 
 class Preferences {
  public:
   virtual ~Preferences() = default;
-  // The application's "AppleLanguages" value as it is stored (normally a list
-  // of texts); nullopt when it has none.
-  virtual std::optional<nlohmann::json> appleLanguages(const std::string& bundleID) = 0;
+  // The "AppleLanguages" value of the application `bundleID` whose process
+  // `pid` is being read, as it is stored (normally a list of texts); nullopt
+  // when it has none. (macOS keeps it per application, Linux per process.)
+  virtual std::optional<nlohmann::json> appleLanguages(const std::string& bundleID, Pid pid) = 0;
 };
 
 }  // namespace zel::platform

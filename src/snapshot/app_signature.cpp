@@ -1,8 +1,6 @@
 #include "snapshot/app_signature.h"
 
 #include "base/limits.h"
-#include "browsers/browsers.h"
-#include "browsers/chat_apps.h"
 #include "platform/platform.h"
 
 namespace zel::AppSignature {
@@ -17,31 +15,29 @@ std::string teamRequirement(std::string_view bundleID, std::string_view team) {
 }
 }  // namespace
 
-std::optional<std::string> requirement(std::string_view bundleID, platform::System system) {
-  if (const ChatApp* app = ChatApps::named(bundleID)) return teamRequirement(bundleID, app->team);
-  if (const Browser* b = Browsers::named(bundleID, system)) {
-    if (b->signer.kind == Browser::Signer::Kind::developerId) return teamRequirement(bundleID, b->signer.team);
-    return "identifier \"" + std::string(bundleID) + "\" and anchor apple";
+std::optional<std::string> requirement(const KnownApp& app) {
+  if (app.chatApp) return teamRequirement(app.bundleID, app.chatApp->team);
+  if (const Browser* b = app.browser) {
+    if (b->signer.kind == Browser::Signer::Kind::developerId) return teamRequirement(app.bundleID, b->signer.team);
+    return "identifier \"" + app.bundleID + "\" and anchor apple";
   }
   return std::nullopt;
 }
 
-Verdict verdict(platform::CodeSigning& signing, platform::System system, platform::Pid pid,
-                std::string_view bundleID) {
-  const auto r = requirement(bundleID, system);
-  if (!r) return Verdict::refused;
-  return signing.verdict(pid, *r);
+std::optional<std::string> requirement(std::string_view bundleID, platform::System system) {
+  return requirement(KnownApp::named(bundleID, system));
 }
 
-bool isVendors(platform::CodeSigning& signing, platform::System system, platform::Pid pid, std::string_view bundleID) {
-  const auto r = requirement(bundleID, system);
-  return r && signing.verdict(pid, *r) == Verdict::vendors;
+Verdict verdict(platform::CodeSigning& signing, platform::Pid pid, const KnownApp& app) {
+  const auto r = requirement(app);
+  if (!r) return Verdict::refused;
+  return signing.verdict(pid, *r);
 }
 
 Checked::Checked(Check check, std::function<Date()> now, Log log)
     : check_(std::move(check)), now_(std::move(now)), log_(std::move(log)) {}
 
-Verdict Checked::verdict(platform::Pid pid, std::optional<double> launched, const std::string& bundleID) {
+Verdict Checked::verdict(platform::Pid pid, std::optional<double> launched, const KnownApp& app) {
   // The check and the log reach the platform, which has locks of its own:
   // neither runs under this one. Two readers may check the same process at
   // once; the answer is the same and it is logged once.
@@ -54,7 +50,7 @@ Verdict Checked::verdict(platform::Pid pid, std::optional<double> launched, cons
     if (auto it = refused_.find(pid); it != refused_.end() && now_().seconds(it->second.at) < recheckAfter)
       return it->second.verdict;
   }
-  const Verdict v = check_(pid, bundleID);
+  const Verdict v = check_(pid, app);
   bool firstRefusal = false;
   {
     std::lock_guard g(lock_);
@@ -74,14 +70,14 @@ Verdict Checked::verdict(platform::Pid pid, std::optional<double> launched, cons
       else passed_.erase(pid);
     }
   }
-  if (firstRefusal) log_(bundleID);
+  if (firstRefusal) log_(app.bundleID);
   return v;
 }
 
-Found vendorsApp(platform::Workspace& workspace, Checked& checked, const std::string& bundleID) {
+Found vendorsApp(platform::Workspace& workspace, Checked& checked, const KnownApp& known) {
   bool changed = false;
-  for (const auto& app : workspace.runningApps(bundleID)) {
-    const Verdict v = checked.verdict(app.pid, app.launched, bundleID);
+  for (const auto& app : workspace.runningApps(known.bundleID)) {
+    const Verdict v = checked.verdict(app.pid, app.launched, known);
     if (v == Verdict::vendors) return {Found::Kind::running, app};
     if (v == Verdict::changedOnDisk) changed = true;
   }

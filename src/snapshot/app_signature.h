@@ -13,6 +13,7 @@
 #include <variant>
 
 #include "base/date.h"
+#include "browsers/known_app.h"
 #include "platform/code_signing.h"
 #include "platform/system.h"
 #include "platform/workspace.h"
@@ -27,21 +28,21 @@ inline constexpr std::string_view logCode = "capture.signature_refused";
 
 // The requirement text for an application on a system; nullopt for one the
 // agent does not know.
+std::optional<std::string> requirement(const KnownApp& app);
 std::optional<std::string> requirement(std::string_view bundleID, platform::System system);
 
-Verdict verdict(platform::CodeSigning& signing, platform::System system, platform::Pid pid, std::string_view bundleID);
-bool isVendors(platform::CodeSigning& signing, platform::System system, platform::Pid pid, std::string_view bundleID);
+Verdict verdict(platform::CodeSigning& signing, platform::Pid pid, const KnownApp& app);
 
 // Verdicts cached per process, so that the signing services are not asked on
 // every read.
 class Checked {
  public:
-  using Check = std::function<Verdict(platform::Pid, const std::string& bundleID)>;
+  using Check = std::function<Verdict(platform::Pid, const KnownApp& app)>;
   using Log = std::function<void(const std::string& bundleID)>;
 
   Checked(Check check, std::function<Date()> now, Log log);
 
-  Verdict verdict(platform::Pid pid, std::optional<double> launched, const std::string& bundleID);
+  Verdict verdict(platform::Pid pid, std::optional<double> launched, const KnownApp& app);
 
  private:
   struct Refusal {
@@ -64,7 +65,7 @@ struct Found {
   platform::RunningApp app;  // for running
 };
 
-Found vendorsApp(platform::Workspace& workspace, Checked& checked, const std::string& bundleID);
+Found vendorsApp(platform::Workspace& workspace, Checked& checked, const KnownApp& app);
 
 }  // namespace AppSignature
 

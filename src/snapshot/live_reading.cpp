@@ -5,10 +5,10 @@
 namespace zel {
 
 LiveReading::LiveReading(platform::Platform& platform, std::filesystem::path home, int64_t nodeBudget)
-    : treeSwitch(platform.accessibility(), {}, platform.system(), nodeBudget),
+    : treeSwitch(platform.accessibility(), {}, nodeBudget),
       signatures(
-          [&platform](platform::Pid pid, const std::string& bundleID) {
-            return AppSignature::verdict(platform.codeSigning(), platform.system(), pid, bundleID);
+          [&platform](platform::Pid pid, const KnownApp& app) {
+            return AppSignature::verdict(platform.codeSigning(), pid, app);
           },
           &Date::now,
           [&platform](const std::string& bundleID) {

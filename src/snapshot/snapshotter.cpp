@@ -199,6 +199,23 @@ std::optional<std::string> AXSnapshotter::pageURL(const AXElement& window) const
   return std::nullopt;
 }
 
+std::variant<Target, SnapshotError> AXSnapshotter::resolve(const std::string& bundleID) const {
+  Target target;
+  target.known = KnownApp::named(bundleID, env_.platform.system());
+  const auto found = AppSignature::vendorsApp(env_.platform.workspace(), env_.signatures, target.known);
+  if (found.kind == AppSignature::Found::Kind::none) return SnapshotError{SnapshotError::Kind::notRunning, bundleID};
+  if (found.kind == AppSignature::Found::Kind::changedOnDisk)
+    return SnapshotError{SnapshotError::Kind::needsRestart, bundleID};
+  target.process = found.app;
+  auto& ax = env_.platform.accessibility();
+  target.application = ax.application(target.process.pid);
+  ax.setMessagingTimeout(target.application, limits.messagingTimeout);
+  if (target.known.browser)
+    target.language =
+        Browsers::interfaceLanguage(env_.platform.preferences().appleLanguages(bundleID, target.process.pid));
+  return target;
+}
+
 AXSnapshotter::Outcome AXSnapshotter::snapshot(const std::string& bundleID, const PageFilter* page,
                                                const PlanFactory* plan, SnapshotTrace* trace) const {
   SnapshotTrace silent;
@@ -206,22 +223,17 @@ AXSnapshotter::Outcome AXSnapshotter::snapshot(const std::string& bundleID, cons
   auto& ax = env_.platform.accessibility();
   if (!ax.isTrusted()) return SnapshotError{SnapshotError::Kind::notTrusted, ""};
 
-  const auto found = AppSignature::vendorsApp(env_.platform.workspace(), env_.signatures, bundleID);
-  if (found.kind == AppSignature::Found::Kind::none) return SnapshotError{SnapshotError::Kind::notRunning, bundleID};
-  if (found.kind == AppSignature::Found::Kind::changedOnDisk)
-    return SnapshotError{SnapshotError::Kind::needsRestart, bundleID};
-  const platform::Pid pid = found.app.pid;
-  const AXElement app = ax.application(pid);
-  ax.setMessagingTimeout(app, limits.messagingTimeout);
-
-  const Browser* browser = Browsers::named(bundleID, env_.platform.system());
-  std::optional<std::string> language;
-  if (browser) language = Browsers::interfaceLanguage(env_.platform.preferences().appleLanguages(bundleID));
+  auto resolved = resolve(bundleID);
+  if (auto* error = std::get_if<SnapshotError>(&resolved)) return *error;
+  const Target& target = std::get<Target>(resolved);
+  const AXElement& app = target.application;
+  const Browser* browser = target.known.browser;
+  const std::optional<std::string>& language = target.language;
 
   WindowList list = windowList(app);
   bool switched = false;
   if (list.windows.empty()) {
-    env_.treeSwitch.enable(app, pid, bundleID, true);
+    env_.treeSwitch.enable(target, true);
     switched = true;
     list = windowList(app);
     if (list.windows.empty()) {
@@ -249,7 +261,7 @@ AXSnapshotter::Outcome AXSnapshotter::snapshot(const std::string& bundleID, cons
       told.browserUnjudged(!allowed ? SnapshotTrace::Unjudged::alwaysPrivate : SnapshotTrace::Unjudged::language);
       return std::vector<AXNode>{};
     }
-    if (!switched) env_.treeSwitch.enable(app, pid, bundleID, true);
+    if (!switched) env_.treeSwitch.enable(target, true);
 
     std::optional<std::vector<std::string>> menus;
     if (!rule.titleLanguages.empty() && rule.menusConfirmLanguage) menus = menuTitles(app);
@@ -267,7 +279,7 @@ AXSnapshotter::Outcome AXSnapshotter::snapshot(const std::string& bundleID, cons
       else told.windowPrivate(i, title);
     }
   } else {
-    if (!switched) env_.treeSwitch.enable(app, pid, bundleID, true);
+    if (!switched) env_.treeSwitch.enable(target, true);
     for (size_t i = 0; i < list.windows.size(); ++i) windows.push_back({i, list.windows[i], std::nullopt});
   }
 

@@ -16,6 +16,7 @@
 #include "snapshot/app_signature.h"
 #include "trees/read_plan.h"
 #include "browsers/private_windows.h"
+#include "snapshot/target.h"
 #include "snapshot/tree_switch.h"
 #include "platform/platform.h"
 
@@ -101,6 +102,9 @@ class AXSnapshotter {
     std::vector<AXElement> windows;
     int32_t error;
   };
+  // The target of one read: its rows, the vendor's process, its element and
+  // language, looked up once.
+  std::variant<Target, SnapshotError> resolve(const std::string& bundleID) const;
   WindowList windowList(const AXElement& app) const;
   std::optional<std::vector<std::string>> menuTitles(const AXElement& app) const;
 

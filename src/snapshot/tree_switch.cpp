@@ -4,8 +4,6 @@
 #include <thread>
 
 #include "base/limits.h"
-#include "browsers/browsers.h"
-#include "browsers/chat_apps.h"
 
 namespace zel {
 
@@ -14,9 +12,8 @@ constexpr double rateLimit = limits.treeSwitchEvery;
 constexpr double treeTimeout = limits.treeSwitchWait;
 }  // namespace
 
-TreeSwitch::TreeSwitch(platform::Accessibility& ax, Functions functions, platform::System system,
-                       int64_t nodeBudget)
-    : ax_(ax), f_(std::move(functions)), system_(system), nodeBudget_(nodeBudget) {
+TreeSwitch::TreeSwitch(platform::Accessibility& ax, Functions functions, int64_t nodeBudget)
+    : ax_(ax), f_(std::move(functions)), nodeBudget_(nodeBudget) {
   if (!f_.set)
     f_.set = [this](const AXElement& app, const std::string& attribute, bool value) {
       ax_.setBoolean(app, attribute, value);
@@ -31,21 +28,23 @@ TreeSwitch::TreeSwitch(platform::Accessibility& ax, Functions functions, platfor
     };
 }
 
-std::optional<std::string> TreeSwitch::attribute(std::string_view bundleID, platform::System system) {
-  if (const Browser* b = Browsers::named(bundleID, system)) return b->treeSwitch;
-  if (const ChatApp* app = ChatApps::named(bundleID)) return app->treeSwitch;
+std::optional<std::string> TreeSwitch::attribute(const KnownApp& app) {
+  if (app.browser) return app.browser->treeSwitch;
+  if (app.chatApp) return app.chatApp->treeSwitch;
   // Electron's switch: what an application the tables do not know most
   // likely understands.
   return "AXManualAccessibility";
 }
 
-std::optional<std::string> TreeSwitch::wake(std::string_view bundleID, platform::System system) {
-  if (const Browser* b = Browsers::named(bundleID, system)) return b->treeWake;
+std::optional<std::string> TreeSwitch::wake(const KnownApp& app) {
+  if (app.browser) return app.browser->treeWake;
   return std::nullopt;
 }
 
-void TreeSwitch::enable(const AXElement& application, Pid pid, std::string_view bundleID, bool waitForTree) {
-  if (const auto wakeAttribute = wake(bundleID, system_)) {
+void TreeSwitch::enable(const Target& target, bool waitForTree) {
+  const AXElement& application = target.application;
+  const Pid pid = target.process.pid;
+  if (const auto wakeAttribute = wake(target.known)) {
     f_.read(application, *wakeAttribute);
     {
       std::lock_guard g(lock_);
@@ -60,7 +59,7 @@ void TreeSwitch::enable(const AXElement& application, Pid pid, std::string_view 
     return;
   }
 
-  const auto switchAttribute = attribute(bundleID, system_);
+  const auto switchAttribute = attribute(target.known);
   if (!switchAttribute) return;
   // The switch is set outside the lock (the backend has locks of its own and
   // makes a bus call); a set in flight is counted, and `disableAll` waits for

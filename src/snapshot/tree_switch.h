@@ -15,7 +15,7 @@
 #include "base/date.h"
 #include "base/limits.h"
 #include "platform/accessibility.h"
-#include "platform/system.h"
+#include "snapshot/target.h"
 
 namespace zel {
 
@@ -36,20 +36,17 @@ class TreeSwitch {
   };
 
   // Functions left empty default to the accessibility interface `ax`, the
-  // wall clock and real quarter-second sleeps. `system` chooses the browser
-  // rows that name each browser's switch.
-  // `nodeBudget` bounds the search for web content after a switch, as it
-  // bounds a read of the window.
-  TreeSwitch(platform::Accessibility& ax, Functions functions = {},
-             platform::System system = platform::System::macOS, int64_t nodeBudget = limits.nodeBudget);
+  // wall clock and real quarter-second sleeps. `nodeBudget` bounds the
+  // search for web content after a switch, as it bounds a read of the window.
+  TreeSwitch(platform::Accessibility& ax, Functions functions, int64_t nodeBudget);
 
-  // The attribute set to true to switch an application's tree on.
-  static std::optional<std::string> attribute(std::string_view bundleID,
-                                              platform::System system = platform::System::macOS);
+  // The attribute set to true to switch an application's tree on, by its
+  // rows.
+  static std::optional<std::string> attribute(const KnownApp& app);
   // The attribute read to wake a browser's tree (Chrome's "AXRole").
-  static std::optional<std::string> wake(std::string_view bundleID, platform::System system = platform::System::macOS);
+  static std::optional<std::string> wake(const KnownApp& app);
 
-  void enable(const AXElement& application, Pid pid, std::string_view bundleID, bool waitForTree);
+  void enable(const Target& target, bool waitForTree);
   // Sets every attribute set to true back to false, twice, once the sets to
   // true in flight have ended; nothing is set to true afterwards.
   void disableAll();
@@ -66,7 +63,6 @@ class TreeSwitch {
  private:
   platform::Accessibility& ax_;
   Functions f_;
-  platform::System system_;
   int64_t nodeBudget_;
   std::mutex lock_;
   std::condition_variable settled_;  // `setting_` went down

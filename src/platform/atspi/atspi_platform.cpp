@@ -22,20 +22,16 @@ namespace {
 
 class EnvironmentPreferences : public Preferences {
  public:
-  EnvironmentPreferences(Workspace& workspace, const Processes& processes)
-      : workspace_(workspace), processes_(processes) {}
+  explicit EnvironmentPreferences(const Processes& processes) : processes_(processes) {}
   // The languages a program shows its interface in come from its locale
-  // variables; the process the agent would read tells.
-  std::optional<nlohmann::json> appleLanguages(const std::string& bundleID) override {
-    const auto apps = workspace_.runningApps(bundleID);
-    if (apps.empty()) return std::nullopt;
-    const auto language = languageOf(processes_.environment(apps.front().pid));
+  // variables: the process being read tells.
+  std::optional<nlohmann::json> appleLanguages(const std::string&, Pid pid) override {
+    const auto language = languageOf(processes_.environment(pid));
     if (!language) return std::nullopt;
     return nlohmann::json::array({*language});
   }
 
  private:
-  Workspace& workspace_;
   const Processes& processes_;
 };
 
@@ -59,7 +55,7 @@ class AtspiPlatform : public Platform {
         accessibility_(*bus_, &switchRecord_),
         workspace_(accessibility_, processes_),
         session_(*bus_),
-        preferences_(workspace_, processes_),
+        preferences_(processes_),
         runLoop_([this](const GlibRunLoop::Deliver& deliver) { return listen(deliver); }) {
     // An agent that was killed with the switch on left it on for every
     // application of the session: put it back before anything else.

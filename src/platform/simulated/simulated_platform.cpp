@@ -391,7 +391,9 @@ SignatureVerdict SimulatedPlatform::verdict(Pid pid, const std::string&) {
   return app ? app->signature : SignatureVerdict::refused;
 }
 
-std::optional<nlohmann::json> SimulatedPlatform::appleLanguages(const std::string& bundleID) {
+// As on macOS, the preference belongs to the application, whichever of its
+// processes is read.
+std::optional<nlohmann::json> SimulatedPlatform::appleLanguages(const std::string& bundleID, Pid) {
   if (auto d = current())
     for (const auto& app : d->apps)
       if (app.bundleID == bundleID) return app.languages;

@@ -59,7 +59,7 @@ class SimulatedPlatform final : public Platform, Accessibility, Workspace, Sessi
   double idleSeconds() override;
 
   SignatureVerdict verdict(Pid pid, const std::string& requirement) override;
-  std::optional<nlohmann::json> appleLanguages(const std::string& bundleID) override;
+  std::optional<nlohmann::json> appleLanguages(const std::string& bundleID, Pid pid) override;
   void write(const std::string& line) override;
 
   void run(const std::function<void(SystemEvent)>& deliver) override;
