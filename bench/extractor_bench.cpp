@@ -60,7 +60,7 @@ std::vector<Case>& cases() {
       return zel::hasRole(x, "AXGroup") && x.children.size() == 1 && zel::hasRole(x.children[0], "AXStaticText");
     };
     auto role = [](const char* r) { return [r](const AXNode& x) { return zel::hasRole(x, r); }; };
-    const auto& registry = zel::Extractors::byBundleID();
+    const auto& registry = zel::Extractors::byBundleID(zel::System::macOS);
     std::vector<Case> v;
     v.push_back({"chatgptGrouped", grown("chatgpt_grouped.json", hasClass("text-sm"), hasClass("markdown"), n),
                  registry.at("com.google.Chrome")});

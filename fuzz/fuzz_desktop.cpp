@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   AXSnapshotter snapshotter(2000, AXSnapshotter::Environment{p, treeSwitch, signatures, "/nonexistent"});
   AXSnapshotter::PageFilter any = [](const std::string&) { return true; };
   AXSnapshotter::PlanFactory plans = [](const std::string& url) { return profileReadPlan(url); };
-  for (const auto& [id, extractor] : Extractors::byBundleID()) {
+  for (const auto& [id, extractor] : Extractors::byBundleID(System::macOS)) {
     auto outcome = snapshotter.snapshot(id, &any, &plans);
     if (auto* trees = std::get_if<std::vector<AXNode>>(&outcome))
       for (const AXNode& t : *trees) (void)extractor->extract(t);

@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // The input split in three: profiles.ini, prefs.js, user.js of one profile.
   static const fs::path home = fs::temp_directory_path() / ("zel-fuzz-firefox-" + std::to_string(::getpid()));
-  const Browser* firefox = Browsers::named("org.mozilla.firefox");
+  const Browser* firefox = Browsers::named("org.mozilla.firefox", System::macOS);
   if (!firefox || !firefox->privateWindow.alwaysPrivate) return 0;
   const auto& rule = *firefox->privateWindow.alwaysPrivate;
   const fs::path root = home / rule.root;

@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!again || !(*again == w)) __builtin_trap();
     (void)w.text();
     (void)w.texts();
-    for (const auto& [id, extractor] : Extractors::byBundleID()) (void)extractor->extract(w);
+    for (const auto& [id, extractor] : Extractors::byBundleID(System::macOS)) (void)extractor->extract(w);
     (void)ProfileExtractor::extract(w, Date{0});
   }
   (void)scrubbed(*windows);

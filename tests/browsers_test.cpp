@@ -6,12 +6,12 @@ namespace zel {
 namespace {
 
 TEST(Browsers, TheBuiltInTable) {
-  const auto& all = Browsers::all();
+  const auto& all = Browsers::all(System::macOS);
   ASSERT_EQ(all.size(), 3u);
   EXPECT_EQ(all[0].bundleID, "com.google.Chrome");
   EXPECT_EQ(all[1].bundleID, "com.apple.Safari");
   EXPECT_EQ(all[2].bundleID, "org.mozilla.firefox");
-  EXPECT_EQ(Browsers::read().size(), 3u);
+  EXPECT_EQ(Browsers::read(System::macOS).size(), 3u);
 
   const Browser& firefox = all[2];
   ASSERT_EQ(firefox.privateWindow.titleSuffixes.size(), 68u);
@@ -29,9 +29,9 @@ TEST(Browsers, TheBuiltInTable) {
 }
 
 TEST(Browsers, NamedIsExact) {
-  EXPECT_EQ(Browsers::named("com.google.Chrome"), &Browsers::all()[0]);
-  EXPECT_EQ(Browsers::named("com.google.chrome"), nullptr);
-  EXPECT_EQ(Browsers::named(""), nullptr);
+  EXPECT_EQ(Browsers::named("com.google.Chrome", System::macOS), &Browsers::all(System::macOS)[0]);
+  EXPECT_EQ(Browsers::named("com.google.chrome", System::macOS), nullptr);
+  EXPECT_EQ(Browsers::named("", System::macOS), nullptr);
 }
 
 TEST(Browsers, InterfaceLanguageIsTheFirstOfAListOfTexts) {

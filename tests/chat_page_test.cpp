@@ -82,7 +82,7 @@ TEST(BrowserChatConsent, AsksForChatPagesOnlyWhereAllowed) {
   EXPECT_EQ(profileCalls, 1);
 }
 
-BrowserExtractor browser(const char* bundleID) { return BrowserExtractor(*Browsers::named(bundleID), fixedClock()); }
+BrowserExtractor browser(const char* bundleID) { return BrowserExtractor(*Browsers::named(bundleID, System::macOS), fixedClock()); }
 
 TEST(BrowserExtractor, ReadsAChatPageAndKeepsItsAddressAsRead) {
   AXNode window = fixtureWindow("chatgpt_grouped.json");

@@ -15,20 +15,20 @@ using namespace test;
 
 TEST(Extractors, RegistryHoldsTheAppsAndEveryReadingBrowserOnce) {
   std::vector<std::string> keys;
-  for (const auto& [id, extractor] : Extractors::byBundleID()) {
+  for (const auto& [id, extractor] : Extractors::byBundleID(System::macOS)) {
     keys.push_back(id);
     EXPECT_NE(extractor, nullptr);
   }
   EXPECT_EQ(keys, (std::vector<std::string>{"com.anthropic.claudefordesktop", "com.apple.Safari", "com.google.Chrome",
                                             "com.openai.codex", "org.mozilla.firefox"}));
   EXPECT_EQ(Extractors::apps().size(), 2u);
-  EXPECT_EQ(Extractors::byBundleID().at("com.openai.codex"), Extractors::apps().at("com.openai.codex"));
+  EXPECT_EQ(Extractors::byBundleID(System::macOS).at("com.openai.codex"), Extractors::apps().at("com.openai.codex"));
 }
 
 TEST(Extractors, FirstUseFromTwoThreadsBuildsOneTable) {
   const ExtractorTable* seen[2] = {};
-  std::thread a([&] { seen[0] = &Extractors::byBundleID(); });
-  std::thread b([&] { seen[1] = &Extractors::byBundleID(); });
+  std::thread a([&] { seen[0] = &Extractors::byBundleID(System::macOS); });
+  std::thread b([&] { seen[1] = &Extractors::byBundleID(System::macOS); });
   a.join();
   b.join();
   EXPECT_EQ(seen[0], seen[1]);
@@ -40,7 +40,7 @@ TEST(Extractors, AnyTreeGivesAConversationOrNothing) {
   std::vector<std::shared_ptr<const Extractor>> extractors{
       std::make_shared<ChatGPTExtractor>(Source::chatGPTWeb), std::make_shared<ClaudeExtractor>(Source::claudeWeb),
       std::make_shared<GrokExtractor>()};
-  for (const auto& [id, e] : Extractors::byBundleID()) extractors.push_back(e);
+  for (const auto& [id, e] : Extractors::byBundleID(System::macOS)) extractors.push_back(e);
 
   AXNode deep = chain(60000);
   AXNode deepWeb = el("AXWebArea", {chain(60000)});

@@ -71,7 +71,7 @@ TEST(HostileInput, RecordedTreesAndEverythingThatReadsThem) {
   const std::string good = file(std::string(ZEL_FIXTURES) + "/chatgpt_grouped.json");
   const std::string profile = file(std::string(ZEL_FIXTURES) + "/linkedin_own_profile.json");
   Mangler mangle(7);
-  const auto& registry = Extractors::byBundleID();
+  const auto& registry = Extractors::byBundleID(System::macOS);
   int decoded = 0;
   for (int i = 0; i < 300; ++i) {
     for (const std::string* source : {&good, &profile}) {
@@ -118,7 +118,7 @@ TEST(HostileInput, DesktopsControlLinesConversationsAndProfiles) {
       AXSnapshotter snapshotter(5000, AXSnapshotter::Environment{p, treeSwitch, signatures, "/nonexistent"});
       AXSnapshotter::PageFilter any = [](const std::string&) { return true; };
       AXSnapshotter::PlanFactory plans = [](const std::string& url) { return profileReadPlan(url); };
-      for (const auto& [id, extractor] : Extractors::byBundleID()) {
+      for (const auto& [id, extractor] : Extractors::byBundleID(System::macOS)) {
         auto result = snapshotter.snapshot(id, &any, &plans);
         if (auto* trees = std::get_if<std::vector<AXNode>>(&result))
           for (const AXNode& t : *trees) {

@@ -14,9 +14,9 @@ namespace {
 namespace fs = std::filesystem;
 using PrivateWindows::allowsReading;
 
-const Browser& chrome() { return *Browsers::named("com.google.Chrome"); }
-const Browser& safari() { return *Browsers::named("com.apple.Safari"); }
-const Browser& firefox() { return *Browsers::named("org.mozilla.firefox"); }
+const Browser& chrome() { return *Browsers::named("com.google.Chrome", System::macOS); }
+const Browser& safari() { return *Browsers::named("com.apple.Safari", System::macOS); }
+const Browser& firefox() { return *Browsers::named("org.mozilla.firefox", System::macOS); }
 
 TEST(PrivateWindows, LanguageAndMenuGate) {
   const auto& rule = chrome().privateWindow;

@@ -119,7 +119,7 @@ class ReaderTest : public ::testing::Test {
 };
 
 TEST_F(ReaderTest, PrintsChangesAndHeartbeatsOnly) {
-  const auto extractor = Extractors::build(test::fixedClock()).byBundleID.at("com.anthropic.claudefordesktop");
+  const auto extractor = Extractors::build(test::fixedClock(), System::macOS).byBundleID.at("com.anthropic.claudefordesktop");
   Reader r = reader(ReaderConfig{"com.anthropic.claudefordesktop", extractor, false, true, std::nullopt});
   r.cycle();
   now_ = now_.adding(1);
@@ -146,7 +146,7 @@ TEST_F(ReaderTest, AnOwnPageRestsOnceSettledAndStartsAfreshWhenItComesBack) {
   front_.activated();
   profiles_.apply(*ControlLine::parse(R"({"own":{"linkedin":"sample-slug"}})"), now_);
 
-  ReaderConfig config{chrome, Extractors::byBundleID().at(chrome), true, false, std::nullopt};
+  ReaderConfig config{chrome, Extractors::byBundleID(System::macOS).at(chrome), true, false, std::nullopt};
   config.pageFilter = [](const std::string& url, const AXSnapshotter::PageFilter& profile) { return profile(url); };
   Reader r = reader(std::move(config));
   auto readsAfter = [&](double seconds) {

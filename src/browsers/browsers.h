@@ -79,17 +79,17 @@ std::string_view rawValue(Browser::Engine e);
 Result<Browser> browserFromJSON(const Json& j);
 
 // The table has one set of rows per operating system, chosen by the platform
-// in use. Recorded trees and the simulated desktop speak macOS, which is why
-// it is the default.
+// in use (recorded trees and the simulated desktop speak macOS); every caller
+// names the system it reads.
 namespace Browsers {
 
 // macOS: Chrome, Safari and Firefox, in this order; Linux: Chrome (Chromium
 // and Google Chrome) and Firefox. Built once, never changed.
-const std::vector<Browser>& all(System system = System::macOS);
+const std::vector<Browser>& all(System system);
 // The rows that read chats or profiles.
-const std::vector<const Browser*>& read(System system = System::macOS);
+const std::vector<const Browser*>& read(System system);
 // The row with exactly this bundle identifier.
-const Browser* named(std::string_view bundleID, System system = System::macOS);
+const Browser* named(std::string_view bundleID, System system);
 // Whether a window title ends like a private window of any browser of any
 // system, for windows whose browser is not known.
 bool endsLikePrivateWindow(const std::optional<std::string>& title);

@@ -23,12 +23,12 @@ struct Tables {
 };
 
 // Built from the tables of known applications, stamped by `clock`.
-Tables build(const CaptureClock& clock, System system = System::macOS);
+Tables build(const CaptureClock& clock, System system);
 
 // The tables on the wall clock, built once per system on first use, from any
 // thread, and never changed.
 const ExtractorTable& apps();
-const ExtractorTable& byBundleID(System system = System::macOS);
+const ExtractorTable& byBundleID(System system);
 
 }  // namespace Extractors
 

@@ -200,7 +200,7 @@ std::shared_ptr<const Extractor> chosenExtractor(const CommandWords& words, cons
   const std::string* app = words.option("--app");
   const std::string* name = words.option("--extractor");
   if (app && !name) {
-    auto tables = Extractors::build(clock);
+    auto tables = Extractors::build(clock, System::macOS);
     auto it = tables.byBundleID.find(*app);
     if (it != tables.byBundleID.end()) return it->second;
     problem = "zel-capture: no extractor reads " + *app + "; known: ";

@@ -12,7 +12,7 @@ namespace {
 using Json = nlohmann::json;
 
 std::string appName(const std::string& bundleID) {
-  if (const Browser* b = Browsers::named(bundleID)) return b->name;
+  if (const Browser* b = Browsers::named(bundleID, System::macOS)) return b->name;
   if (const ChatApp* a = ChatApps::named(bundleID)) return a->name;
   return bundleID;
 }
