@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       },
       [] { return Date{0}; }, [](const std::string&) {});
   AXSnapshotter snapshotter(2000, AXSnapshotter::Environment{p, treeSwitch, signatures, "/nonexistent"});
-  AXSnapshotter::PageFilter any = [](const std::string&) { return true; };
+  AXSnapshotter::PageFilter any = [](const std::string&) { return PageVerdict::read; };
   AXSnapshotter::PlanFactory plans = [](const std::string& url) { return profileReadPlan(url); };
   for (const auto& [id, extractor] : Extractors::byBundleID(System::macOS)) {
     auto outcome = snapshotter.snapshot(id, &any, &plans);

@@ -70,19 +70,32 @@ TEST(ChatPageRefuses, OnlyAppConversationsShowingOtherPages) {
   EXPECT_TRUE(ChatPage::refuses(conversation(Source::claudeApp, "https://claude.ai/settings/profile")));
 }
 
-TEST(BrowserChatConsent, AsksForChatPagesOnlyWhereAllowed) {
-  BrowserChatConsent consent({"com.google.Chrome"});
-  int chatCalls = 0, profileCalls = 0;
-  auto chat = [&](const std::string&) { return ++chatCalls, true; };
-  auto profile = [&](const std::string&) { return ++profileCalls, false; };
-  EXPECT_TRUE(consent.mayWalk("u", "com.google.Chrome", chat, profile));
-  EXPECT_EQ(profileCalls, 0);
-  EXPECT_FALSE(consent.mayWalk("u", "com.apple.Safari", chat, profile));
-  EXPECT_EQ(chatCalls, 1);  // not asked for a browser that is not allowed
-  EXPECT_EQ(profileCalls, 1);
-}
-
 BrowserExtractor browser(const char* bundleID) { return BrowserExtractor(*Browsers::named(bundleID, System::macOS), fixedClock()); }
+
+TEST(BrowserChatConsent, JudgesEachPageOnceAndSaysWhyNot) {
+  const BrowserChatConsent consent({"com.google.Chrome", "org.mozilla.firefox"});
+  int profileCalls = 0;
+  const BrowserChatConsent::ProfileJudge profile = [&](const std::string& url) -> std::optional<PageVerdict> {
+    ++profileCalls;
+    if (url.starts_with("https://www.linkedin.com/in/")) return PageVerdict::profileNotAdmitted;
+    return std::nullopt;
+  };
+  struct Case {
+    const char* browser;
+    const char* url;
+    PageVerdict verdict;
+  };
+  const Case cases[] = {
+      {"com.google.Chrome", "https://chatgpt.com/c/abc", PageVerdict::read},
+      {"com.apple.Safari", "https://chatgpt.com/c/abc", PageVerdict::chatNotAllowed},
+      {"org.mozilla.firefox", "https://grok.com/c/abc", PageVerdict::chatSiteNotForBrowser},
+      {"com.google.Chrome", "https://example.com/", PageVerdict::notAChatPage},
+      {"com.google.Chrome", "https://www.linkedin.com/in/someone/", PageVerdict::profileNotAdmitted},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(consent.judge(c.url, browser(c.browser), profile), c.verdict) << c.browser << " " << c.url;
+  EXPECT_EQ(profileCalls, 4);  // a chat page read is no profile page: not asked
+}
 
 TEST(BrowserExtractor, ReadsAChatPageAndKeepsItsAddressAsRead) {
   AXNode window = fixtureWindow("chatgpt_grouped.json");

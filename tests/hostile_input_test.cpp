@@ -116,7 +116,7 @@ TEST(HostileInput, DesktopsControlLinesConversationsAndProfiles) {
           [&](platform::Pid pid, const KnownApp& b) { return AppSignature::verdict(p.codeSigning(), pid, b); },
           [] { return Date{0}; }, [](const std::string&) {});
       AXSnapshotter snapshotter(5000, AXSnapshotter::Environment{p, treeSwitch, signatures, "/nonexistent"});
-      AXSnapshotter::PageFilter any = [](const std::string&) { return true; };
+      AXSnapshotter::PageFilter any = [](const std::string&) { return PageVerdict::read; };
       AXSnapshotter::PlanFactory plans = [](const std::string& url) { return profileReadPlan(url); };
       for (const auto& [id, extractor] : Extractors::byBundleID(System::macOS)) {
         auto result = snapshotter.snapshot(id, &any, &plans);

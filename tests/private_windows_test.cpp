@@ -80,12 +80,16 @@ TEST(PrivateWindows, ControlsWalkStaysOutOfWebContentAndWithinItsBounds) {
   EXPECT_EQ(c.ids, std::vector<std::string>{"TabGroupPickerButton"});
   EXPECT_FALSE(c.unsure);
   const std::optional<std::string> title = "Docs";
-  EXPECT_TRUE(PrivateWindows::windowReadable(safari().privateWindow, source, &window, title));
+  EXPECT_EQ(PrivateWindows::windowVerdict(safari().privateWindow, source, &window, title), WindowVerdict::read);
 
   Control unsure = window;
   unsure.children.push_back(Control{std::nullopt, {}, {}});
   EXPECT_TRUE(PrivateWindows::controls(source, &unsure).unsure);
-  EXPECT_FALSE(PrivateWindows::windowReadable(safari().privateWindow, source, &unsure, title));
+  EXPECT_EQ(PrivateWindows::windowVerdict(safari().privateWindow, source, &unsure, title),
+            WindowVerdict::controlsUnreadable);
+  // A title that marks the window private needs no walk to say so.
+  EXPECT_EQ(PrivateWindows::windowVerdict(safari().privateWindow, source, &unsure, "Docs, Private Browsing"),
+            WindowVerdict::privateByTitle);
 
   // Depth: elements at depth 16 are examined, not descended into.
   Control deep{"AXGroup", {"leaf"}, {}};

@@ -249,12 +249,12 @@ TEST_F(Snapshots, PagesOutsideTheFilterAreSkipped) {
   std::vector<std::string> asked;
   AXSnapshotter::PageFilter chats = [&](const std::string& url) {
     asked.push_back(url);
-    return url.starts_with("https://chatgpt.com/");
+    return url.starts_with("https://chatgpt.com/") ? PageVerdict::read : PageVerdict::notAChatPage;
   };
   auto plain = snap(desktop(app("com.openai.codex", windows)), "com.openai.codex", 60000, &chats);
   EXPECT_EQ(titles(plain), (std::vector<std::string>{"Chat", "Nested"}));
   EXPECT_EQ(asked.back(), "https://chatgpt.com/c/inner");  // a page without an address: its inner page's
-  AXSnapshotter::PageFilter nothing = [](const std::string&) { return false; };
+  AXSnapshotter::PageFilter nothing = [](const std::string&) { return PageVerdict::notAChatPage; };
   EXPECT_TRUE(trees(snap(desktop(app("com.openai.codex", windows)), "com.openai.codex", 60000, &nothing)).empty());
   EXPECT_EQ(contentReads(), 0);
 }

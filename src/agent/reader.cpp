@@ -13,8 +13,9 @@ namespace {
 class PageLookout : public SnapshotTrace {
  public:
   bool missing = false;
-  void pageRefused(size_t, const std::optional<std::string>&, const std::optional<std::string>& url) override {
-    if (!url) missing = true;
+  void pageRefused(size_t, const std::optional<std::string>&, const std::optional<std::string>&,
+                   PageVerdict verdict) override {
+    if (verdict == PageVerdict::noPage) missing = true;
   }
 };
 
@@ -29,7 +30,7 @@ std::string statusKey(const ProfileStatus& status) {
 Reader::Reader(ReaderConfig config, SharedObjects shared, const AXSnapshotter& snapshotter, CaptureClock clock)
     : config_(std::move(config)), shared_(shared), snapshotter_(snapshotter), clock_(std::move(clock)) {
   if (config_.pageFilter) {
-    const AXSnapshotter::PageFilter profile = [this](const std::string& url) { return profilePage(url); };
+    const BrowserChatConsent::ProfileJudge profile = [this](const std::string& url) { return profilePage(url); };
     pages_ = [this, profile](const std::string& url) { return (*config_.pageFilter)(url, profile); };
   }
   if (config_.profilesOn) plans_ = [](const std::string& url) { return profileReadPlan(url); };
@@ -59,16 +60,8 @@ void Reader::waitUntilDue() {
   }
 }
 
-bool Reader::profilePage(const std::string& url) {
-  if (!config_.profilesOn) return false;
-  const auto page = ProfilePage::parse(url);
-  if (!page) return false;
-  if (shared_.profiles.isOtherHandle(*page, clock_.now(), isFront())) {
-    otherPages_.insert(*page);
-    return false;
-  }
-  if (shared_.profiles.mayWalk(*page, clock_.now(), isFront())) return seenPages_.offer(*page);
-  return false;
+std::optional<PageVerdict> Reader::profilePage(const std::string& url) {
+  return judgeProfilePage(url, config_.profilesOn, shared_.profiles, clock_.now(), isFront(), seenPages_, otherPages_);
 }
 
 void Reader::cycle() {

@@ -16,7 +16,7 @@
 #include "agent/front_app.h"
 #include "agent/page_retry.h"
 #include "agent/presence_watcher.h"
-#include "agent/profile_pages.h"
+#include "profile/profile_pages.h"
 #include "browsers/browsers.h"
 #include "base/capture_clock.h"
 #include "chat/browser_chat_consent.h"
@@ -38,7 +38,8 @@ namespace zel::agent {
 
 // Which pages of a browser may be walked, given the reader's own test of
 // profile pages.
-using PageFilter = std::function<bool(const std::string& url, const AXSnapshotter::PageFilter& profilePage)>;
+// A browser's page policy, given how the reader judges profile pages.
+using PageFilter = std::function<PageVerdict(const std::string& url, const BrowserChatConsent::ProfileJudge& profilePage)>;
 
 struct ReaderConfig {
   std::string bundleID;
@@ -74,7 +75,7 @@ class Reader {
   bool isFront() const { return shared_.front.is(config_.bundleID); }
   // The profile side of the page filter: own pages that may be walked and
   // are not resting; other people's pages are remembered, never walked.
-  bool profilePage(const std::string& url);
+  std::optional<PageVerdict> profilePage(const std::string& url);
   // Profile lines and status lines from the windows of one read;
   // `revisions` are the host's requests as the read began.
   void profilePath(std::vector<AXNode>& windows, Date readTime,

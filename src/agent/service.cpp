@@ -160,14 +160,14 @@ void serve(const ServeConfig& config, platform::Platform& platform) {
     rc.extractor = extractor;
     const Browser* browser = Browsers::named(bundleID, platform.system());
     rc.profilesOn = browser && browser->reads.profiles && !sites.empty();
-    if (const auto* browserExtractor = dynamic_cast<const BrowserExtractor*>(extractor.get())) {
+    const auto& browserExtractors = Extractors::browsers(platform.system());
+    if (auto it = browserExtractors.find(bundleID); it != browserExtractors.end()) {
       rc.chatAllowed = consent->allows(bundleID);
       // A window passes when it shows a readable chat page in a browser
       // where chat is allowed, or an own profile page the reader may walk.
-      rc.pageFilter = [consent, browserExtractor, id = rc.bundleID](const std::string& url,
-                                                                    const AXSnapshotter::PageFilter& profilePage) {
-        return consent->mayWalk(
-            url, id, [&](const std::string& u) { return browserExtractor->reads(u); }, profilePage);
+      rc.pageFilter = [consent, chats = it->second](const std::string& url,
+                                                    const BrowserChatConsent::ProfileJudge& profilePage) {
+        return consent->judge(url, *chats, profilePage);
       };
     }
     auto* reader = new Reader(std::move(rc), shared, *snapshotter);

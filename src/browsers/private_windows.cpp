@@ -130,9 +130,14 @@ bool readsIn(const Browser::PrivateRule& rule, const std::optional<std::string>&
   return true;
 }
 
+bool titleMarksPrivate(const Browser::PrivateRule& rule, const std::optional<std::string>& title) {
+  // A window without a title cannot be told apart where titles tell.
+  return title ? endsWithAnyCanonically(*title, rule.titleSuffixes) : !rule.titleSuffixes.empty();
+}
+
 bool isPrivate(const Browser::PrivateRule& rule, const std::optional<std::string>& title,
                const std::vector<std::string>& markers) {
-  if (title ? endsWithAnyCanonically(*title, rule.titleSuffixes) : !rule.titleSuffixes.empty()) return true;
+  if (titleMarksPrivate(rule, title)) return true;
   for (const auto& marker : markers)
     for (const auto& prefix : rule.privateMarkers)
       if (startsWithCanonically(marker, prefix)) return true;

@@ -12,6 +12,7 @@
 
 #include "base/limits.h"
 #include "browsers/browsers.h"
+#include "browsers/read_verdicts.h"
 
 namespace zel {
 
@@ -32,6 +33,9 @@ bool readsIn(const Browser::PrivateRule& rule, const std::optional<std::string>&
              const std::optional<std::vector<std::string>>& menuTitles);
 bool isPrivate(const Browser::PrivateRule& rule, const std::optional<std::string>& title,
                const std::vector<std::string>& markers);
+// Whether the title alone marks a window private (or, with no title, cannot
+// clear it).
+bool titleMarksPrivate(const Browser::PrivateRule& rule, const std::optional<std::string>& title);
 
 struct Controls {
   std::vector<std::string> ids;
@@ -44,10 +48,11 @@ template <class Source>
 Controls controls(Source& source, const typename Source::Element& window);
 
 // Whether a window passes the rule given its title and what the controls walk
-// found. A browser's windows are judged one by one only when readsIn allows.
+// found, and if not why. A browser's windows are judged one by one only when
+// readsIn allows.
 template <class Source>
-bool windowReadable(const Browser::PrivateRule& rule, Source& source, const typename Source::Element& window,
-                    const std::optional<std::string>& title);
+WindowVerdict windowVerdict(const Browser::PrivateRule& rule, Source& source, const typename Source::Element& window,
+                            const std::optional<std::string>& title);
 
 // Firefox's always-private mode.
 using IsLocked = std::function<bool(const std::filesystem::path& file)>;
@@ -93,14 +98,14 @@ PrivateWindows::Controls PrivateWindows::controls(Source& source, const typename
 }
 
 template <class Source>
-bool PrivateWindows::windowReadable(const Browser::PrivateRule& rule, Source& source,
-                                    const typename Source::Element& window, const std::optional<std::string>& title) {
-  if (!rule.privateMarkers.empty() || !rule.normalMarkers.empty()) {
-    const Controls c = controls(source, window);
-    if (c.unsure) return false;
-    return !isPrivate(rule, title, c.ids);
-  }
-  return !isPrivate(rule, title, {});
+WindowVerdict PrivateWindows::windowVerdict(const Browser::PrivateRule& rule, Source& source,
+                                            const typename Source::Element& window,
+                                            const std::optional<std::string>& title) {
+  if (titleMarksPrivate(rule, title)) return WindowVerdict::privateByTitle;
+  if (rule.privateMarkers.empty() && rule.normalMarkers.empty()) return WindowVerdict::read;
+  const Controls c = controls(source, window);
+  if (c.unsure) return WindowVerdict::controlsUnreadable;
+  return isPrivate(rule, title, c.ids) ? WindowVerdict::privateByControls : WindowVerdict::read;
 }
 
 }  // namespace zel

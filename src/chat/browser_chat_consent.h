@@ -1,10 +1,16 @@
 #pragma once
-// The browsers the host allowed chat pages in, and the page filter of a
-// browser's snapshots built on that consent.
+// The browsers the host allowed chat pages in, and the page policy of a
+// browser's reads built on that consent: one decision, as a value, that the
+// agent acts on and the tools report.
 
+#include <functional>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
+
+#include "browsers/read_verdicts.h"
+#include "chat/browser_extractor.h"
 
 namespace zel {
 
@@ -15,13 +21,14 @@ struct BrowserChatConsent {
   explicit BrowserChatConsent(std::set<std::string> ids) : bundleIDs(std::move(ids)) {}
   bool allows(std::string_view bundleID) const { return bundleIDs.contains(std::string(bundleID)); }
 
-  // The page filter of a browser's snapshots: chat pages where allowed,
-  // otherwise whatever `profile` admits.
-  template <class Chat, class Profile>
-  bool mayWalk(const std::string& url, std::string_view bundleID, Chat&& chat, Profile&& profile) const {
-    if (allows(bundleID) && chat(url)) return true;
-    return profile(url);
-  }
+  // How the reader judges a profile page; nullopt for an address that is no
+  // profile page.
+  using ProfileJudge = std::function<std::optional<PageVerdict>(const std::string& url)>;
+
+  // The page policy of a browser's reads: a chat page the browser reads
+  // where chats are allowed, otherwise whatever `profile` admits; and why
+  // not.
+  PageVerdict judge(const std::string& url, const BrowserExtractor& chats, const ProfileJudge& profile) const;
 };
 
 }  // namespace zel

@@ -11,6 +11,8 @@ namespace zel {
 BrowserExtractor::BrowserExtractor(std::optional<Browser> browser, CaptureClock clock)
     : browser_(std::move(browser)), clock_(std::move(clock)) {}
 
+bool BrowserExtractor::readsAnySite(std::string_view url) { return BrowserExtractor(std::nullopt).reads(url); }
+
 std::unique_ptr<Extractor> BrowserExtractor::site(std::string_view url) const {
   struct Site {
     const char* name;

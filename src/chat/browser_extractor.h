@@ -23,6 +23,9 @@ class BrowserExtractor final : public Extractor {
   // conversation of a site this browser may read.
   std::unique_ptr<Extractor> site(std::string_view url) const;
   bool reads(std::string_view url) const { return site(url) != nullptr; }
+  // Whether the address is a conversation of any chat site, whatever the
+  // browser.
+  static bool readsAnySite(std::string_view url);
 
   const std::optional<Browser>& browser() const { return browser_; }
 

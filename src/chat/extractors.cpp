@@ -22,8 +22,10 @@ Tables build(const CaptureClock& clock, System system) {
     t.apps[app.bundleID] = std::make_shared<OwnChatOnly>(std::move(reader));
   }
   t.byBundleID = t.apps;
-  for (const Browser* b : Browsers::read(system))
-    t.byBundleID.try_emplace(b->bundleID, std::make_shared<BrowserExtractor>(*b, clock));
+  for (const Browser* b : Browsers::read(system)) {
+    auto extractor = std::make_shared<BrowserExtractor>(*b, clock);
+    if (t.byBundleID.try_emplace(b->bundleID, extractor).second) t.browsers.emplace(b->bundleID, std::move(extractor));
+  }
   return t;
 }
 
@@ -37,5 +39,6 @@ const Tables& shared(System system) {
 
 const ExtractorTable& apps() { return shared(System::macOS).apps; }
 const ExtractorTable& byBundleID(System system) { return shared(system).byBundleID; }
+const BrowserExtractorTable& browsers(System system) { return shared(system).browsers; }
 
 }  // namespace zel::Extractors

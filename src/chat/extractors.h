@@ -8,18 +8,21 @@
 #include <string>
 
 #include "base/capture_clock.h"
+#include "chat/browser_extractor.h"
 #include "chat/conversation.h"
 #include "base/system.h"
 
 namespace zel {
 
 using ExtractorTable = std::map<std::string, std::shared_ptr<const Extractor>>;
+using BrowserExtractorTable = std::map<std::string, std::shared_ptr<const BrowserExtractor>>;
 
 namespace Extractors {
 
 struct Tables {
   ExtractorTable apps;        // the desktop chat applications
   ExtractorTable byBundleID;  // those and the browsers
+  BrowserExtractorTable browsers;  // the browsers' extractors again, as what they are: the pages they read
 };
 
 // Built from the tables of known applications, stamped by `clock`.
@@ -29,6 +32,7 @@ Tables build(const CaptureClock& clock, System system);
 // thread, and never changed.
 const ExtractorTable& apps();
 const ExtractorTable& byBundleID(System system);
+const BrowserExtractorTable& browsers(System system);
 
 }  // namespace Extractors
 

@@ -275,8 +275,9 @@ AXSnapshotter::Outcome AXSnapshotter::snapshot(const std::string& bundleID, cons
       std::optional<std::string> title;
       if (auto t = ax.attribute(w, "AXTitle"); t.error == ax_error::success && t.value.kind == AXValue::Kind::text)
         title = t.value.text;
-      if (PrivateWindows::windowReadable(rule, controlSource, w, title)) windows.push_back({i, w, std::move(title)});
-      else told.windowPrivate(i, title);
+      const WindowVerdict verdict = PrivateWindows::windowVerdict(rule, controlSource, w, title);
+      if (verdict == WindowVerdict::read) windows.push_back({i, w, std::move(title)});
+      else told.windowPrivate(i, title, verdict);
     }
   } else {
     if (!switched) env_.treeSwitch.enable(target, true);
@@ -290,8 +291,9 @@ AXSnapshotter::Outcome AXSnapshotter::snapshot(const std::string& bundleID, cons
     std::optional<std::string> url;
     if (page) {
       url = pageURL(window.element);
-      if (!url || !(*page)(*url)) {
-        told.pageRefused(window.index, window.title, url);
+      const PageVerdict verdict = url ? (*page)(*url) : PageVerdict::noPage;
+      if (verdict != PageVerdict::read) {
+        told.pageRefused(window.index, window.title, url, verdict);
         continue;
       }
       if (plan) windowPlan = (*plan)(*url);
@@ -305,7 +307,7 @@ AXSnapshotter::Outcome AXSnapshotter::snapshot(const std::string& bundleID, cons
       // read. An address that cannot be read again (an application slow to
       // answer after a long read) is no other page.
       if (auto after = pageURL(window.element); after && after != url) {
-        told.pageRefused(window.index, window.title, after);
+        told.pageRefused(window.index, window.title, after, PageVerdict::changedWhileRead);
         continue;
       }
     }

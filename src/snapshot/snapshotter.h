@@ -16,6 +16,7 @@
 #include "snapshot/app_signature.h"
 #include "trees/read_plan.h"
 #include "browsers/private_windows.h"
+#include "browsers/read_verdicts.h"
 #include "snapshot/target.h"
 #include "snapshot/tree_switch.h"
 #include "platform/platform.h"
@@ -37,17 +38,19 @@ class SnapshotTrace {
   // A browser whose windows cannot be judged now: none of them is read.
   enum class Unjudged { alwaysPrivate, language, menus };
   virtual void browserUnjudged(Unjudged) {}
-  // Window `index` of the window list: refused as private, refused by the
-  // page filter (its page address, if it has one), or walked.
-  virtual void windowPrivate(size_t, const std::optional<std::string>& /*title*/) {}
-  virtual void pageRefused(size_t, const std::optional<std::string>& /*title*/, const std::optional<std::string>& /*url*/) {}
+  // Window `index` of the window list: refused as private, its page refused
+  // (its page address, if it has one), or walked; with what was decided.
+  virtual void windowPrivate(size_t, const std::optional<std::string>& /*title*/, WindowVerdict) {}
+  virtual void pageRefused(size_t, const std::optional<std::string>& /*title*/, const std::optional<std::string>& /*url*/,
+                           PageVerdict) {}
   virtual void walked(size_t, int64_t /*elements*/, bool /*budgetSpent*/) {}
 };
 
 class AXSnapshotter {
  public:
   using AXElement = platform::AXElement;
-  using PageFilter = std::function<bool(const std::string& url)>;
+  // Whether a page is read, judged by its address.
+  using PageFilter = std::function<PageVerdict(const std::string& url)>;
   using PlanFactory = std::function<std::unique_ptr<ReadPlan>(const std::string& url)>;
   // The window trees read, or why none could be.
   using Outcome = std::variant<std::vector<AXNode>, SnapshotError>;

@@ -23,20 +23,33 @@ void print(std::ostream& out, const Json& line) {
   out << line.dump(-1, ' ', false, Json::error_handler_t::replace) << '\n';
 }
 
-// Why the page filter refused a page. Names no page address: another
+// Why a page was not read, in words. Names no page address: another
 // person's profile page, or a private chat, is nothing to show in a report.
-std::string whyRefused(const std::optional<std::string>& url, bool chatAllowed, const Browser& browser,
-                       bool profilesOn) {
-  if (!url) return "no web page in the window";
-  if (const auto page = ProfilePage::parse(*url)) {
-    const std::string what = std::string(rawValue(page->site)) + " profile page";
-    if (!profilesOn) return what + ": profile reading is off (--profiles)";
-    return what + ": not armed by the host, or not the user's own";
+std::string whyRefused(PageVerdict verdict, const std::optional<std::string>& url) {
+  const auto profile = url ? ProfilePage::parse(*url) : std::nullopt;
+  const std::string page = profile ? std::string(rawValue(profile->site)) + " profile page" : "profile page";
+  switch (verdict) {
+    case PageVerdict::noPage: return "no web page in the window";
+    case PageVerdict::notAChatPage: return "not a chat page";
+    case PageVerdict::chatSiteNotForBrowser: return "a chat site this browser is not read for";
+    case PageVerdict::chatNotAllowed: return "chat is not allowed in this browser (--chat-browsers)";
+    case PageVerdict::profilesOff: return page + ": profile reading is off (--profiles)";
+    case PageVerdict::profileNotAdmitted: return page + ": not armed by the host, or not the user's own";
+    case PageVerdict::profileResting: return page + ": the user's own, read lately";
+    case PageVerdict::changedWhileRead: return "the window showed another page once it was read";
+    case PageVerdict::read: break;
   }
-  if (!BrowserExtractor(std::nullopt).reads(*url)) return "not a chat page";
-  if (!BrowserExtractor(browser).reads(*url)) return "a chat site this browser is not read for";
-  if (!chatAllowed) return "chat is not allowed in this browser (--chat-browsers)";
   return "refused by the page filter";
+}
+
+std::string whyPrivate(WindowVerdict verdict) {
+  switch (verdict) {
+    case WindowVerdict::privateByTitle: return "its title ends like a private window";
+    case WindowVerdict::privateByControls: return "its window controls mark it private";
+    case WindowVerdict::controlsUnreadable: return "its window controls could not be read to judge it";
+    case WindowVerdict::read: break;
+  }
+  return "private";
 }
 
 std::string whyUnread(const SnapshotError& error) {
@@ -52,9 +65,7 @@ std::string whyUnread(const SnapshotError& error) {
 
 class Trace final : public SnapshotTrace {
  public:
-  Trace(std::ostream& out, std::string app, const Browser* browser,
-        std::function<std::string(const std::optional<std::string>&)> why)
-      : out_(out), app_(std::move(app)), browser_(browser), why_(std::move(why)) {}
+  Trace(std::ostream& out, std::string app) : out_(out), app_(std::move(app)) {}
 
   void browserUnjudged(Unjudged reason) override {
     const char* why = reason == Unjudged::alwaysPrivate ? "may be in always-private mode: no profile proves otherwise"
@@ -63,14 +74,13 @@ class Trace final : public SnapshotTrace {
     print(out_, {{"app", app_}, {"outcome", "browser not read"}, {"why", why}});
     told_ = true;
   }
-  void windowPrivate(size_t index, const std::optional<std::string>& title) override {
-    const bool byTitle = browser_ && PrivateWindows::isPrivate(browser_->privateWindow, title, {});
+  void windowPrivate(size_t index, const std::optional<std::string>&, WindowVerdict verdict) override {
     told_ = true;
-    print(out_, {{"app", app_}, {"window", index}, {"outcome", "private window, not read"},
-                 {"why", byTitle ? "its title ends like a private window" : "its window controls mark it private"}});
+    print(out_, {{"app", app_}, {"window", index}, {"outcome", "private window, not read"}, {"why", whyPrivate(verdict)}});
   }
-  void pageRefused(size_t index, const std::optional<std::string>&, const std::optional<std::string>& url) override {
-    print(out_, {{"app", app_}, {"window", index}, {"outcome", "page not read"}, {"why", why_(url)}});
+  void pageRefused(size_t index, const std::optional<std::string>&, const std::optional<std::string>& url,
+                   PageVerdict verdict) override {
+    print(out_, {{"app", app_}, {"window", index}, {"outcome", "page not read"}, {"why", whyRefused(verdict, url)}});
     told_ = true;
   }
   void walked(size_t index, int64_t elements, bool budgetSpent) override {
@@ -88,9 +98,7 @@ class Trace final : public SnapshotTrace {
  private:
   std::ostream& out_;
   std::string app_;
-  const Browser* browser_;
   bool told_ = false;
-  std::function<std::string(const std::optional<std::string>&)> why_;
   std::vector<Walk> walked_;
 };
 
@@ -111,6 +119,7 @@ int explain(const ExplainRequest& request, const ToolEnvironment& environment, s
   }
   LiveReading live(p, environment.home);
   const BrowserChatConsent consent(request.chatBrowsers);
+  const auto& browserExtractors = Extractors::browsers(p.system());
   const Date now = environment.clock.now();
 
   for (const auto& target : targets) {
@@ -121,22 +130,22 @@ int explain(const ExplainRequest& request, const ToolEnvironment& environment, s
     if (request.app && *request.app != bundleID) continue;
     const Browser* browser = Browsers::named(bundleID, p.system());
     const bool profilesOn = browser && browser->reads.profiles && !request.profileSites.empty();
-    const bool chatAllowed = !browser || consent.allows(bundleID);
-    const auto* browserExtractor = dynamic_cast<const BrowserExtractor*>(extractor.get());
+    const auto chats = browserExtractors.find(bundleID);
+    const bool readsPages = chats != browserExtractors.end();
 
-    // The agent's page filter at start: nothing is armed yet, so no profile
+    // The agent's page policy at start: nothing is armed yet, so no profile
     // page passes.
+    const BrowserChatConsent::ProfileJudge profilePages = [&](const std::string& url) -> std::optional<PageVerdict> {
+      if (!ProfilePage::parse(url)) return std::nullopt;
+      return profilesOn ? PageVerdict::profileNotAdmitted : PageVerdict::profilesOff;
+    };
     AXSnapshotter::PageFilter pages = [&](const std::string& url) {
-      return consent.mayWalk(
-          url, bundleID, [&](const std::string& u) { return browserExtractor->reads(u); },
-          [](const std::string&) { return false; });
+      return consent.judge(url, *chats->second, profilePages);
     };
     AXSnapshotter::PlanFactory plans = [](const std::string& url) { return profileReadPlan(url); };
-    Trace trace(out, bundleID, browser, [&](const std::optional<std::string>& url) {
-      return whyRefused(url, chatAllowed, *browser, profilesOn);
-    });
-    auto outcome = live.snapshotter.snapshot(bundleID, browserExtractor ? &pages : nullptr,
-                                        profilesOn ? &plans : nullptr, &trace);
+    Trace trace(out, bundleID);
+    auto outcome = live.snapshotter.snapshot(bundleID, readsPages ? &pages : nullptr, profilesOn ? &plans : nullptr,
+                                             &trace);
     if (const auto* failed = std::get_if<SnapshotError>(&outcome)) {
       print(out, {{"app", bundleID}, {"outcome", "not read"}, {"why", whyUnread(*failed)}});
       continue;

@@ -43,7 +43,7 @@ int recordOnce(const RecordRequest& request, platform::Platform& p, LiveReading&
   // inside the snapshot whatever the filter says.
   const AXSnapshotter::PageFilter pages = [&](const std::string& url) {
     const auto page = ProfilePage::parse(url);
-    return !page || ownPage(request.own, *page);
+    return !page || ownPage(request.own, *page) ? PageVerdict::read : PageVerdict::profileNotAdmitted;
   };
   const AXSnapshotter::PlanFactory plans = [](const std::string& url) { return profileReadPlan(url); };
   const bool browser = Browsers::named(request.bundleID, p.system()) != nullptr;

@@ -1,17 +1,22 @@
 #pragma once
 // The two page sets a browser reader keeps while it reads profiles: the own
 // pages its page filter let through during the current read, and the pages
-// of other people it met and refused to walk.
+// of other people it met and refused to walk; and the reader's judgement of
+// a profile page, which fills them.
 
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "base/date.h"
+#include "browsers/read_verdicts.h"
+#include "profile/profile_control.h"
 #include "profile/profile_page.h"
 
-namespace zel::agent {
+namespace zel {
 
 // Own profile pages offered during one read, and those the profile schedule
 // says are resting (read again only after their rest ends).
@@ -42,4 +47,11 @@ class OtherHandlePages {
   std::map<std::string, ProfilePage> pages_;  // by page key
 };
 
-}  // namespace zel::agent
+// How a browser reader judges a page, by its address, for profiles: nullopt
+// for an address that is no profile page. An own page the host armed (or
+// saved) is read unless it rests; another person's page is refused and
+// remembered in `others`, for its status line.
+std::optional<PageVerdict> judgeProfilePage(const std::string& url, bool profilesOn, const ProfileControl& control,
+                                            Date now, bool isFront, SeenPages& seen, OtherHandlePages& others);
+
+}  // namespace zel

@@ -1,6 +1,6 @@
-#include "agent/profile_pages.h"
+#include "profile/profile_pages.h"
 
-namespace zel::agent {
+namespace zel {
 
 void SeenPages::reset(std::set<std::string> resting) {
   std::lock_guard g(lock_);
@@ -35,4 +35,17 @@ std::vector<ProfilePage> OtherHandlePages::take() {
   return taken;
 }
 
-}  // namespace zel::agent
+std::optional<PageVerdict> judgeProfilePage(const std::string& url, bool profilesOn, const ProfileControl& control,
+                                            Date now, bool isFront, SeenPages& seen, OtherHandlePages& others) {
+  const auto page = ProfilePage::parse(url);
+  if (!page) return std::nullopt;
+  if (!profilesOn) return PageVerdict::profilesOff;
+  if (control.isOtherHandle(*page, now, isFront)) {
+    others.insert(*page);
+    return PageVerdict::profileNotAdmitted;
+  }
+  if (control.mayWalk(*page, now, isFront)) return seen.offer(*page) ? PageVerdict::read : PageVerdict::profileResting;
+  return PageVerdict::profileNotAdmitted;
+}
+
+}  // namespace zel
