@@ -290,6 +290,16 @@ TEST_F(CaptureToolRecord, ExplainTellsWhyEachWindowWasOrWasNotRead) {
   for (const char* secret : {"Secret plans", "other-person", "Other Person", "claude.ai"})
     EXPECT_EQ(r.out.find(secret), std::string::npos) << secret;
 
+  // What the screening decided, not a guess after it: a Safari window whose
+  // controls mark it private though its title does not.
+  auto safari = onDemoDesktop({"explain", "--app", "com.apple.Safari", "--chat-browsers", "com.apple.Safari"},
+                              R"({"apps":[{"bundleID":"com.apple.Safari","pid":504,"windows":[
+                                  {"role":"AXWindow","title":"Docs","children":[{"role":"AXButton",
+                                   "identifier":"SidebarLibraryItemTabGroup?isPrivate=true"}]},
+                                  {"role":"AXWindow","title":"Notes, Private Browsing"}]}]})");
+  EXPECT_NE(safari.out.find(R"("why":"its window controls mark it private","window":0)"), std::string::npos) << safari.out;
+  EXPECT_NE(safari.out.find(R"("why":"its title ends like a private window","window":1)"), std::string::npos) << safari.out;
+
   auto off = onDemoDesktop({"explain", "--app", "com.google.Chrome"});
   EXPECT_NE(off.out.find("linkedin profile page: profile reading is off (--profiles)"), std::string::npos);
   EXPECT_EQ(onDemoDesktop({"explain", "--app", "com.example.editor"}).status, 1);
