@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/ax_vocabulary.h"
 #include "base/json_fields.h"
 #include "base/unicode_text.h"
 
@@ -121,7 +122,7 @@ Browser firefoxRow() {
   firefox.name = "Firefox";
   firefox.engine = Browser::Engine::gecko;
   firefox.signer = developerId("43AQ936H96");
-  firefox.treeSwitch = "AXEnhancedUserInterface";
+  firefox.treeSwitch = AX::EnhancedUserInterface;
   firefox.privateWindow.privateMarkers = {"reset-pbm-toolbar-button"};
   firefox.reads = {{"chatgpt", "claude"}, true};
   return firefox;
@@ -129,7 +130,7 @@ Browser firefoxRow() {
 
 std::vector<Browser> macOSRows() {
   Browser chrome = chromeRow();
-  chrome.treeWake = "AXRole";
+  chrome.treeWake = AX::Role;
   chrome.privateWindow.shownMenus = {"File", "Edit", "View", "History", "Bookmarks"};
   chrome.verified = {"2026-11-18", "158.0.8127.36"};
 
@@ -161,7 +162,7 @@ std::vector<Browser> linuxRows() {
   Browser chrome = chromeRow();
   // Chromium joins the bus only while accessibility is on, and builds a
   // window's web tree once a client reads that window: both are the switch.
-  chrome.treeSwitch = "AXManualAccessibility";
+  chrome.treeSwitch = AX::ManualAccessibility;
   // No menu bar on Linux: the language comes from the process alone.
   chrome.privateWindow.menusConfirmLanguage = false;
   chrome.verified = {"2026-12-10", "156.0.8078.129"};

@@ -1,11 +1,13 @@
 #include "browsers/chat_apps.h"
 
+#include "base/ax_vocabulary.h"
+
 namespace zel::ChatApps {
 
 const std::vector<ChatApp>& all() {
   static const std::vector<ChatApp> rows{
-      {"com.openai.codex", "Codex", "2DC432GLL2", "AXEnhancedUserInterface", "chatgpt"},
-      {"com.anthropic.claudefordesktop", "Claude", "Q6L2SF6YDW", "AXManualAccessibility", "claude"},
+      {"com.openai.codex", "Codex", "2DC432GLL2", AX::EnhancedUserInterface, "chatgpt"},
+      {"com.anthropic.claudefordesktop", "Claude", "Q6L2SF6YDW", AX::ManualAccessibility, "claude"},
   };
   return rows;
 }

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/ax_vocabulary.h"
 #include "base/limits.h"
 #include "browsers/browsers.h"
 #include "browsers/read_verdicts.h"
@@ -88,7 +89,7 @@ PrivateWindows::Controls PrivateWindows::controls(Source& source, const typename
       out.unsure = true;
       continue;
     }
-    if (*values.role == "AXWebArea") continue;  // web content is never searched
+    if (*values.role == AX::WebArea) continue;  // web content is never searched
     for (auto& id : values.ids)
       if (!id.empty()) out.ids.push_back(std::move(id));
     if (depth >= limits.controlsWalkDepth) continue;

@@ -1,5 +1,6 @@
 #include "chat/browser_extractor.h"
 
+#include "base/ax_vocabulary.h"
 #include "base/unicode_text.h"
 #include "chat/chat_page.h"
 #include "chat/chatgpt_extractor.h"
@@ -40,7 +41,7 @@ std::optional<Conversation> BrowserExtractor::extract(const AXNode& window) cons
                                                                           browser_->privateWindow.titleSuffixes)
                                 : Browsers::endsLikePrivateWindow(window.title);
   if (refused) return std::nullopt;
-  const AXNode* page = window.first([](const AXNode& n) { return hasRole(n, "AXWebArea") && n.url.has_value(); });
+  const AXNode* page = window.first([](const AXNode& n) { return hasRole(n, AX::WebArea) && n.url.has_value(); });
   if (!page) return std::nullopt;
   const auto extractor = site(*page->url);
   if (!extractor) return std::nullopt;

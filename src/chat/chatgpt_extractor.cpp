@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <span>
 
+#include "base/ax_vocabulary.h"
 #include "base/unicode_text.h"
 
 namespace zel {
 
 namespace {
 
-bool isMessageHeading(const AXNode& n) { return hasRole(n, "AXHeading") && n.hasClass("sr-only"); }
+bool isMessageHeading(const AXNode& n) { return hasRole(n, AX::Heading) && n.hasClass("sr-only"); }
 
 bool hasMessageHeadingChild(const AXNode& n) {
   for (const AXNode& c : n.children)
@@ -21,7 +22,7 @@ bool hasMessageHeadingChild(const AXNode& n) {
 // passes `heading`.
 template <class Heading>
 bool isHeadedGroup(const AXNode& n, Heading&& heading) {
-  if (!hasRole(n, "AXGroup") || n.children.size() < 2 || !heading(n.children[0])) return false;
+  if (!hasRole(n, AX::Group) || n.children.size() < 2 || !heading(n.children[0])) return false;
   for (size_t i = 1; i < n.children.size(); ++i)
     if (heading(n.children[i])) return false;
   return true;
@@ -45,7 +46,7 @@ class FlatReading {
   std::vector<Turn> read(const std::vector<AXNode>& children) {
     for (size_t i = 0; i < children.size(); ++i) {
       const AXNode& c = children[i];
-      if (hasRole(c, "AXSplitter") && c.desc && !c.desc->empty()) {
+      if (hasRole(c, AX::Splitter) && c.desc && !c.desc->empty()) {
         dayLabel_ = c.desc;
         continue;
       }
@@ -61,7 +62,7 @@ class FlatReading {
         continue;
       }
       if (!role_) continue;
-      if (hasRole(c, "AXStaticText") && !c.hasClass("sr-only")) {
+      if (hasRole(c, AX::StaticText) && !c.hasClass("sr-only")) {
         std::string t = c.text();
         if (!t.empty()) pendingTime_ = std::move(t);
         continue;
@@ -125,8 +126,8 @@ ChatGPTExtractor::ChatGPTExtractor(Source source, CaptureClock clock) : source_(
 
 bool ChatGPTExtractor::isReplyContent(const AXNode& n) {
   const std::string_view role = n.role ? std::string_view(*n.role) : std::string_view();
-  if (role != "AXGroup" && role != "AXList" && role != "AXTable" && role != "AXHeading") return false;
-  if (hasSubrole(n, "AXApplicationStatus") || hasSubrole(n, "AXEmptyGroup")) return false;
+  if (role != AX::Group && role != AX::List && role != AX::Table && role != AX::Heading) return false;
+  if (hasSubrole(n, AX::ApplicationStatus) || hasSubrole(n, AX::EmptyGroup)) return false;
   return !n.hasClass("sr-only") && !n.hasClass("contents") && !n.hasClass("outline-none");
 }
 
@@ -157,11 +158,11 @@ std::optional<std::vector<Turn>> ChatGPTExtractor::webKitTurns(const AXNode& scr
 
 std::optional<std::vector<Turn>> ChatGPTExtractor::classFreeTurns(const AXNode& window) {
   if (window.first([](const AXNode& n) { return !n.domClasses.empty(); })) return std::nullopt;
-  const AXNode* main = window.first([](const AXNode& n) { return hasSubrole(n, "AXLandmarkMain"); });
+  const AXNode* main = window.first([](const AXNode& n) { return hasSubrole(n, AX::LandmarkMain); });
   if (!main) return std::nullopt;
-  const auto regions = main->descendants([](const AXNode& n) { return hasSubrole(n, "AXLandmarkRegion"); });
+  const auto regions = main->descendants([](const AXNode& n) { return hasSubrole(n, AX::LandmarkRegion); });
 
-  auto isHeading = [](const AXNode& n) { return hasRole(n, "AXHeading"); };
+  auto isHeading = [](const AXNode& n) { return hasRole(n, AX::Heading); };
   auto isTurnGroup = [&](const AXNode& n) { return isHeadedGroup(n, isHeading); };
   auto holdsTurnGroups = [&](const AXNode& n) {
     for (const AXNode& c : n.children)
@@ -194,7 +195,7 @@ std::optional<std::vector<Turn>> ChatGPTExtractor::classFreeTurns(const AXNode& 
         const auto parts = body(c);
         std::string text = joinedTexts(parts, isReplyContent);
         const bool fromUser =
-            std::any_of(parts.begin(), parts.end(), [](const AXNode& p) { return hasRole(p, "AXButton"); });
+            std::any_of(parts.begin(), parts.end(), [](const AXNode& p) { return hasRole(p, AX::Button); });
         if (fromUser) {
           pending.clear();
           if (!text.empty()) turns.push_back(makeTurn(Turn::Role::user, std::move(text)));
@@ -204,7 +205,7 @@ std::optional<std::vector<Turn>> ChatGPTExtractor::classFreeTurns(const AXNode& 
         }
         continue;
       }
-      if (pending.empty() || !c.first([](const AXNode& n) { return hasSubrole(n, "AXToggle"); })) continue;
+      if (pending.empty() || !c.first([](const AXNode& n) { return hasSubrole(n, AX::Toggle); })) continue;
       std::string joined;
       for (size_t i = 0; i < pending.size(); ++i) {
         if (i) joined += "\n\n";

@@ -2,6 +2,7 @@
 
 #include <span>
 
+#include "base/ax_vocabulary.h"
 #include "base/unicode_text.h"
 
 namespace zel {
@@ -11,7 +12,7 @@ namespace {
 // The text of the first node (the root included) with subrole AXTimeGroup;
 // absent when there is none or it shows nothing.
 std::optional<std::string> timeGroupText(const AXNode& root) {
-  const AXNode* time = root.first([](const AXNode& n) { return hasSubrole(n, "AXTimeGroup"); });
+  const AXNode* time = root.first([](const AXNode& n) { return hasSubrole(n, AX::TimeGroup); });
   if (!time) return std::nullopt;
   std::string t = time->text();
   if (t.empty()) return std::nullopt;
@@ -39,13 +40,13 @@ MessageBox messageBox(const AXNode& message, Heading&& heading) {
   size_t h = 0;
   while (!heading(kids[h])) ++h;
   size_t end = h + 1;
-  while (end < kids.size() && !hasRole(kids[end], "AXToolbar")) ++end;
+  while (end < kids.size() && !hasRole(kids[end], AX::Toolbar)) ++end;
   m.body = std::span(kids).subspan(h + 1, end - h - 1);
   if (end < kids.size()) m.toolbar = &kids[end];
   return m;
 }
 
-bool isContentGroup(const AXNode& n) { return hasRole(n, "AXGroup") && ClaudeExtractor::isReplyContent(n); }
+bool isContentGroup(const AXNode& n) { return hasRole(n, AX::Group) && ClaudeExtractor::isReplyContent(n); }
 
 // The title without the first of the app's suffixes it ends with. Both
 // suffixes are ASCII, so a canonically equal ending has exactly their bytes.
@@ -64,14 +65,14 @@ std::optional<std::string> withoutClaudeSuffix(std::optional<std::string> title)
 ClaudeExtractor::ClaudeExtractor(Source source, CaptureClock clock) : source_(source), clock_(std::move(clock)) {}
 
 bool ClaudeExtractor::isReplyContent(const AXNode& n) {
-  if (hasRole(n, "AXHeading") && n.hasClass("sr-only")) return false;
-  if (hasRole(n, "AXToolbar") || hasSubrole(n, "AXApplicationStatus")) return false;
+  if (hasRole(n, AX::Heading) && n.hasClass("sr-only")) return false;
+  if (hasRole(n, AX::Toolbar) || hasSubrole(n, AX::ApplicationStatus)) return false;
   return !n.first([](const AXNode& d) { return d.hasClassPrefix("group/morph"); });
 }
 
 std::optional<ClaudeExtractor::WebKitMessage> ClaudeExtractor::webKitMessage(const AXNode& message) {
   const MessageBox m =
-      messageBox(message, [](const AXNode& c) { return hasRole(c, "AXHeading") && c.hasClass("sr-only"); });
+      messageBox(message, [](const AXNode& c) { return hasRole(c, AX::Heading) && c.hasClass("sr-only"); });
   if (!m.box) return std::nullopt;
   WebKitMessage out{false, {}, std::nullopt};
   std::vector<const AXNode*> content;
@@ -89,12 +90,12 @@ std::optional<ClaudeExtractor::WebKitMessage> ClaudeExtractor::webKitMessage(con
 
 std::optional<ClaudeExtractor::ClassFreeMessage> ClaudeExtractor::classFreeMessage(const AXNode& message,
                                                                                    std::optional<int64_t> position) {
-  const MessageBox m = messageBox(message, [](const AXNode& c) { return hasRole(c, "AXHeading"); });
+  const MessageBox m = messageBox(message, [](const AXNode& c) { return hasRole(c, AX::Heading); });
   if (!m.box) return std::nullopt;
   std::string text = joinedTexts(m.body, isContentGroup);
   if (text.empty()) return std::nullopt;
   std::optional<std::string> shown = m.toolbar ? timeGroupText(*m.toolbar) : std::nullopt;
-  if (m.toolbar && m.toolbar->first([](const AXNode& n) { return hasSubrole(n, "AXToggle"); }))
+  if (m.toolbar && m.toolbar->first([](const AXNode& n) { return hasSubrole(n, AX::Toggle); }))
     return ClassFreeMessage{Turn::Role::assistant, std::move(text), std::move(shown)};
   if (position && *position % 2 == 1) return ClassFreeMessage{Turn::Role::user, std::move(text), std::move(shown)};
   return std::nullopt;
@@ -105,7 +106,7 @@ std::optional<Conversation> ClaudeExtractor::extract(const AXNode& window) const
   std::vector<const AXNode*> messages;
   bool hasRows = false, classFree = true;
   forEachPreorder(window, [&](const AXNode& n) {
-    if (&n != &window && hasRole(n, "AXGroup") && hasSubrole(n, "AXDocumentArticle")) messages.push_back(&n);
+    if (&n != &window && hasRole(n, AX::Group) && hasSubrole(n, AX::DocumentArticle)) messages.push_back(&n);
     if (!n.domClasses.empty()) {
       classFree = false;
       hasRows = hasRows || n.hasClass("group/message-row");

@@ -1,5 +1,6 @@
 #include "chat/grok_extractor.h"
 
+#include "base/ax_vocabulary.h"
 #include "base/unicode_text.h"
 
 namespace zel {
@@ -7,14 +8,14 @@ namespace zel {
 GrokExtractor::GrokExtractor(CaptureClock clock) : clock_(std::move(clock)) {}
 
 bool GrokExtractor::isReplyContent(const AXNode& n) {
-  if (hasRole(n, "AXButton") || hasRole(n, "AXPopUpButton")) return false;
-  if (hasRole(n, "AXLink") && n.first([](const AXNode& d) { return hasRole(d, "AXImage"); })) return false;
+  if (hasRole(n, AX::Button) || hasRole(n, AX::PopUpButton)) return false;
+  if (hasRole(n, AX::Link) && n.first([](const AXNode& d) { return hasRole(d, AX::Image); })) return false;
   return true;
 }
 
 std::optional<Conversation> GrokExtractor::extract(const AXNode& window) const {
   const AXNode* region = window.first(
-      [](const AXNode& n) { return hasSubrole(n, "AXLandmarkRegion") && n.hasClassPrefix("scrollbar"); });
+      [](const AXNode& n) { return hasSubrole(n, AX::LandmarkRegion) && n.hasClassPrefix("scrollbar"); });
   if (!region) return std::nullopt;
   const AXNode* list = region->first([](const AXNode& n) {
     for (const AXNode& c : n.children)
@@ -39,7 +40,7 @@ std::optional<Conversation> GrokExtractor::extract(const AXNode& window) const {
   }
   if (turns.empty()) return std::nullopt;
 
-  const AXNode* page = window.first([](const AXNode& n) { return hasRole(n, "AXWebArea"); });
+  const AXNode* page = window.first([](const AXNode& n) { return hasRole(n, AX::WebArea); });
   std::optional<std::string> title = page ? page->pageTitle() : std::nullopt;
   // " / X" is ASCII: a canonically equal ending has exactly its four bytes.
   if (title && endsWithCanonically(*title, " / X")) title->resize(title->size() - 4);

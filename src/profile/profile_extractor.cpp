@@ -1,5 +1,6 @@
 #include "profile/profile_extractor.h"
 
+#include "base/ax_vocabulary.h"
 #include "browsers/browsers.h"
 #include "profile/linkedin/linkedin_profile_extractor.h"
 #include "profile/x/x_profile_extractor.h"
@@ -8,7 +9,7 @@ namespace zel::ProfileExtractor {
 
 std::optional<ProfileOutcome> extract(const AXNode& window, Date now, const CaptureClock& clock) {
   if (Browsers::endsLikePrivateWindow(window.title)) return std::nullopt;
-  const AXNode* page = window.first([](const AXNode& n) { return hasRole(n, "AXWebArea") && n.url.has_value(); });
+  const AXNode* page = window.first([](const AXNode& n) { return hasRole(n, AX::WebArea) && n.url.has_value(); });
   if (!page) return std::nullopt;
   const auto at = ProfilePage::parse(*page->url);
   if (!at) return std::nullopt;

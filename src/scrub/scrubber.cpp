@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "base/ax_vocabulary.h"
 #include "base/hosts.h"
 #include "profile/linkedin/linkedin_page.h"
 #include "profile/profile_page.h"
@@ -314,7 +315,7 @@ std::string Scrubber::address(std::string_view text, bool isPage, bool profileSi
 }
 
 AXNode Scrubber::scrub(const AXNode& tree) {
-  const AXNode* page = tree.first([](const AXNode& n) { return hasRole(n, "AXWebArea") && n.url.has_value(); });
+  const AXNode* page = tree.first([](const AXNode& n) { return hasRole(n, AX::WebArea) && n.url.has_value(); });
   const auto profile = page ? ProfilePage::parse(*page->url) : std::nullopt;
   const bool profileSite = profile.has_value();
   const bool linkedIn = profile && profile->site == ProfilePage::Site::linkedin;
@@ -327,7 +328,7 @@ AXNode Scrubber::scrub(const AXNode& tree) {
     if (src.desc) dst.desc = mask(*src.desc);
     if (src.value) dst.value = mask(*src.value);
     if (src.domID) dst.domID = profileSite ? replaceIDs(*src.domID, linkedIn) : *src.domID;
-    if (src.url) dst.url = address(*src.url, hasRole(src, "AXWebArea"), profileSite);
+    if (src.url) dst.url = address(*src.url, hasRole(src, AX::WebArea), profileSite);
   };
   AXNode root;
   rebuild(tree, root);

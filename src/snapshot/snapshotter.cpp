@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "base/ax_vocabulary.h"
 #include "base/limits.h"
 
 namespace zel {
@@ -12,20 +13,20 @@ namespace ax_error = platform::ax_error;
 // ---- reading values ----
 
 const std::vector<std::string>& AXSnapshotter::attributes() {
-  static const std::vector<std::string> names{"AXRole",          "AXSubrole", "AXTitle", "AXDescription", "AXValue",
-                                              "AXDOMClassList",  "AXDOMIdentifier", "AXURL", "AXChildren"};
+  static const std::vector<std::string> names{AX::Role,          AX::Subrole, AX::Title, AX::Description, AX::Value,
+                                              AX::DOMClassList,  AX::DOMIdentifier, AX::URL, AX::Children};
   return names;
 }
 const std::vector<std::string>& AXSnapshotter::structure() {
-  static const std::vector<std::string> names{"AXRole", "AXChildren"};
+  static const std::vector<std::string> names{AX::Role, AX::Children};
   return names;
 }
 const std::vector<std::string>& AXSnapshotter::controls() {
-  static const std::vector<std::string> names{"AXRole", "AXIdentifier", "AXDOMIdentifier", "AXChildren"};
+  static const std::vector<std::string> names{AX::Role, AX::Identifier, AX::DOMIdentifier, AX::Children};
   return names;
 }
 const std::vector<std::string>& AXSnapshotter::addressesOnly() {
-  static const std::vector<std::string> names{"AXRole", "AXURL", "AXChildren"};
+  static const std::vector<std::string> names{AX::Role, AX::URL, AX::Children};
   return names;
 }
 
@@ -147,10 +148,10 @@ AXSnapshotter::AXSnapshotter(int64_t nodeBudget, Environment environment)
 AXSnapshotter::WindowList AXSnapshotter::windowList(const AXElement& app) const {
   auto& ax = env_.platform.accessibility();
   WindowList list;
-  auto windows = ax.attribute(app, "AXWindows");
+  auto windows = ax.attribute(app, AX::Windows);
   list.error = windows.error;
   if (windows.error == ax_error::success) list.windows = elementsOf(windows.value);
-  for (const char* name : {"AXFocusedWindow", "AXMainWindow"}) {
+  for (const char* name : {AX::FocusedWindow, AX::MainWindow}) {
     auto w = ax.attribute(app, name);
     if (w.error != ax_error::success || w.value.kind != AXValue::Kind::element) continue;
     bool known = false;
@@ -163,15 +164,15 @@ AXSnapshotter::WindowList AXSnapshotter::windowList(const AXElement& app) const 
 
 std::optional<std::vector<std::string>> AXSnapshotter::menuTitles(const AXElement& app) const {
   auto& ax = env_.platform.accessibility();
-  auto bar = ax.attribute(app, "AXMenuBar");
+  auto bar = ax.attribute(app, AX::MenuBar);
   if (bar.error != ax_error::success || bar.value.kind != AXValue::Kind::element) return std::nullopt;
-  auto items = ax.attribute(bar.value.element, "AXChildren");
+  auto items = ax.attribute(bar.value.element, AX::Children);
   if (items.error != ax_error::success || items.value.kind != AXValue::Kind::list || items.value.items.empty())
     return std::nullopt;
   std::vector<std::string> titles;
   for (const auto& item : items.value.items) {
     if (item.kind != AXValue::Kind::element) continue;
-    auto title = ax.attribute(item.element, "AXTitle");
+    auto title = ax.attribute(item.element, AX::Title);
     if (title.error == ax_error::success && title.value.kind == AXValue::Kind::text) titles.push_back(title.value.text);
   }
   return titles;
@@ -188,8 +189,8 @@ std::optional<std::string> AXSnapshotter::pageURL(const AXElement& window) const
     pending.pop_back();
     --left;
     auto v = elementValues(ax, e, structure(), left);
-    if (rawText(v[0]) == "AXWebArea") {
-      auto url = ax.attribute(e, "AXURL");
+    if (rawText(v[0]) == AX::WebArea) {
+      auto url = ax.attribute(e, AX::URL);
       if (url.error == ax_error::success && url.value.kind == AXValue::Kind::url) return url.value.text;
     }
     if (depth >= limits.pageSearchDepth) continue;
@@ -273,7 +274,7 @@ AXSnapshotter::Outcome AXSnapshotter::snapshot(const std::string& bundleID, cons
     for (size_t i = 0; i < list.windows.size(); ++i) {
       const AXElement& w = list.windows[i];
       std::optional<std::string> title;
-      if (auto t = ax.attribute(w, "AXTitle"); t.error == ax_error::success && t.value.kind == AXValue::Kind::text)
+      if (auto t = ax.attribute(w, AX::Title); t.error == ax_error::success && t.value.kind == AXValue::Kind::text)
         title = t.value.text;
       const WindowVerdict verdict = PrivateWindows::windowVerdict(rule, controlSource, w, title);
       if (verdict == WindowVerdict::read) windows.push_back({i, w, std::move(title)});

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <thread>
 
+#include "base/ax_vocabulary.h"
 #include "base/limits.h"
 
 namespace zel {
@@ -33,7 +34,7 @@ std::optional<std::string> TreeSwitch::attribute(const KnownApp& app) {
   if (app.chatApp) return app.chatApp->treeSwitch;
   // Electron's switch: what an application the tables do not know most
   // likely understands.
-  return "AXManualAccessibility";
+  return AX::ManualAccessibility;
 }
 
 std::optional<std::string> TreeSwitch::wake(const KnownApp& app) {
@@ -111,7 +112,7 @@ bool TreeSwitch::waitForWebArea(platform::Accessibility& ax, const AXElement& ap
   const Date deadline = now().adding(timeout);
   while (now() < deadline) {
     sleep(0.25);
-    const auto window = ax.attribute(application, "AXFocusedWindow");
+    const auto window = ax.attribute(application, AX::FocusedWindow);
     if (window.error == platform::ax_error::success && window.value.kind == platform::AXValue::Kind::element &&
         hasWebArea(ax, window.value.element, 0, nodeBudget))
       return true;
@@ -128,12 +129,12 @@ bool TreeSwitch::hasWebArea(platform::Accessibility& ax, const AXElement& elemen
     auto [e, d] = std::move(pending.back());
     pending.pop_back();
     --left;
-    const auto role = ax.attribute(e, "AXRole");
+    const auto role = ax.attribute(e, AX::Role);
     if (role.error == platform::ax_error::success && role.value.kind == platform::AXValue::Kind::text &&
-        role.value.text == "AXWebArea")
+        role.value.text == AX::WebArea)
       return true;
     if (d >= limits.webAreaSearchDepth) continue;
-    static const std::vector<std::string> childrenOnly{"AXChildren"};
+    static const std::vector<std::string> childrenOnly{AX::Children};
     const auto many = ax.attributes(e, childrenOnly, left);
     if (many.error != platform::ax_error::success || many.values.size() != 1 ||
         many.values[0].kind != platform::AXValue::Kind::list)

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "base/ax_vocabulary.h"
 #include "base/unicode_text.h"
 
 namespace zel {
@@ -9,7 +10,7 @@ namespace zel {
 namespace {
 
 bool roleIs(const AXNode& n, std::string_view role) { return n.role && *n.role == role; }
-bool isWebArea(const AXNode& n) { return roleIs(n, "AXWebArea"); }
+bool isWebArea(const AXNode& n) { return roleIs(n, AX::WebArea); }
 
 // Frees a subtree without recursing on its depth: child lists are moved out
 // level by level, so every node is destroyed with no children left in it.

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "base/ax_vocabulary.h"
 #include "base/unicode_text.h"
 
 namespace zel {
@@ -21,20 +22,20 @@ RoleKind roleKind(const std::optional<std::string>& role) {
   if (!role) return RoleKind::other;
   const std::string_view r = *role;
   switch (r.size()) {
-    case 5: return r == "AXRow" ? RoleKind::row : RoleKind::other;
-    case 6: return r == "AXCell" ? RoleKind::cell : r == "AXList" ? RoleKind::list : RoleKind::other;
+    case 5: return r == AX::Row ? RoleKind::row : RoleKind::other;
+    case 6: return r == AX::Cell ? RoleKind::cell : r == AX::List ? RoleKind::list : RoleKind::other;
     case 7:
-      return r == "AXGroup"   ? RoleKind::group
-             : r == "AXTable" ? RoleKind::table
-             : r == "AXImage" ? RoleKind::silent
+      return r == AX::Group   ? RoleKind::group
+             : r == AX::Table ? RoleKind::table
+             : r == AX::Image ? RoleKind::silent
                               : RoleKind::other;
-    case 8: return r == "AXButton" ? RoleKind::silent : RoleKind::other;
-    case 9: return r == "AXHeading" ? RoleKind::heading : RoleKind::other;
+    case 8: return r == AX::Button ? RoleKind::silent : RoleKind::other;
+    case 9: return r == AX::Heading ? RoleKind::heading : RoleKind::other;
     case 12:
-      return r == "AXStaticText"   ? RoleKind::staticText
-             : r == "AXListMarker" ? RoleKind::listMarker
+      return r == AX::StaticText   ? RoleKind::staticText
+             : r == AX::ListMarker ? RoleKind::listMarker
                                    : RoleKind::other;
-    case 13: return r == "AXPopUpButton" ? RoleKind::silent : RoleKind::other;
+    case 13: return r == AX::PopUpButton ? RoleKind::silent : RoleKind::other;
     default: return RoleKind::other;
   }
 }

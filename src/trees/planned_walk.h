@@ -4,13 +4,14 @@
 
 #include <algorithm>
 
+#include "base/ax_vocabulary.h"
 #include "trees/read_plan.h"
 
 namespace zel::PlannedWalk {
 
 namespace detail {
 
-inline bool isWebArea(const AXNode& n) { return n.role && *n.role == "AXWebArea"; }
+inline bool isWebArea(const AXNode& n) { return n.role && *n.role == AX::WebArea; }
 
 }  // namespace detail
 

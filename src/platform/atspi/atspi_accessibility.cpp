@@ -6,6 +6,7 @@
 #include <atomic>
 #include <unordered_map>
 
+#include "base/ax_vocabulary.h"
 #include "base/limits.h"
 #include "platform/atspi/translation.h"
 
@@ -786,20 +787,20 @@ AXRead AtspiAccessibility::answer(const Element& e, const std::string& name, siz
 
   if (e.busName.empty()) return {ax_error::cannotComplete, {}};
   if (e.kind == Element::Kind::run) {
-    if (name == "AXRole") return textValue("AXStaticText");
-    if (name == "AXValue") return textValue(e.run);
-    if (name == "AXChildren") return list({});
-    if (name == "AXDOMClassList") return list({});
+    if (name == AX::Role) return textValue(AX::StaticText);
+    if (name == AX::Value) return textValue(e.run);
+    if (name == AX::Children) return list({});
+    if (name == AX::DOMClassList) return list({});
     return {ax_error::noValue, {}};
   }
   if (e.kind == Element::Kind::application) {
-    if (name == "AXRole") return textValue("AXApplication");
-    if (name == "AXWindows") {
+    if (name == AX::Role) return textValue(AX::Application);
+    if (name == AX::Windows) {
       auto w = windows(e);
       if (w.size() > longestList) w.resize(longestList);
       return list(std::move(w));
     }
-    if (name == "AXFocusedWindow" || name == "AXMainWindow") {
+    if (name == AX::FocusedWindow || name == AX::MainWindow) {
       auto w = windows(e);
       if (w.empty()) return {ax_error::noValue, {}};
       // A window of an application in the background is still its focused
@@ -808,7 +809,7 @@ AXRead AtspiAccessibility::answer(const Element& e, const std::string& name, siz
         if (static_cast<const Element*>(candidate.get())->prefetched->node.active) return element(candidate);
       return element(w.front());
     }
-    if (name == "AXMenuBar") {
+    if (name == AX::MenuBar) {
       // The menu bar sits in a window: the focused one first, a few levels down.
       auto level = windows(e);
       std::stable_partition(level.begin(), level.end(), [](const AXElement& w) {
@@ -819,7 +820,7 @@ AXRead AtspiAccessibility::answer(const Element& e, const std::string& name, siz
         for (const auto& candidate : level) {
           const auto* c = static_cast<const Element*>(candidate.get());
           if (!c->prefetched || c->prefetched->failure != Failure::none) continue;
-          if (c->prefetched->translation.role == "AXMenuBar") return element(candidate);
+          if (c->prefetched->translation.role == AX::MenuBar) return element(candidate);
           if (next.size() < 64)
             for (auto& grandchild : children(*c, *c->prefetched, 64, 64)) next.push_back(std::move(grandchild));
         }
@@ -827,7 +828,7 @@ AXRead AtspiAccessibility::answer(const Element& e, const std::string& name, siz
       }
       return {ax_error::noValue, {}};
     }
-    if (name == "AXTitle") {
+    if (name == AX::Title) {
       auto f = fetched(e);
       if (f->failure != Failure::none) return {errorOf(f->failure), {}};
       return textValue(f->node.name.empty() ? std::nullopt : std::optional(f->node.name));
@@ -838,13 +839,13 @@ AXRead AtspiAccessibility::answer(const Element& e, const std::string& name, siz
   auto f = fetched(e);
   if (f->failure != Failure::none) return {errorOf(f->failure), {}};
   const Translation& t = f->translation;
-  if (name == "AXRole") return textValue(t.role);
-  if (name == "AXSubrole") return textValue(t.subrole);
-  if (name == "AXTitle") return textValue(t.title);
-  if (name == "AXDescription") return textValue(t.desc);
-  if (name == "AXValue") return textValue(t.value);
-  if (name == "AXIdentifier") return textValue(t.identifier);
-  if (name == "AXChildren") {
+  if (name == AX::Role) return textValue(t.role);
+  if (name == AX::Subrole) return textValue(t.subrole);
+  if (name == AX::Title) return textValue(t.title);
+  if (name == AX::Description) return textValue(t.desc);
+  if (name == AX::Value) return textValue(t.value);
+  if (name == AX::Identifier) return textValue(t.identifier);
+  if (name == AX::Children) {
     // A document's children are the top of its page: a read that looks at
     // them may be judging the page by its address, and a page is read only
     // once admitted, so nothing below them is read ahead. Each of them reads
@@ -852,18 +853,18 @@ AXRead AtspiAccessibility::answer(const Element& e, const std::string& name, siz
     const size_t ahead = t.isDocument ? 0 : std::min<size_t>(longestList, limits.busListItems);
     return list(children(e, *f, longestList, ahead));
   }
-  if (name == "AXURL") {
+  if (name == AX::URL) {
     if (!t.url) return {ax_error::noValue, {}};
     AXValue v;
     v.kind = AXValue::Kind::url;
     v.text = *t.url;
     return {ax_error::success, std::move(v)};
   }
-  if (name == "AXDOMClassList" || name == "AXDOMIdentifier") {
+  if (name == AX::DOMClassList || name == AX::DOMIdentifier) {
     // Only web content has a DOM: the class names and view identifiers of
     // browser controls never pass for a page's.
     if (!e.inWeb) return {ax_error::attributeUnsupported, {}};
-    if (name == "AXDOMIdentifier") return textValue(t.domID);
+    if (name == AX::DOMIdentifier) return textValue(t.domID);
     AXValue v;
     v.kind = AXValue::Kind::list;
     for (const auto& c : t.domClasses) {
@@ -910,7 +911,7 @@ AXMultiRead AtspiAccessibility::attributes(const AXElement& element, const std::
 void AtspiAccessibility::setBoolean(const AXElement& application, const std::string& name, bool value) {
   const auto* e = dynamic_cast<const Element*>(application.get());
   if (!e || e->kind != Element::Kind::application) return;
-  if (name != "AXManualAccessibility" && name != "AXEnhancedUserInterface") return;
+  if (name != AX::ManualAccessibility && name != AX::EnhancedUserInterface) return;
   switchFor(e->pid, value);
   // Chromium builds a window's web tree once a client reads that window: the
   // window list reads every window's attributes.

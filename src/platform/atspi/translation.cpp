@@ -4,6 +4,7 @@
 #include <array>
 #include <sstream>
 
+#include "base/ax_vocabulary.h"
 #include "base/limits.h"
 
 namespace zel::platform::atspi {
@@ -60,94 +61,94 @@ constexpr Kind element = Kind::element, run = Kind::textRun, merged = Kind::merg
 
 // AT-SPI role → macOS role, as a browser maps its one tree to both.
 constexpr std::array<Row, 64> roleTable{{
-    {"application", "AXApplication", "", title, none, element, no},
-    {"frame", "AXWindow", "AXStandardWindow", title, none, element, no},
-    {"window", "AXWindow", "AXStandardWindow", title, none, element, no},
-    {"dialog", "AXWindow", "AXDialog", title, none, element, no},
-    {"file chooser", "AXWindow", "AXDialog", title, none, element, no},
-    {"alert", "AXGroup", "AXApplicationAlert", label, none, element, content},
-    {"document web", "AXWebArea", "", title, none, element, content},
-    {"document frame", "AXWebArea", "", title, none, element, content},
-    {"document text", "AXWebArea", "", title, none, element, content},
-    {"heading", "AXHeading", "", contents, level, element, content},
-    {"paragraph", "AXGroup", "", label, none, element, content},
-    {"static", "AXStaticText", "", unshown, text, run, content},
-    {"text", "AXStaticText", "", unshown, text, run, no},
-    {"label", "AXStaticText", "", unshown, text, run, content},
-    {"mark", "AXGroup", "", label, none, merged, content},
-    {"link", "AXLink", "", contents, none, element, content},
-    {"push button", "AXButton", "", contents, none, element, no},
-    {"button", "AXButton", "", contents, none, element, no},
+    {"application", AX::Application, "", title, none, element, no},
+    {"frame", AX::Window, AX::StandardWindow, title, none, element, no},
+    {"window", AX::Window, AX::StandardWindow, title, none, element, no},
+    {"dialog", AX::Window, AX::Dialog, title, none, element, no},
+    {"file chooser", AX::Window, AX::Dialog, title, none, element, no},
+    {"alert", AX::Group, AX::ApplicationAlert, label, none, element, content},
+    {"document web", AX::WebArea, "", title, none, element, content},
+    {"document frame", AX::WebArea, "", title, none, element, content},
+    {"document text", AX::WebArea, "", title, none, element, content},
+    {"heading", AX::Heading, "", contents, level, element, content},
+    {"paragraph", AX::Group, "", label, none, element, content},
+    {"static", AX::StaticText, "", unshown, text, run, content},
+    {"text", AX::StaticText, "", unshown, text, run, no},
+    {"label", AX::StaticText, "", unshown, text, run, content},
+    {"mark", AX::Group, "", label, none, merged, content},
+    {"link", AX::Link, "", contents, none, element, content},
+    {"push button", AX::Button, "", contents, none, element, no},
+    {"button", AX::Button, "", contents, none, element, no},
     // The extractors know a toggle by the subrole Chrome gives it on macOS.
-    {"toggle button", "AXCheckBox", "AXToggle", contents, checked, element, no},
-    {"check box", "AXCheckBox", "", contents, checked, element, no},
-    {"radio button", "AXRadioButton", "", contents, checked, element, no},
-    {"combo box", "AXComboBox", "", label, none, element, no},
-    {"entry", "AXTextField", "", description, text, element, no},
-    {"password text", "AXTextField", "AXSecureTextField", description, text, element, no},
-    {"spin button", "AXIncrementor", "", label, none, element, no},
-    {"slider", "AXSlider", "", label, none, element, no},
-    {"progress bar", "AXProgressIndicator", "", label, none, element, no},
-    {"image", "AXImage", "", label, none, element, no},
-    {"list", "AXList", "AXContentList", label, none, element, content},
-    {"list box", "AXList", "", label, none, element, content},
-    {"description list", "AXList", "AXDescriptionList", label, none, element, content},
-    {"list item", "AXGroup", "", ariaContents, none, element, content},
-    {"table", "AXTable", "", contents, none, element, content},
-    {"tree table", "AXOutline", "", label, none, element, content},
-    {"table row", "AXRow", "", label, none, element, content},
-    {"table cell", "AXCell", "", contents, none, element, content},
-    {"table column header", "AXCell", "", contents, none, element, content},
-    {"table row header", "AXCell", "", contents, none, element, content},
-    {"column header", "AXCell", "", contents, none, element, content},
-    {"row header", "AXCell", "", contents, none, element, content},
-    {"tool bar", "AXToolbar", "", label, none, element, content},
-    {"menu bar", "AXMenuBar", "", label, none, element, content},
-    {"menu", "AXMenuBarItem", "", title, none, element, content},
-    {"menu item", "AXMenuItem", "", title, none, element, content},
-    {"check menu item", "AXMenuItem", "", title, none, element, content},
-    {"radio menu item", "AXMenuItem", "", title, none, element, content},
-    {"page tab list", "AXTabGroup", "", label, none, element, content},
-    {"page tab", "AXRadioButton", "AXTabButton", title, none, element, content},
-    {"scroll pane", "AXScrollArea", "", label, none, element, content},
-    {"scroll bar", "AXScrollBar", "", label, none, element, no},
-    {"separator", "AXSplitter", "", unshown, none, element, no},
-    {"article", "AXGroup", "AXDocumentArticle", label, none, element, content},
-    {"landmark", "AXGroup", "", label, none, element, content},
-    {"status bar", "AXGroup", "AXApplicationStatus", label, none, element, content},
-    {"footer", "AXGroup", "AXSectionFooter", label, none, element, content},
-    {"math", "AXGroup", "AXDocumentMath", label, none, element, content},
-    {"tree", "AXOutline", "", label, none, element, content},
-    {"tree item", "AXRow", "AXOutlineRow", label, none, element, content},
-    {"caption", "AXGroup", "", label, none, element, content},
-    {"block quote", "AXGroup", "", label, none, element, content},
-    {"section", "AXGroup", "", label, none, element, content},
-    {"panel", "AXGroup", "", label, none, element, content},
-    {"embedded", "AXGroup", "", label, none, element, content},
-    {"description value", "AXGroup", "", label, none, element, content},
+    {"toggle button", AX::CheckBox, AX::Toggle, contents, checked, element, no},
+    {"check box", AX::CheckBox, "", contents, checked, element, no},
+    {"radio button", AX::RadioButton, "", contents, checked, element, no},
+    {"combo box", AX::ComboBox, "", label, none, element, no},
+    {"entry", AX::TextField, "", description, text, element, no},
+    {"password text", AX::TextField, AX::SecureTextField, description, text, element, no},
+    {"spin button", AX::Incrementor, "", label, none, element, no},
+    {"slider", AX::Slider, "", label, none, element, no},
+    {"progress bar", AX::ProgressIndicator, "", label, none, element, no},
+    {"image", AX::Image, "", label, none, element, no},
+    {"list", AX::List, AX::ContentList, label, none, element, content},
+    {"list box", AX::List, "", label, none, element, content},
+    {"description list", AX::List, AX::DescriptionList, label, none, element, content},
+    {"list item", AX::Group, "", ariaContents, none, element, content},
+    {"table", AX::Table, "", contents, none, element, content},
+    {"tree table", AX::Outline, "", label, none, element, content},
+    {"table row", AX::Row, "", label, none, element, content},
+    {"table cell", AX::Cell, "", contents, none, element, content},
+    {"table column header", AX::Cell, "", contents, none, element, content},
+    {"table row header", AX::Cell, "", contents, none, element, content},
+    {"column header", AX::Cell, "", contents, none, element, content},
+    {"row header", AX::Cell, "", contents, none, element, content},
+    {"tool bar", AX::Toolbar, "", label, none, element, content},
+    {"menu bar", AX::MenuBar, "", label, none, element, content},
+    {"menu", AX::MenuBarItem, "", title, none, element, content},
+    {"menu item", AX::MenuItem, "", title, none, element, content},
+    {"check menu item", AX::MenuItem, "", title, none, element, content},
+    {"radio menu item", AX::MenuItem, "", title, none, element, content},
+    {"page tab list", AX::TabGroup, "", label, none, element, content},
+    {"page tab", AX::RadioButton, AX::TabButton, title, none, element, content},
+    {"scroll pane", AX::ScrollArea, "", label, none, element, content},
+    {"scroll bar", AX::ScrollBar, "", label, none, element, no},
+    {"separator", AX::Splitter, "", unshown, none, element, no},
+    {"article", AX::Group, AX::DocumentArticle, label, none, element, content},
+    {"landmark", AX::Group, "", label, none, element, content},
+    {"status bar", AX::Group, AX::ApplicationStatus, label, none, element, content},
+    {"footer", AX::Group, AX::SectionFooter, label, none, element, content},
+    {"math", AX::Group, AX::DocumentMath, label, none, element, content},
+    {"tree", AX::Outline, "", label, none, element, content},
+    {"tree item", AX::Row, AX::OutlineRow, label, none, element, content},
+    {"caption", AX::Group, "", label, none, element, content},
+    {"block quote", AX::Group, "", label, none, element, content},
+    {"section", AX::Group, "", label, none, element, content},
+    {"panel", AX::Group, "", label, none, element, content},
+    {"embedded", AX::Group, "", label, none, element, content},
+    {"description value", AX::Group, "", label, none, element, content},
 }};
 
 // What a tag says beyond its role, in web content: elements the two
 // toolkits give roles that macOS does not show them with.
 constexpr std::array<Row, 6> tagTable{{
     // The marker keeps the blank after it, as the page shows "1. Models drift".
-    {"::marker", "AXListMarker", "", unshown, text, element, always},
-    {"time", "AXGroup", "AXTimeGroup", label, none, element, content},
-    {"summary", "AXDisclosureTriangle", "", contents, none, element, content},
-    {"img", "AXImage", "", label, none, element, no},
-    {"dl", "AXList", "AXDescriptionList", label, none, element, content},
+    {"::marker", AX::ListMarker, "", unshown, text, element, always},
+    {"time", AX::Group, AX::TimeGroup, label, none, element, content},
+    {"summary", AX::DisclosureTriangle, "", contents, none, element, content},
+    {"img", AX::Image, "", label, none, element, no},
+    {"dl", AX::List, AX::DescriptionList, label, none, element, content},
     // Gecko's shadow slot of <details>: the page's content, no container.
-    {"slot", "AXGroup", "", label, none, merged, content},
+    {"slot", AX::Group, "", label, none, merged, content},
 }};
 
 // Roles a page's element has that mean something else in a browser's own
 // controls.
 constexpr std::array<Row, 1> webRoleTable{{
-    {"menu", "AXMenu", "", label, none, element, content},
+    {"menu", AX::Menu, "", label, none, element, content},
 }};
 
 // A role not in the table is a group.
-constexpr Row otherRow{"", "AXGroup", "", label, none, element, content};
+constexpr Row otherRow{"", AX::Group, "", label, none, element, content};
 
 // ARIA and HTML roles ("xml-roles") that macOS tells groups apart by.
 struct SubroleRow {
@@ -155,23 +156,23 @@ struct SubroleRow {
   std::string_view subrole;
 };
 constexpr std::array<SubroleRow, 17> subroleTable{{
-    {"main", "AXLandmarkMain"},
-    {"navigation", "AXLandmarkNavigation"},
-    {"banner", "AXLandmarkBanner"},
-    {"complementary", "AXLandmarkComplementary"},
-    {"contentinfo", "AXLandmarkContentInfo"},
-    {"region", "AXLandmarkRegion"},
-    {"search", "AXLandmarkSearch"},
-    {"form", "AXLandmarkForm"},
-    {"application", "AXLandmarkApplication"},
-    {"article", "AXDocumentArticle"},
-    {"status", "AXApplicationStatus"},
-    {"log", "AXApplicationLog"},
-    {"alert", "AXApplicationAlert"},
-    {"dialog", "AXApplicationDialog"},
-    {"alertdialog", "AXApplicationAlertDialog"},
-    {"note", "AXDocumentNote"},
-    {"time", "AXTimeGroup"},
+    {"main", AX::LandmarkMain},
+    {"navigation", AX::LandmarkNavigation},
+    {"banner", AX::LandmarkBanner},
+    {"complementary", AX::LandmarkComplementary},
+    {"contentinfo", AX::LandmarkContentInfo},
+    {"region", AX::LandmarkRegion},
+    {"search", AX::LandmarkSearch},
+    {"form", AX::LandmarkForm},
+    {"application", AX::LandmarkApplication},
+    {"article", AX::DocumentArticle},
+    {"status", AX::ApplicationStatus},
+    {"log", AX::ApplicationLog},
+    {"alert", AX::ApplicationAlert},
+    {"dialog", AX::ApplicationDialog},
+    {"alertdialog", AX::ApplicationAlertDialog},
+    {"note", AX::DocumentNote},
+    {"time", AX::TimeGroup},
 }};
 
 template <size_t N>
@@ -271,13 +272,13 @@ Translation translate(const AtspiNode& n) {
   out.role = std::string(row.role);
   // A browser's own text element with a tag: a group, its text its children.
   const bool group = row.kind == Kind::textRun && kindOf(n) == Kind::element;
-  if (group) out.role = "AXGroup";
-  out.isWindow = out.role == "AXWindow";
-  out.isDocument = out.role == "AXWebArea";
+  if (group) out.role = AX::Group;
+  out.isWindow = out.role == AX::Window;
+  out.isDocument = out.role == AX::WebArea;
   std::string_view subrole = row.subrole;
-  if (out.role == "AXTextField" && n.multiLine) out.role = "AXTextArea";
-  if (out.role == "AXButton" && n.attribute("haspopup") == "menu") out.role = "AXPopUpButton";
-  if (out.role == "AXGroup")
+  if (out.role == AX::TextField && n.multiLine) out.role = AX::TextArea;
+  if (out.role == AX::Button && n.attribute("haspopup") == "menu") out.role = AX::PopUpButton;
+  if (out.role == AX::Group)
     if (const std::string_view aria = subroleOf(n.attribute("xml-roles")); !aria.empty()) subrole = aria;
   if (!subrole.empty()) out.subrole = std::string(subrole);
 
@@ -308,7 +309,7 @@ Translation translate(const AtspiNode& n) {
   switch (group ? Value::none : row.value) {
     case Value::text:
       // A text box has no value until it holds text; a static text is its name when the toolkit gave no text.
-      if (out.role == "AXTextField" || out.role == "AXTextArea") {
+      if (out.role == AX::TextField || out.role == AX::TextArea) {
         if (n.text) out.value = nonEmpty(*n.text);
       } else {
         out.value = nonEmpty(n.text ? *n.text : n.name);
@@ -326,7 +327,7 @@ Translation translate(const AtspiNode& n) {
   } else if (!out.isDocument) {
     out.identifier = nonEmpty(id);
   }
-  if (n.address && (out.isDocument || out.role == "AXLink")) out.url = nonEmpty(*n.address);
+  if (n.address && (out.isDocument || out.role == AX::Link)) out.url = nonEmpty(*n.address);
   return out;
 }
 

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "base/ax_vocabulary.h"
 #include "base/limits.h"
 
 namespace zel::platform {
@@ -185,7 +186,7 @@ AXRead SimulatedPlatform::read(const Handle& h, const std::string& name, size_t 
     for (ElementIndex i : indices) {
       if (list.items.size() >= longestList) break;
       const auto& role = d->elements[i].role;
-      if (!web && role && *role == "AXWebArea") continue;  // hidden until the tree switch
+      if (!web && role && *role == AX::WebArea) continue;  // hidden until the tree switch
       list.items.push_back(elementValue(d, h.pid, i));
     }
     return list;
@@ -193,23 +194,23 @@ AXRead SimulatedPlatform::read(const Handle& h, const std::string& name, size_t 
 
   switch (h.kind) {
     case Handle::Kind::application:
-      if (name == "AXRole") {
-        if (app->treeNeeds == "AXRole") {
+      if (name == AX::Role) {
+        if (app->treeNeeds == AX::Role) {
           std::lock_guard g(lock_);
           webContent_[h.pid] = true;
         }
-        return ok(text("AXApplication"));
+        return ok(text(AX::Application));
       }
-      if (name == "AXWindows" || name == "AXChildren") {
+      if (name == AX::Windows || name == AX::Children) {
         if (app->windowsError != 0) return fail(app->windowsError);
         return ok(elementList(app->windows));
       }
-      if (name == "AXFocusedWindow" || name == "AXMainWindow") {
-        const auto& window = name == "AXFocusedWindow" ? app->focusedWindow : app->mainWindow;
+      if (name == AX::FocusedWindow || name == AX::MainWindow) {
+        const auto& window = name == AX::FocusedWindow ? app->focusedWindow : app->mainWindow;
         if (!window) return fail(ax_error::noValue);
         return ok(elementValue(d, h.pid, *window));
       }
-      if (name == "AXMenuBar") {
+      if (name == AX::MenuBar) {
         if (!app->menuBar) return fail(ax_error::noValue);
         auto bar = std::make_shared<Handle>();
         bar->kind = Handle::Kind::menuBar;
@@ -220,7 +221,7 @@ AXRead SimulatedPlatform::read(const Handle& h, const std::string& name, size_t 
         v.element = std::move(bar);
         return ok(v);
       }
-      if (name == "AXEnhancedUserInterface" || name == "AXManualAccessibility") {
+      if (name == AX::EnhancedUserInterface || name == AX::ManualAccessibility) {
         std::lock_guard g(lock_);
         AXValue v;
         v.kind = AXValue::Kind::boolean;
@@ -230,8 +231,8 @@ AXRead SimulatedPlatform::read(const Handle& h, const std::string& name, size_t 
       return fail(ax_error::attributeUnsupported);
 
     case Handle::Kind::menuBar:
-      if (name == "AXRole") return ok(text("AXMenuBar"));
-      if (name == "AXChildren") {
+      if (name == AX::Role) return ok(text(AX::MenuBar));
+      if (name == AX::Children) {
         AXValue list;
         list.kind = AXValue::Kind::list;
         for (size_t i = 0; i < app->menuBar->size(); ++i) {
@@ -250,8 +251,8 @@ AXRead SimulatedPlatform::read(const Handle& h, const std::string& name, size_t 
       return fail(ax_error::attributeUnsupported);
 
     case Handle::Kind::menuItem:
-      if (name == "AXRole") return ok(text("AXMenuBarItem"));
-      if (name == "AXTitle") return ok(text((*app->menuBar)[h.index]));
+      if (name == AX::Role) return ok(text(AX::MenuBarItem));
+      if (name == AX::Title) return ok(text((*app->menuBar)[h.index]));
       return fail(ax_error::attributeUnsupported);
 
     case Handle::Kind::element: break;
@@ -261,19 +262,19 @@ AXRead SimulatedPlatform::read(const Handle& h, const std::string& name, size_t 
   for (const auto& unreadable : e.unreadable)
     if (unreadable == name) return fail(ax_error::cannotComplete);
   auto optionalText = [&](const std::optional<std::string>& v) { return v ? ok(text(*v)) : fail(ax_error::noValue); };
-  if (name == "AXRole") return optionalText(e.role);
-  if (name == "AXSubrole") return optionalText(e.subrole);
-  if (name == "AXTitle") return optionalText(e.title);
-  if (name == "AXDescription") return optionalText(e.desc);
-  if (name == "AXDOMIdentifier") return optionalText(e.domID);
-  if (name == "AXIdentifier") return optionalText(e.identifier);
-  if (name == "AXURL") {
+  if (name == AX::Role) return optionalText(e.role);
+  if (name == AX::Subrole) return optionalText(e.subrole);
+  if (name == AX::Title) return optionalText(e.title);
+  if (name == AX::Description) return optionalText(e.desc);
+  if (name == AX::DOMIdentifier) return optionalText(e.domID);
+  if (name == AX::Identifier) return optionalText(e.identifier);
+  if (name == AX::URL) {
     if (!e.url) return fail(ax_error::noValue);
     AXValue v = text(*e.url);
     v.kind = AXValue::Kind::url;
     return ok(v);
   }
-  if (name == "AXValue") {
+  if (name == AX::Value) {
     AXValue v;
     if (const auto* s = std::get_if<std::string>(&e.value)) return ok(text(*s));
     if (const auto* i = std::get_if<int64_t>(&e.value)) {
@@ -290,13 +291,13 @@ AXRead SimulatedPlatform::read(const Handle& h, const std::string& name, size_t 
     }
     return ok(v);
   }
-  if (name == "AXDOMClassList") {
+  if (name == AX::DOMClassList) {
     AXValue list;
     list.kind = AXValue::Kind::list;
     for (const auto& c : e.domClasses) list.items.push_back(text(c));
     return ok(list);
   }
-  if (name == "AXChildren") return ok(elementList(e.children));
+  if (name == AX::Children) return ok(elementList(e.children));
   return fail(ax_error::attributeUnsupported);
 }
 

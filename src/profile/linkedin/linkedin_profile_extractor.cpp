@@ -8,6 +8,7 @@
 #include <chrono>
 #include <unordered_map>
 
+#include "base/ax_vocabulary.h"
 #include "base/hosts.h"
 #include "profile/linkedin/linkedin_page.h"
 #include "base/unicode_text.h"
@@ -39,7 +40,7 @@ bool startsWith(const Path& path, std::initializer_list<std::string_view> words)
 
 // The own link path of a link node: its segments after "in/<slug>".
 std::optional<Path> ownPath(const AXNode& n, std::string_view slug, LinkMemo& memo) {
-  if (!hasRole(n, "AXLink") || !n.url) return std::nullopt;
+  if (!hasRole(n, AX::Link) || !n.url) return std::nullopt;
   const LinkPath* link = memo.of(n);
   if (!link) return std::nullopt;
   return link->underLinkedIn(slug);
@@ -61,7 +62,7 @@ bool excludedID(std::string_view id) {
 
 // One static text as the texts rule reads it; nullopt when it shows nothing.
 std::optional<std::string> staticText(const AXNode& n) {
-  if (!hasRole(n, "AXStaticText")) return std::nullopt;
+  if (!hasRole(n, AX::StaticText)) return std::nullopt;
   const std::string_view raw = n.value ? std::string_view(*n.value) : n.title ? std::string_view(*n.title) : "";
   const std::string_view t = trimmedView(raw);
   if (t.empty() || t == "\u00B7" || t == "\u2022") return std::nullopt;
@@ -74,7 +75,7 @@ ProfileImage image(const std::string& url, std::optional<std::string> from) {
 
 std::optional<ProfileImage> logoOf(const AXNode& link, LinkMemo& memo) {
   const AXNode* img = link.first([&memo](const AXNode& n) {
-    if (!hasRole(n, "AXImage") || !n.url) return false;
+    if (!hasRole(n, AX::Image) || !n.url) return false;
     const LinkPath* p = memo.of(n);
     return p && p->host == hosts::linkedInImages;
   });
@@ -128,16 +129,16 @@ std::vector<const AXNode*> cards(const AXNode& page, std::string_view slug, Link
   if (!found.empty()) return found;
 
   // No card identifiers: cards by their shape, under the main landmark.
-  const AXNode* root = page.first([](const AXNode& n) { return hasSubrole(n, "AXLandmarkMain"); });
+  const AXNode* root = page.first([](const AXNode& n) { return hasSubrole(n, AX::LandmarkMain); });
   if (!root) root = &page;
   for (auto top = root->children.rbegin(); top != root->children.rend(); ++top) pending.push_back(&*top);
   while (!pending.empty()) {
     const AXNode* n = pending.back();
     pending.pop_back();
     if (n->domID && excludedID(*n->domID)) continue;
-    if (hasRole(*n, "AXGroup")) {
+    if (hasRole(*n, AX::Group)) {
       const bool card = std::any_of(n->children.begin(), n->children.end(), [&](const AXNode& c) {
-        if (hasRole(c, "AXHeading")) return true;
+        if (hasRole(c, AX::Heading)) return true;
         const auto path = ownPath(c, slug, memo);
         return path && *path == Path{"edit", "intro"};
       });
@@ -176,7 +177,7 @@ CardKind cardKind(std::string_view domID) {
 }
 
 std::string bodyText(const AXNode& card) {
-  const AXNode* heading = card.first([](const AXNode& n) { return hasRole(n, "AXHeading"); });
+  const AXNode* heading = card.first([](const AXNode& n) { return hasRole(n, AX::Heading); });
   return card.text(heading);
 }
 
@@ -188,7 +189,7 @@ std::optional<ProfileSection> read(const AXNode& card, std::string_view slug, Pr
   std::vector<const LinkPath*> linkPaths;  // owned by the reading's memo
   std::vector<std::string> editPaths;
   forEachPreorder(card, [&](const AXNode& n) {
-    if (!hasRole(n, "AXLink") || !n.url) return true;
+    if (!hasRole(n, AX::Link) || !n.url) return true;
     if (const LinkPath* lp = memo.of(n)) {
       if (auto own = lp->underLinkedIn(slug)) editPaths.push_back(editPath(*own));
       linkPaths.push_back(lp);
@@ -375,7 +376,7 @@ std::vector<Event> events(const AXNode& card, std::string_view slug, LinkMemo& m
   while (!pending.empty()) {
     const AXNode& n = *pending.back();
     pending.pop_back();
-    if (hasRole(n, "AXLink")) {
+    if (hasRole(n, AX::Link)) {
       if (!n.url) continue;
       const LinkPath* lp = memo.of(n);
       if (!lp || !lp->isLinkedIn()) continue;
@@ -402,7 +403,7 @@ std::vector<Event> events(const AXNode& card, std::string_view slug, LinkMemo& m
       }
       continue;
     }
-    if (n.isBlock() && !hasRole(n, "AXHeading")) {
+    if (n.isBlock() && !hasRole(n, AX::Heading)) {
       if (std::string t = n.text(); !t.empty()) out.push_back({Event::Kind::block, {}, {}, {}, std::move(t)});
       continue;
     }
@@ -534,7 +535,7 @@ Topcard topcard(const AXNode& card, LinkMemo& memo) {
   Topcard t;
   size_t start = 0;
   for (size_t i = 0; i < nodes.size(); ++i) {
-    if (!hasRole(*nodes[i], "AXHeading")) continue;
+    if (!hasRole(*nodes[i], AX::Heading)) continue;
     const auto texts = nodes[i]->texts();
     if (texts.empty()) continue;
     std::string name;
@@ -546,7 +547,7 @@ Topcard topcard(const AXNode& card, LinkMemo& memo) {
   size_t contact = nodes.size();
   for (size_t i = 0; i < nodes.size(); ++i) {
     const AXNode& n = *nodes[i];
-    if (!hasRole(n, "AXLink") || !n.url) continue;
+    if (!hasRole(n, AX::Link) || !n.url) continue;
     const LinkPath* lp = memo.of(n);
     if (lp && lp->segments.size() >= 2 && lp->segments[lp->segments.size() - 2] == "overlay" &&
         lp->segments.back() == "contact-info") {
@@ -580,7 +581,7 @@ std::optional<ProfileImage> photo(const AXNode& page, std::string_view slug, Lin
       if (LinkedInPage::isAside(*n->domID)) flags.excluded = true;
       if (*n->domID == LinkedInPage::messagingOverlay) flags.overlay = true;
     }
-    if (hasRole(*n, "AXLink") && n->url) {
+    if (hasRole(*n, AX::Link) && n->url) {
       if (const LinkPath* lp = memo.of(*n)) {
         const auto member = lp->linkedInMember();
         if (member && *member == slug && lp->segments.size() == 2) flags.ownLink = true;
@@ -589,7 +590,7 @@ std::optional<ProfileImage> photo(const AXNode& page, std::string_view slug, Lin
           flags.excluded = true;
       }
     }
-    if (hasRole(*n, "AXImage") && n->url) {
+    if (hasRole(*n, AX::Image) && n->url) {
       const LinkPath* lp = memo.of(*n);
       const bool photoImage =
           lp && lp->host == hosts::linkedInImages &&

@@ -1,5 +1,6 @@
 #include "profile/linkedin/linkedin_read_plan.h"
 
+#include "base/ax_vocabulary.h"
 #include "profile/linkedin/linkedin_page.h"
 #include "profile/profile_page.h"
 
@@ -21,13 +22,13 @@ PlanStep LinkedInReadPlan::step(const AXNode& node) {
 
 bool LinkedInReadPlan::ends(const AXNode& node) const {
   // A profile photo: "/profile-displayphoto" somewhere in its address.
-  if (!node.role || *node.role != "AXImage" || !node.url) return false;
+  if (!node.role || *node.role != AX::Image || !node.url) return false;
   static const std::string word = "/" + std::string(LinkedInPage::photoPathWord);
   return node.url->find(word) != std::string::npos;
 }
 
 bool LinkedInReadPlan::opensOwnLink(const AXNode& node) const {
-  if (!node.role || *node.role != "AXLink" || !node.url) return false;
+  if (!node.role || *node.role != AX::Link || !node.url) return false;
   const auto link = LinkPath::parse(*node.url);
   if (!link) return false;
   const auto member = link->linkedInMember();

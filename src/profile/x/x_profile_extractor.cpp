@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "base/ax_vocabulary.h"
 #include "base/hosts.h"
 #include "base/unicode_text.h"
 
@@ -12,7 +13,7 @@ namespace {
 
 // The second segment of an own X link ("<handle>/<word>"), else nullopt.
 std::optional<std::string> ownLinkWord(const AXNode& n, const std::string& handle) {
-  if (!hasRole(n, "AXLink") || !n.url) return std::nullopt;
+  if (!hasRole(n, AX::Link) || !n.url) return std::nullopt;
   const auto lp = LinkPath::parse(*n.url);
   if (!lp || lp->host != hosts::x || lp->segments.size() != 2 || lowercased(lp->segments[0]) != handle)
     return std::nullopt;
@@ -22,7 +23,7 @@ std::optional<std::string> ownLinkWord(const AXNode& n, const std::string& handl
 bool isFollowerWord(const std::string& w) { return w == "following" || w == "followers" || w == "verified_followers"; }
 
 std::optional<std::string> staticText(const AXNode& n) {
-  if (!hasRole(n, "AXStaticText")) return std::nullopt;
+  if (!hasRole(n, AX::StaticText)) return std::nullopt;
   const std::string_view raw = n.value ? std::string_view(*n.value) : n.title ? std::string_view(*n.title) : "";
   const std::string_view t = trimmedView(raw);
   if (t.empty()) return std::nullopt;
@@ -73,7 +74,7 @@ ProfileOutcome extract(const AXNode& page, const ProfilePage& at, Date now, cons
   std::optional<size_t> settings, photoLink;
   for (size_t i = 0; i < p && !settings; ++i) {
     const AXNode& n = *nodes[i];
-    if (!hasRole(n, "AXLink") || !n.url) continue;
+    if (!hasRole(n, AX::Link) || !n.url) continue;
     const auto lp = LinkPath::parse(*n.url);
     if (lp && lp->host == hosts::x && lp->segments == std::vector<std::string>{"settings", "profile"}) settings = i;
   }
@@ -94,15 +95,15 @@ ProfileOutcome extract(const AXNode& page, const ProfilePage& at, Date now, cons
 
   for (size_t i = 0; i < p; ++i) {
     const AXNode& g = *nodes[i];
-    if (!hasRole(g, "AXGroup")) continue;
+    if (!hasRole(g, AX::Group)) continue;
     const bool about = std::any_of(g.children.begin(), g.children.end(), [&](const AXNode& c) {
       return c.first([&](const AXNode& d) { return ownLinkWord(d, handle) == "about"; }) != nullptr;
     });
     const bool hasStatic =
-        std::any_of(g.children.begin(), g.children.end(), [](const AXNode& c) { return hasRole(c, "AXStaticText"); });
+        std::any_of(g.children.begin(), g.children.end(), [](const AXNode& c) { return hasRole(c, AX::StaticText); });
     if (!about || !hasStatic) continue;
     for (const AXNode& c : g.children) {
-      if (!hasRole(c, "AXStaticText")) continue;
+      if (!hasRole(c, AX::StaticText)) continue;
       const std::string_view raw = c.value ? std::string_view(*c.value) : c.title ? std::string_view(*c.title) : "";
       const std::string_view t = trimmedHorizontal(raw);
       if (!t.empty()) header.details.emplace_back(t);
@@ -118,7 +119,7 @@ ProfileOutcome extract(const AXNode& page, const ProfilePage& at, Date now, cons
       // is not a link.
       const auto parents = parentIndex(nodes);
       std::optional<size_t> at = parents[afterHandle.front().position];
-      while (at && hasRole(*nodes[*at], "AXLink")) at = parents[*at];
+      while (at && hasRole(*nodes[*at], AX::Link)) at = parents[*at];
       header.bio = at ? nodes[*at]->text() : afterHandle.front().text;
     }
   }
@@ -129,7 +130,7 @@ ProfileOutcome extract(const AXNode& page, const ProfilePage& at, Date now, cons
   r.view = ProfilePage::View::profile;
   r.proof = {"settings_profile"};
   const AXNode* img = nodes[*photoLink]->first([](const AXNode& n) {
-    if (!hasRole(n, "AXImage") || !n.url) return false;
+    if (!hasRole(n, AX::Image) || !n.url) return false;
     const auto lp = LinkPath::parse(*n.url);
     return lp && lp->host == hosts::xImages && !lp->segments.empty() && lp->segments.front() == "profile_images" &&
            (lp->segments.back().ends_with("_400x400.jpg") || lp->segments.back().ends_with("_400x400.png"));

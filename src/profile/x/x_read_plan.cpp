@@ -1,5 +1,6 @@
 #include "profile/x/x_read_plan.h"
 
+#include "base/ax_vocabulary.h"
 #include "base/hosts.h"
 #include "profile/profile_page.h"
 
@@ -8,7 +9,7 @@ namespace zel {
 PlanStep XReadPlan::step(const AXNode& node) {
   if (finished_) return PlanStep::skip();
   if (auto s = common(node)) return *s;
-  if (node.role && *node.role == "AXLink" && node.url) {
+  if (node.role && *node.role == AX::Link && node.url) {
     const auto link = LinkPath::parse(*node.url);
     if (link && link->host == hosts::x && link->segments.size() == 2 &&
         ProfilePage::normalizedHandle(link->segments[0]) &&
