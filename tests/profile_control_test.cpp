@@ -25,13 +25,13 @@ TEST(ControlLine, ParsesTheThreeStatesOfArmAndBothTimeForms) {
   EXPECT_FALSE(*disarm.arm);
   auto arm = line(R"({"arm":{"linkedin":{},"x":{"handle":"Sam"}},"until":"2026-11-18T10:00:00.123Z","extra":1})");
   ASSERT_TRUE(arm.arm && *arm.arm);
-  EXPECT_TRUE((*arm.arm)->linkedin);
-  EXPECT_EQ((*arm.arm)->x->handle, "Sam");
+  EXPECT_TRUE((*arm.arm)->contains(Site::linkedin));
+  EXPECT_EQ((*arm.arm)->at(Site::x), "Sam");
   EXPECT_EQ(arm.until, parseISO8601("2026-11-18T10:00:00.123Z"));
   EXPECT_EQ(line(R"({"until":"2026-11-18T10:00:00Z"})").until, parseISO8601("2026-11-18T10:00:00Z"));
   auto unarmedSite = line(R"({"arm":{"linkedin":null}})");
-  EXPECT_FALSE((*unarmedSite.arm)->linkedin);
-  EXPECT_EQ(line(R"({"own":{"x":"sam"}})").own->x, "sam");
+  EXPECT_FALSE((*unarmedSite.arm)->contains(Site::linkedin));
+  EXPECT_EQ(line(R"({"own":{"x":"sam"}})").own->at(Site::x), "sam");
 
   for (const char* bad : {"", "[]", "not json", R"({"arm":5})", R"({"arm":{"linkedin":"yes"}})",
                           R"({"arm":{"x":{"handle":3}}})", R"({"until":"2026-11-18 10:00:00"})", R"({"until":5})",

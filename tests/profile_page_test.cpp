@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "profile/profile_page.h"
+#include "profile/profile_sites.h"
 
 namespace zel {
 namespace {
@@ -96,6 +97,21 @@ TEST(LinkPath, BreaksLinksIntoHostSegmentsAndQuery) {
   for (const char* bad : {"/in/sample", "http://www.linkedin.com/in/x", "not a url", "https://", "https:///in/x",
                           "https://exa mple.com/", "HTTPS://x.com/a"})
     EXPECT_EQ(LinkPath::parse(bad), std::nullopt) << bad;
+}
+
+// Each site's row is the one place its name and host are known: the page
+// parser, the control lines and the command lines all find the site by it.
+TEST(ProfileSites, EachSiteHasOneRowFoundByNameAndHost) {
+  for (Site site : {Site::linkedin, Site::x}) {
+    const ProfileSite& row = ProfileSites::of(site);
+    EXPECT_EQ(row.site, site);
+    EXPECT_EQ(siteNamed(row.name), site);
+    EXPECT_EQ(rawValue(site), row.name);
+    EXPECT_EQ(ProfilePage::siteOfHost(row.host), site);
+    EXPECT_TRUE(row.readPlan(ProfilePage{site, "sample", View::profile}));
+  }
+  EXPECT_EQ(ProfileSites::named("facebook"), nullptr);
+  EXPECT_EQ(ProfileSites::ofHost("linkedin.com"), nullptr);
 }
 
 }  // namespace

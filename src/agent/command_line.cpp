@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "profile/profile_sites.h"
+
 namespace zel::agent {
 
 namespace {
@@ -59,7 +61,7 @@ ServeConfig serveConfig(const std::vector<std::string>& args) {
   }
   if (const auto* profiles = optionValue(args, "--profiles"))
     for (auto& site : commaList(*profiles))
-      if (site == "linkedin" || site == "x") config.profileSites.insert(site);
+      if (ProfileSites::named(site)) config.profileSites.insert(site);
   return config;
 }
 

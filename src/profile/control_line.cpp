@@ -2,6 +2,7 @@
 
 #include "base/json_fields.h"
 #include "base/json_text.h"
+#include "profile/profile_sites.h"
 
 namespace zel {
 
@@ -23,8 +24,9 @@ std::optional<ControlLine> ControlLine::parse(std::string_view line) {
         if (!it->is_object()) throw Malformed{};
         const JsonFields armed(*it);
         Arm arm;
-        if (const Json* l = armed.optionalObject("linkedin")) arm.linkedin = Arm::LinkedIn{JsonFields(*l).optionalText("slug")};
-        if (const Json* x = armed.optionalObject("x")) arm.x = Arm::X{JsonFields(*x).optionalText("handle")};
+        for (const ProfileSite& site : ProfileSites::all())
+          if (const Json* s = armed.optionalObject(site.name.data()))
+            arm[site.site] = JsonFields(*s).optionalText(site.armHandleKey.data());
         c.arm = std::optional<Arm>(std::move(arm));
       }
     }
@@ -36,7 +38,10 @@ std::optional<ControlLine> ControlLine::parse(std::string_view line) {
     }
     if (const Json* own = fields.optionalObject("own")) {
       const JsonFields owned(*own);
-      c.own = Own{owned.optionalText("linkedin"), owned.optionalText("x")};
+      Own handles;
+      for (const ProfileSite& site : ProfileSites::all())
+        if (auto handle = owned.optionalText(site.name.data())) handles[site.site] = std::move(*handle);
+      c.own = std::move(handles);
     }
     return c;
   } catch (const Malformed&) {

@@ -2,28 +2,23 @@
 // One control line from the host: arm or disarm profile reading until a
 // time, and name the user's own handles.
 
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "base/date.h"
+#include "profile/profile_page.h"
 
 namespace zel {
 
 struct ControlLine {
-  struct Arm {
-    struct LinkedIn {
-      std::optional<std::string> slug;
-    };
-    struct X {
-      std::optional<std::string> handle;
-    };
-    std::optional<LinkedIn> linkedin;
-    std::optional<X> x;
-  };
-  struct Own {
-    std::optional<std::string> linkedin, x;
-  };
+  // The sites armed, each with the handle the host named for finding the
+  // user's own page ({"linkedin":{"slug":...}}), if it named one.
+  using Arm = std::map<ProfilePage::Site, std::optional<std::string>>;
+  // The user's own handles by site ({"linkedin":...}); a site left out has
+  // none.
+  using Own = std::map<ProfilePage::Site, std::string>;
 
   // Absent: no change to arming; nullopt inside: disarm; an Arm: arm.
   std::optional<std::optional<Arm>> arm;

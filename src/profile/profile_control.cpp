@@ -2,18 +2,19 @@
 
 #include <algorithm>
 
+#include "profile/profile_sites.h"
+
 namespace zel {
 
 void ProfileControl::apply(const ControlLine& line, Date now) {
   std::lock_guard g(lock_);
   if (line.own) {
-    auto set = [&](Site site, const std::optional<std::string>& value, auto normalise) {
-      const auto normalised = value ? normalise(*value) : std::nullopt;
-      if (normalised) saved_[site] = *normalised;
-      else saved_.erase(site);
-    };
-    set(Site::linkedin, line.own->linkedin, ProfilePage::normalizedSlug);
-    set(Site::x, line.own->x, ProfilePage::normalizedHandle);
+    for (const ProfileSite& row : ProfileSites::all()) {
+      const auto named = line.own->find(row.site);
+      const auto normalised = named != line.own->end() ? row.normalizedHandle(named->second) : std::nullopt;
+      if (normalised) saved_[row.site] = *normalised;
+      else saved_.erase(row.site);
+    }
     discovery_.clear();
   }
   if (!line.arm) return;
@@ -23,16 +24,10 @@ void ProfileControl::apply(const ControlLine& line, Date now) {
     armedUntil_.reset();
     return;
   }
-  const ControlLine::Arm& arm = **line.arm;
-  if (arm.linkedin) {
-    armedSites_.insert(Site::linkedin);
-    if (auto slug = arm.linkedin->slug ? ProfilePage::normalizedSlug(*arm.linkedin->slug) : std::nullopt)
-      discovery_[Site::linkedin] = *slug;
-  }
-  if (arm.x) {
-    armedSites_.insert(Site::x);
-    if (auto handle = arm.x->handle ? ProfilePage::normalizedHandle(*arm.x->handle) : std::nullopt)
-      discovery_[Site::x] = *handle;
+  for (const auto& [site, handle] : **line.arm) {
+    armedSites_.insert(site);
+    if (auto normalised = handle ? ProfileSites::of(site).normalizedHandle(*handle) : std::nullopt)
+      discovery_[site] = *normalised;
   }
   for (Site s : armedSites_) ++revisions_[s];
   const Date limit = now.adding(armLimit);

@@ -2,8 +2,7 @@
 
 #include "base/ax_vocabulary.h"
 #include "browsers/browsers.h"
-#include "profile/linkedin/linkedin_profile_extractor.h"
-#include "profile/x/x_profile_extractor.h"
+#include "profile/profile_sites.h"
 
 namespace zel::ProfileExtractor {
 
@@ -18,8 +17,7 @@ std::optional<ProfileOutcome> extract(const AXNode& window, Date now, const Capt
   std::optional<AXNode> stripped;
   if (page->hasFramedPages()) stripped = page->withoutFramedPages();
   const AXNode& p = stripped ? *stripped : *page;
-  if (at->site == ProfilePage::Site::x) return XProfileExtractor::extract(p, *at, now, clock);
-  return LinkedInProfileExtractor::extract(p, *at, now, clock);
+  return ProfileSites::of(at->site).extract(p, *at, now, clock);
 }
 
 }  // namespace zel::ProfileExtractor

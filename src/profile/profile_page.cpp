@@ -9,6 +9,7 @@
 
 #include "base/hosts.h"
 #include "base/unicode_text.h"
+#include "profile/profile_sites.h"
 
 namespace zel {
 
@@ -23,7 +24,7 @@ constexpr std::array<std::pair<ProfilePage::View, std::string_view>, 4> views{{
 
 }  // namespace
 
-std::string_view rawValue(ProfilePage::Site s) { return s == ProfilePage::Site::linkedin ? "linkedin" : "x"; }
+std::string_view rawValue(ProfilePage::Site s) { return ProfileSites::of(s).name; }
 
 std::string_view rawValue(ProfilePage::View v) {
   for (const auto& [view, raw] : views)
@@ -32,8 +33,7 @@ std::string_view rawValue(ProfilePage::View v) {
 }
 
 std::optional<ProfilePage::Site> siteNamed(std::string_view raw) {
-  if (raw == "linkedin") return ProfilePage::Site::linkedin;
-  if (raw == "x") return ProfilePage::Site::x;
+  if (const ProfileSite* row = ProfileSites::named(raw)) return row->site;
   return std::nullopt;
 }
 
@@ -62,8 +62,7 @@ const std::vector<std::string_view>& ProfilePage::xReserved() {
 }
 
 std::optional<ProfilePage::Site> ProfilePage::siteOfHost(std::string_view host) {
-  if (host == hosts::linkedInWeb) return Site::linkedin;
-  if (host == hosts::x) return Site::x;
+  if (const ProfileSite* row = ProfileSites::ofHost(host)) return row->site;
   return std::nullopt;
 }
 

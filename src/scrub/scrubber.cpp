@@ -27,7 +27,6 @@ namespace zel {
 namespace {
 
 constexpr std::string_view alphabet = "abcdefghijklmnopqrstuvwxyz0123456789";
-constexpr std::string_view skillPrefix = "com.linkedin.sdui.profile.skill(";
 
 UChar32 firstCodePoint(std::string_view s) {
   int32_t i = 0;
@@ -203,8 +202,8 @@ void Scrubber::collect(const AXNode& tree) {
       }
     if (n.domID) {
       const std::string_view id = *n.domID;
-      if (id.starts_with(skillPrefix)) {
-        const std::string_view rest = id.substr(skillPrefix.size());
+      if (id.starts_with(LinkedInPage::skillPrefix)) {
+        const std::string_view rest = id.substr(LinkedInPage::skillPrefix.size());
         if (const size_t comma = rest.find(','); comma != std::string_view::npos) nameMember(trimmedView(rest.substr(0, comma)));
       } else if (id.starts_with(LinkedInPage::cardPrefix)) {
         // What stands before a card's ending names a member.

@@ -17,6 +17,7 @@
 #include "chat/extractors.h"
 #include "chat/grok_extractor.h"
 #include "profile/profile_extractor.h"
+#include "profile/profile_sites.h"
 #include "scrub/scrubber.h"
 #include "base/json_text.h"
 #include "base/address_pieces.h"
@@ -432,7 +433,7 @@ int runCaptureTool(const std::vector<std::string>& args, std::istream& in, std::
       for (auto& id : commaPieces(*ids)) request.chatBrowsers.insert(std::move(id));
     if (const std::string* sites = words.option("--profiles"))
       for (auto& site : commaPieces(*sites))
-        if (site == "linkedin" || site == "x") request.profileSites.insert(std::move(site));
+        if (ProfileSites::named(site)) request.profileSites.insert(std::move(site));
     const int status = explain(request, environment, out, err);
     out.flush();
     return status;

@@ -13,6 +13,8 @@ namespace zel::LinkedInPage {
 // Every card's DOM identifier starts with this; what follows names the
 // member, then the card's ending.
 inline constexpr std::string_view cardPrefix = "com.linkedin.sdui.profile.card.ref";
+// A skill's DOM identifier: this, the member, a comma, the skill's id, ")".
+inline constexpr std::string_view skillPrefix = "com.linkedin.sdui.profile.skill(";
 inline constexpr std::string_view messagingOverlay = "msg-overlay";
 // The ending of the activity card, which is only searched for the photo.
 inline constexpr std::string_view activityEnding = "Activity";

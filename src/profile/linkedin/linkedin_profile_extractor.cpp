@@ -508,7 +508,7 @@ std::vector<ProfileSchool> schools(const AXNode& card, std::string_view slug, Li
 std::vector<ProfileSkill> skills(const AXNode& card) {
   std::vector<ProfileSkill> list;
   std::set<std::string> seen;  // skill ids already listed
-  constexpr std::string_view prefix = "com.linkedin.sdui.profile.skill(";
+  constexpr std::string_view prefix = LinkedInPage::skillPrefix;
   forEachPreorder(card, [&](const AXNode& n) {
     if (!n.domID || !n.domID->starts_with(prefix) || !n.domID->ends_with(')')) return true;
     const std::string_view id = *n.domID;

@@ -1,0 +1,41 @@
+#include "profile/profile_sites.h"
+
+#include "base/hosts.h"
+#include "profile/linkedin/linkedin_profile_extractor.h"
+#include "profile/linkedin/linkedin_read_plan.h"
+#include "profile/x/x_profile_extractor.h"
+#include "profile/x/x_read_plan.h"
+
+namespace zel::ProfileSites {
+
+const std::vector<ProfileSite>& all() {
+  static const std::vector<ProfileSite> rows{
+      {ProfilePage::Site::linkedin, "linkedin", hosts::linkedInWeb, "slug", &ProfilePage::normalizedSlug,
+       [](const ProfilePage& page) -> std::unique_ptr<ReadPlan> { return std::make_unique<LinkedInReadPlan>(page.handle); },
+       &LinkedInProfileExtractor::extract},
+      {ProfilePage::Site::x, "x", hosts::x, "handle", &ProfilePage::normalizedHandle,
+       [](const ProfilePage&) -> std::unique_ptr<ReadPlan> { return std::make_unique<XReadPlan>(); },
+       &XProfileExtractor::extract},
+  };
+  return rows;
+}
+
+const ProfileSite& of(ProfilePage::Site site) {
+  for (const ProfileSite& row : all())
+    if (row.site == site) return row;
+  return all().front();  // every site has its row
+}
+
+const ProfileSite* named(std::string_view name) {
+  for (const ProfileSite& row : all())
+    if (row.name == name) return &row;
+  return nullptr;
+}
+
+const ProfileSite* ofHost(std::string_view host) {
+  for (const ProfileSite& row : all())
+    if (row.host == host) return &row;
+  return nullptr;
+}
+
+}  // namespace zel::ProfileSites
