@@ -38,7 +38,10 @@ std::string JsonFields::text(const char* key) const {
 }
 
 std::optional<std::string> JsonFields::optionalText(const char* key) const {
-  return find(key) ? std::optional(text(key)) : std::nullopt;
+  const Json* v = find(key);
+  if (!v) return std::nullopt;
+  if (!v->is_string()) fail(key, Kind::text);
+  return v->get<std::string>();
 }
 
 int64_t JsonFields::integer(const char* key) const {

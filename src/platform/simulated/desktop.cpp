@@ -74,14 +74,15 @@ ElementIndex addTree(const json& root, std::vector<DesktopElement>& elements, co
       if (!j.is_object()) throw Problem{"an element must be an object"};
       if (elements.size() >= UINT32_MAX) throw Problem{"too many elements"};
       DesktopElement e;
-      e.role = optionalText(j, "role", "");
-      e.subrole = optionalText(j, "subrole", "");
-      e.title = optionalText(j, "title", "");
-      e.desc = optionalText(j, "desc", "");
-      e.domID = optionalText(j, "domID", "");
-      e.url = optionalText(j, "url", "");
-      e.identifier = optionalText(j, "identifier", "");
-      e.watch = optionalText(j, "watch", "");
+      const JsonFields f(j);
+      e.role = f.optionalText("role");
+      e.subrole = f.optionalText("subrole");
+      e.title = f.optionalText("title");
+      e.desc = f.optionalText("desc");
+      e.domID = f.optionalText("domID");
+      e.url = f.optionalText("url");
+      e.identifier = f.optionalText("identifier");
+      e.watch = f.optionalText("watch");
       if (const json* v = member(j, "value"); v && !v->is_null()) {
         if (v->is_string()) e.value = v->get<std::string>();
         else if (v->is_boolean()) e.value = v->get<bool>();
@@ -90,8 +91,8 @@ ElementIndex addTree(const json& root, std::vector<DesktopElement>& elements, co
         else if (v->is_number()) e.value = v->get<double>();
         else throw Problem{"\"value\" must be a text, a number or a boolean"};
       }
-      e.domClasses = texts(j, "domClasses", "");
-      e.unreadable = texts(j, "unreadable", "");
+      if (auto classes = f.optionalTexts("domClasses")) e.domClasses = std::move(*classes);
+      if (auto unreadable = f.optionalTexts("unreadable")) e.unreadable = std::move(*unreadable);
       const json* kids = member(j, "children");
       if (kids && !kids->is_array()) throw Problem{"\"children\" must be a list of elements"};
 
@@ -103,10 +104,9 @@ ElementIndex addTree(const json& root, std::vector<DesktopElement>& elements, co
       if (kids)
         for (size_t i = kids->size(); i-- > 0;) jobs.push_back({&(*kids)[i], index, i});
     } catch (const Problem& p) {
-      // optionalText and texts report with an empty place: put the place in.
-      std::string what = p.what;
-      if (what.starts_with(": ")) what.erase(0, 2);
-      throw Problem{pathOf(job.parent, job.position, !job.parent) + ": " + what};
+      throw Problem{pathOf(job.parent, job.position, !job.parent) + ": " + p.what};
+    } catch (const JsonFieldProblem& p) {
+      throw Problem{pathOf(job.parent, job.position, !job.parent) + ": \"" + p.key + "\" " + std::string(mustBe(p.kind))};
     }
   }
   return rootIndex;
