@@ -172,9 +172,12 @@ int main(int argc, char** argv) {
     return 1;
   }
   AtspiAccessibility ax(*bus);
-  const auto apps = Processes().applications("com.google.Chrome");
+  // The browser read: Chromium unless ZEL_BENCH_APP names another.
+  const char* bundleID = std::getenv("ZEL_BENCH_APP");
+  if (!bundleID || !*bundleID) bundleID = "com.google.Chrome";
+  const auto apps = Processes().applications(bundleID);
   if (apps.empty()) {
-    std::fprintf(stderr, "no Chromium running\n");
+    std::fprintf(stderr, "no %s running\n", bundleID);
     return 1;
   }
   const AXElement app = ax.application(apps.front().pid);

@@ -1,9 +1,10 @@
-"""Reading speed of the Linux backend on a real Chromium, and what the agent
+"""Reading speed of the Linux backend on a real browser, and what the agent
 costs while a browser is open. Starts its own desktop (Xvfb, buses, HTTPS for
-the chat hosts), a Chromium with a long Claude chat in one window and a news
-page in another, then runs atspi_read_bench (the backend's walk next to a
-naive synchronous libatspi walk, and the cost of refusing the news page) and
-zel-ax serve for a while, reporting its CPU time.
+the chat hosts), a Chromium (or, with ZEL_BENCH_BROWSER=firefox, a Firefox)
+with a long Claude chat in one window and a news page in another, then runs
+atspi_read_bench (the backend's walk next to a naive synchronous libatspi
+walk, and the cost of refusing the news page) and zel-ax serve for a while,
+reporting its CPU time.
 
     /usr/bin/python3 bench/live_read.py [TURNS] [SERVE_SECONDS] [NEWS_STORIES]
 
@@ -24,6 +25,9 @@ from live_desktop import PAGES, Agent, Desktop  # noqa: E402
 
 BIN = os.path.join(ROOT, "build", "release")
 CHAT = "4f3e2d1c-0b9a-4876-a5b4-c3d2e1f0a9b8"
+FIREFOX = os.environ.get("ZEL_BENCH_BROWSER") == "firefox"
+BUNDLE = "org.mozilla.firefox" if FIREFOX else "com.google.Chrome"
+PROCESS = "firefox" if FIREFOX else "chromium"  # how the desktop names the browser's processes
 
 
 def long_chat(turns):
@@ -67,7 +71,7 @@ def desktop_cpu(desktop):
     """CPU seconds of the browser's processes (its process group: Chromium
     rewrites its helpers' command lines and environments) and of the
     accessibility bus daemon."""
-    groups = {p.pid for name, p in desktop.processes if name.startswith("chromium")}
+    groups = {p.pid for name, p in desktop.processes if name.startswith(PROCESS)}
     marked = set(desktop.leftovers())
     kinds = {"browser": 0.0, "bus daemon": 0.0}
     for name in os.listdir("/proc"):
@@ -103,7 +107,7 @@ def read_bench(desktop, browser):
     """atspi_read_bench over the chat and the news page; when it asks, one new
     turn is added to the chat."""
     env = dict(desktop.env, ZEL_BENCH_BROWSER_GROUP=str(browser.pid), ZEL_BENCH_BUS_DAEMON=str(bus_daemon(desktop)),
-               ZEL_BENCH_CHANGES="1")
+               ZEL_BENCH_CHANGES="1", ZEL_BENCH_APP=BUNDLE)
     bench = subprocess.Popen([os.path.join(BIN, "bench", "atspi_read_bench"), CHAT, "today - News"], env=env,
                              stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
     for line in bench.stdout:
@@ -119,7 +123,7 @@ def read_bench(desktop, browser):
 
 def serve(desktop, what, seconds):
     before = desktop_cpu(desktop)
-    agent = Agent(desktop, os.path.join(BIN, "src", "agent", "zel-ax"), ["--chat-browsers", "com.google.Chrome"])
+    agent = Agent(desktop, os.path.join(BIN, "src", "agent", "zel-ax"), ["--chat-browsers", BUNDLE])
     time.sleep(seconds)  # a benchmark measures over time; tests never sleep
     used = cpu_seconds(agent.process.pid)
     after = desktop_cpu(desktop)
@@ -146,16 +150,25 @@ def main():
     try:
         desktop.open()
         desktop.set_accessibility(True)
-        browser = desktop.chromium(["https://news.example/today"])
-        desktop.wait_for_window("today - News")
-        desktop.chromium(["--new-window", "https://claude.ai/chat/" + CHAT + "?driven"])
+        if FIREFOX:
+            profile = desktop.firefox_profile("bench")
+            browser = desktop.firefox(profile, ["https://news.example/today"])
+            desktop.wait_for_window("today - News")
+            desktop.firefox(profile, ["--new-window", "https://claude.ai/chat/" + CHAT + "?driven"])
+        else:
+            browser = desktop.chromium(["https://news.example/today"])
+            desktop.wait_for_window("today - News")
+            desktop.chromium(["--new-window", "https://claude.ai/chat/" + CHAT + "?driven"])
         desktop.wait_for_window(CHAT)
         print("news page: %d stories, about %d elements" % (stories, 6 * stories))
         read_bench(desktop, browser)
         serve(desktop, "the long chat in front", serve_seconds)
         # A chat of everyday length: what the agent costs while the user reads.
         desktop.stop(browser)
-        desktop.chromium(["https://chatgpt.com/c/68a1f0c2-7d4e-8001-9b3a-5c6d7e8f9012"], profile="everyday")
+        if FIREFOX:
+            desktop.firefox(desktop.firefox_profile("everyday"), ["https://chatgpt.com/c/68a1f0c2-7d4e-8001-9b3a-5c6d7e8f9012"])
+        else:
+            desktop.chromium(["https://chatgpt.com/c/68a1f0c2-7d4e-8001-9b3a-5c6d7e8f9012"], profile="everyday")
         desktop.wait_for_window("68a1f0c2")
         serve(desktop, "a short chat in front", serve_seconds)
     finally:
