@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "chat/browser_chat_consent.h"
 #include "chat/browser_extractor.h"
 #include "chat/chat_page.h"
+#include "chat/chat_sites.h"
 #include "chat/own_chat_only.h"
 #include "chat/claude_extractor.h"
 #include "support/chats.h"
@@ -95,6 +98,16 @@ TEST(BrowserChatConsent, JudgesEachPageOnceAndSaysWhyNot) {
   for (const auto& c : cases)
     EXPECT_EQ(consent.judge(c.url, browser(c.browser), profile), c.verdict) << c.browser << " " << c.url;
   EXPECT_EQ(profileCalls, 4);  // a chat page read is no profile page: not asked
+}
+
+// A browser row names the chat sites it reads by the sites' own names.
+TEST(ChatSites, EveryChatABrowserRowReadsIsASite) {
+  for (System system : {System::macOS, System::Linux})
+    for (const Browser& row : Browsers::all(system))
+      for (const std::string& chat : row.reads.chats)
+        EXPECT_TRUE(std::any_of(ChatSites::all().begin(), ChatSites::all().end(),
+                                [&](const ChatSite& site) { return site.name == chat; }))
+            << row.bundleID << " " << chat;
 }
 
 TEST(BrowserExtractor, ReadsAChatPageAndKeepsItsAddressAsRead) {

@@ -3,9 +3,7 @@
 #include "base/ax_vocabulary.h"
 #include "base/unicode_text.h"
 #include "chat/chat_page.h"
-#include "chat/chatgpt_extractor.h"
-#include "chat/claude_extractor.h"
-#include "chat/grok_extractor.h"
+#include "chat/chat_sites.h"
 
 namespace zel {
 
@@ -15,23 +13,10 @@ BrowserExtractor::BrowserExtractor(std::optional<Browser> browser, CaptureClock 
 bool BrowserExtractor::readsAnySite(std::string_view url) { return BrowserExtractor(std::nullopt).reads(url); }
 
 std::unique_ptr<Extractor> BrowserExtractor::site(std::string_view url) const {
-  struct Site {
-    const char* name;
-    Source source;
-  };
-  static constexpr Site sites[] = {
-      {"claude", Source::claudeWeb},
-      {"chatgpt", Source::chatGPTWeb},
-      {"grok", Source::grokWeb},
-  };
-  for (const Site& s : sites) {
-    if (!ChatPage::address(url, s.source)) continue;
-    if (browser_ && !browser_->readsChat(s.name)) return nullptr;
-    switch (s.source) {
-      case Source::claudeWeb: return std::make_unique<ClaudeExtractor>(Source::claudeWeb, clock_);
-      case Source::chatGPTWeb: return std::make_unique<ChatGPTExtractor>(Source::chatGPTWeb, clock_);
-      default: return std::make_unique<GrokExtractor>(clock_);
-    }
+  for (const ChatSite& row : ChatSites::all()) {
+    if (!ChatPage::address(url, row.source)) continue;
+    if (browser_ && !browser_->readsChat(row.name)) return nullptr;
+    return row.extractor(clock_);
   }
   return nullptr;
 }
