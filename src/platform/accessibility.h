@@ -55,6 +55,53 @@ struct AXValue {
   int64_t integer = 0;
   double real = 0;
   bool boolean = false;
+
+  // The one way values are made, by kind.
+  static AXValue ofText(std::string text) { return withText(Kind::text, std::move(text)); }
+  static AXValue ofURL(std::string address) { return withText(Kind::url, std::move(address)); }
+  static AXValue ofElement(AXElement element) {
+    AXValue v;
+    v.kind = Kind::element;
+    v.element = std::move(element);
+    return v;
+  }
+  static AXValue ofList(std::vector<AXValue> items = {}) {
+    AXValue v;
+    v.kind = Kind::list;
+    v.items = std::move(items);
+    return v;
+  }
+  static AXValue ofBoolean(bool value) {
+    AXValue v;
+    v.kind = Kind::boolean;
+    v.boolean = value;
+    return v;
+  }
+  static AXValue ofInteger(int64_t value) {
+    AXValue v;
+    v.kind = Kind::integer;
+    v.integer = value;
+    return v;
+  }
+  static AXValue ofReal(double value) {
+    AXValue v;
+    v.kind = Kind::real;
+    v.real = value;
+    return v;
+  }
+  static AXValue placeholder() {
+    AXValue v;
+    v.kind = Kind::placeholder;
+    return v;
+  }
+
+ private:
+  static AXValue withText(Kind kind, std::string text) {
+    AXValue v;
+    v.kind = kind;
+    v.text = std::move(text);
+    return v;
+  }
 };
 
 struct AXRead {

@@ -761,28 +761,16 @@ std::vector<AXElement> AtspiAccessibility::windows(const Element& app) {
 AXRead AtspiAccessibility::answer(const Element& e, const std::string& name, size_t longestList) {
   auto textValue = [](const std::optional<std::string>& s) -> AXRead {
     if (!s) return {ax_error::noValue, {}};
-    AXValue v;
-    v.kind = AXValue::Kind::text;
-    v.text = *s;
-    return {ax_error::success, std::move(v)};
+    return {ax_error::success, AXValue::ofText(*s)};
   };
   auto list = [](std::vector<AXElement> elements) -> AXRead {
-    AXValue v;
-    v.kind = AXValue::Kind::list;
-    for (auto& el : elements) {
-      AXValue item;
-      item.kind = AXValue::Kind::element;
-      item.element = std::move(el);
-      v.items.push_back(std::move(item));
-    }
+    AXValue v = AXValue::ofList();
+    for (auto& el : elements) v.items.push_back(AXValue::ofElement(std::move(el)));
     return {ax_error::success, std::move(v)};
   };
   auto element = [](AXElement el) -> AXRead {
     if (!el) return {ax_error::noValue, {}};
-    AXValue v;
-    v.kind = AXValue::Kind::element;
-    v.element = std::move(el);
-    return {ax_error::success, std::move(v)};
+    return {ax_error::success, AXValue::ofElement(std::move(el))};
   };
 
   if (e.busName.empty()) return {ax_error::cannotComplete, {}};
@@ -855,24 +843,15 @@ AXRead AtspiAccessibility::answer(const Element& e, const std::string& name, siz
   }
   if (name == AX::URL) {
     if (!t.url) return {ax_error::noValue, {}};
-    AXValue v;
-    v.kind = AXValue::Kind::url;
-    v.text = *t.url;
-    return {ax_error::success, std::move(v)};
+    return {ax_error::success, AXValue::ofURL(*t.url)};
   }
   if (name == AX::DOMClassList || name == AX::DOMIdentifier) {
     // Only web content has a DOM: the class names and view identifiers of
     // browser controls never pass for a page's.
     if (!e.inWeb) return {ax_error::attributeUnsupported, {}};
     if (name == AX::DOMIdentifier) return textValue(t.domID);
-    AXValue v;
-    v.kind = AXValue::Kind::list;
-    for (const auto& c : t.domClasses) {
-      AXValue item;
-      item.kind = AXValue::Kind::text;
-      item.text = c;
-      v.items.push_back(std::move(item));
-    }
+    AXValue v = AXValue::ofList();
+    for (const auto& c : t.domClasses) v.items.push_back(AXValue::ofText(c));
     return {ax_error::success, std::move(v)};
   }
   return {ax_error::attributeUnsupported, {}};
@@ -900,9 +879,7 @@ AXMultiRead AtspiAccessibility::attributes(const AXElement& element, const std::
     if (one.error == ax_error::success) {
       out.values.push_back(std::move(one.value));
     } else {
-      AXValue placeholder;
-      placeholder.kind = AXValue::Kind::placeholder;
-      out.values.push_back(std::move(placeholder));
+      out.values.push_back(AXValue::placeholder());
     }
   }
   return out;

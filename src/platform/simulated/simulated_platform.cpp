@@ -15,12 +15,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-AXValue text(std::string s) {
-  AXValue v;
-  v.kind = AXValue::Kind::text;
-  v.text = std::move(s);
-  return v;
-}
+AXValue text(std::string s) { return AXValue::ofText(std::move(s)); }
 
 AXRead ok(AXValue v) { return {ax_error::success, std::move(v)}; }
 AXRead fail(int32_t error) { return {error, {}}; }
@@ -165,10 +160,7 @@ AXValue SimulatedPlatform::elementValue(const std::shared_ptr<const Desktop>& d,
   h->pid = pid;
   h->desktop = d;
   h->index = index;
-  AXValue v;
-  v.kind = AXValue::Kind::element;
-  v.element = std::move(h);
-  return v;
+  return AXValue::ofElement(std::move(h));
 }
 
 AXRead SimulatedPlatform::read(const Handle& h, const std::string& name, size_t longestList) {
@@ -181,8 +173,7 @@ AXRead SimulatedPlatform::read(const Handle& h, const std::string& name, size_t 
 
   auto elementList = [&](const std::vector<ElementIndex>& indices) {
     const bool web = webContentShown(h.pid, *app);
-    AXValue list;
-    list.kind = AXValue::Kind::list;
+    AXValue list = AXValue::ofList();
     for (ElementIndex i : indices) {
       if (list.items.size() >= longestList) break;
       const auto& role = d->elements[i].role;
@@ -216,35 +207,25 @@ AXRead SimulatedPlatform::read(const Handle& h, const std::string& name, size_t 
         bar->kind = Handle::Kind::menuBar;
         bar->pid = h.pid;
         bar->desktop = d;
-        AXValue v;
-        v.kind = AXValue::Kind::element;
-        v.element = std::move(bar);
-        return ok(v);
+        return ok(AXValue::ofElement(std::move(bar)));
       }
       if (name == AX::EnhancedUserInterface || name == AX::ManualAccessibility) {
         std::lock_guard g(lock_);
-        AXValue v;
-        v.kind = AXValue::Kind::boolean;
-        v.boolean = webContent_[h.pid];
-        return ok(v);
+        return ok(AXValue::ofBoolean(webContent_[h.pid]));
       }
       return fail(ax_error::attributeUnsupported);
 
     case Handle::Kind::menuBar:
       if (name == AX::Role) return ok(text(AX::MenuBar));
       if (name == AX::Children) {
-        AXValue list;
-        list.kind = AXValue::Kind::list;
+        AXValue list = AXValue::ofList();
         for (size_t i = 0; i < app->menuBar->size(); ++i) {
           auto item = std::make_shared<Handle>();
           item->kind = Handle::Kind::menuItem;
           item->pid = h.pid;
           item->desktop = d;
           item->index = static_cast<ElementIndex>(i);
-          AXValue v;
-          v.kind = AXValue::Kind::element;
-          v.element = std::move(item);
-          list.items.push_back(std::move(v));
+          list.items.push_back(AXValue::ofElement(std::move(item)));
         }
         return ok(list);
       }
@@ -270,30 +251,17 @@ AXRead SimulatedPlatform::read(const Handle& h, const std::string& name, size_t 
   if (name == AX::Identifier) return optionalText(e.identifier);
   if (name == AX::URL) {
     if (!e.url) return fail(ax_error::noValue);
-    AXValue v = text(*e.url);
-    v.kind = AXValue::Kind::url;
-    return ok(v);
+    return ok(AXValue::ofURL(*e.url));
   }
   if (name == AX::Value) {
-    AXValue v;
     if (const auto* s = std::get_if<std::string>(&e.value)) return ok(text(*s));
-    if (const auto* i = std::get_if<int64_t>(&e.value)) {
-      v.kind = AXValue::Kind::integer;
-      v.integer = *i;
-    } else if (const auto* r = std::get_if<double>(&e.value)) {
-      v.kind = AXValue::Kind::real;
-      v.real = *r;
-    } else if (const auto* b = std::get_if<bool>(&e.value)) {
-      v.kind = AXValue::Kind::boolean;
-      v.boolean = *b;
-    } else {
-      return fail(ax_error::noValue);
-    }
-    return ok(v);
+    if (const auto* i = std::get_if<int64_t>(&e.value)) return ok(AXValue::ofInteger(*i));
+    if (const auto* r = std::get_if<double>(&e.value)) return ok(AXValue::ofReal(*r));
+    if (const auto* b = std::get_if<bool>(&e.value)) return ok(AXValue::ofBoolean(*b));
+    return fail(ax_error::noValue);
   }
   if (name == AX::DOMClassList) {
-    AXValue list;
-    list.kind = AXValue::Kind::list;
+    AXValue list = AXValue::ofList();
     for (const auto& c : e.domClasses) list.items.push_back(text(c));
     return ok(list);
   }
@@ -326,9 +294,7 @@ AXMultiRead SimulatedPlatform::attributes(const AXElement& element, const std::v
     if (r.error == ax_error::success) {
       out.values.push_back(std::move(r.value));
     } else {
-      AXValue placeholder;
-      placeholder.kind = AXValue::Kind::placeholder;
-      out.values.push_back(std::move(placeholder));
+      out.values.push_back(AXValue::placeholder());
     }
   }
   return out;
