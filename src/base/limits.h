@@ -64,7 +64,7 @@ struct Limits {
   double signatureRecheck = 60;
   // Applications on the accessibility bus whose process is remembered.
   size_t busApplications = 256;
-  // Page objects whose role and attributes are kept between reads; beyond
+  // Objects whose role and attributes are kept between reads; beyond
   // this everything kept is forgotten.
   size_t mirrorObjects = 240000;
   // Seconds what was kept is trusted: then a read starts from scratch, and

@@ -307,11 +307,12 @@ enum class Asked { role, attributes, properties, children, text, state, document
 
 namespace {
 
-// Whether an element's role and attributes may be kept between reads: page
-// content of a toolkit whose object paths last. Its name, text and children
-// are asked every time.
+// Whether an element's role and attributes may be kept between reads: an
+// object (page content or the browser's own controls around it) of a
+// toolkit whose object paths last, so that a path names one object for
+// good. Its name, text, children and states are asked every time.
 bool mirrored(const AtspiAccessibility::Element& e) {
-  return e.kind == AtspiAccessibility::Element::Kind::object && e.inWeb && e.toolkit->pathsAreLasting;
+  return e.kind == AtspiAccessibility::Element::Kind::object && e.toolkit->pathsAreLasting;
 }
 
 }  // namespace
@@ -320,7 +321,7 @@ std::vector<std::shared_ptr<AtspiAccessibility::Fetched>> AtspiAccessibility::fe
     const std::vector<const Element*>& elements, int timeoutMs, const KnownSubtree* known) {
   std::vector<std::shared_ptr<Fetched>> out;
   // What a subtree call told already is not asked again, nor the role and
-  // attributes an earlier read learnt of an object a subtree call listed.
+  // attributes an earlier read learnt of an object.
   std::vector<bool> told;
   std::vector<bool> typed;  // role known
   std::vector<bool> attributed;  // attributes known
@@ -342,14 +343,16 @@ std::vector<std::shared_ptr<AtspiAccessibility::Fetched>> AtspiAccessibility::fe
       }
       f->childCount = k->second.childCount;
       f->refs = k->second.children;
-      if (mirrored(*e))
-        if (auto kept = mirror_.find(ObjectMirror::key(e->busName, e->path), now)) {
-          f->node.role = kept->role;
-          typed.back() = true;
-          if (!attributed.back()) f->node.attributes = kept->attributes;
-          attributed.back() = true;
-        }
     }
+    // An object read before keeps its role and attributes: only what may
+    // change is asked.
+    if (mirrored(*e))
+      if (auto kept = mirror_.find(ObjectMirror::key(e->busName, e->path), now)) {
+        f->node.role = kept->role;
+        typed.back() = true;
+        if (!attributed.back()) f->node.attributes = kept->attributes;
+        attributed.back() = true;
+      }
     out.push_back(std::move(f));
   }
   if (elements.empty()) return {};

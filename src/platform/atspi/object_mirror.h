@@ -1,6 +1,7 @@
 #pragma once
-// What a read learnt of a page's objects that a later read need not ask
-// again: an object's role and attributes. Names, texts, structure, states
+// What a read learnt of an application's objects (a page's, and the browser
+// controls around it) that a later read need not ask again: an object's role
+// and attributes. Names, texts, structure, states
 // and addresses are asked every time (a page's parts in one call each), so
 // nothing a person reads is ever taken from here; what changes in place
 // without changing an object's name or structure (a class) is caught by a
