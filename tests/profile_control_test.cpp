@@ -2,6 +2,7 @@
 
 #include "profile/profile_control.h"
 #include "profile/profile_gate.h"
+#include "profile/profile_pages.h"
 #include "profile/profile_schedule.h"
 
 namespace zel {
@@ -122,6 +123,27 @@ TEST(ProfileControl, AmbiguousReadsOfAnUnsavedSiteAreDropped) {
   EXPECT_EQ(none[0].site, Site::linkedin);
   auto savedX = ProfileControl::unambiguous(reads, [](Site s) { return s == Site::x; });
   EXPECT_EQ(savedX.size(), 4u);
+}
+
+// A reader's judgement of each page: the verdict, and which set it fills.
+TEST(ProfilePages, TheReaderJudgesAPageAndRemembersOtherPeoplesPages) {
+  ProfileControl c({Site::linkedin, Site::x});
+  c.apply(line(R"({"own":{"x":"sam"},"arm":{"x":{}}})"), t0);
+  SeenPages seen;
+  seen.reset({"x:sam:profile"});
+  OtherHandlePages others;
+  auto judge = [&](const std::string& url, bool profilesOn = true) {
+    return judgeProfilePage(url, profilesOn, c, t0, true, seen, others);
+  };
+  EXPECT_EQ(judge("https://example.com/"), std::nullopt);  // no profile page: the chat policy says
+  EXPECT_EQ(judge("https://x.com/sam", false), PageVerdict::profilesOff);
+  EXPECT_EQ(judge("https://x.com/sam"), PageVerdict::profileResting);
+  EXPECT_EQ(judge("https://x.com/someone"), PageVerdict::profileNotAdmitted);
+  EXPECT_EQ(others.take().size(), 1u);
+  EXPECT_EQ(judge("https://www.linkedin.com/in/sample-slug/"), PageVerdict::profileNotAdmitted);  // not armed
+  seen.reset({});
+  EXPECT_EQ(judge("https://x.com/sam"), PageVerdict::read);
+  EXPECT_EQ(seen.pages(), std::set<std::string>{"x:sam:profile"});
 }
 
 }  // namespace
