@@ -104,24 +104,8 @@ std::optional<ProfilePage> ProfilePage::parse(std::string_view url) {
     segments.push_back(repairedUTF8(pieces[i]));
   }
 
-  const auto site = siteOfHost(host);
-  if (!site) return std::nullopt;
-  if (*site == Site::x) {
-    if (segments.size() != 1) return std::nullopt;
-    auto handle = normalizedHandle(segments[0]);
-    if (!handle) return std::nullopt;
-    return ProfilePage{Site::x, std::move(*handle), View::profile};
-  }
-  if (segments.size() < 2 || segments[0] != "in") return std::nullopt;
-  auto slug = normalizedSlug(segments[1]);
-  if (!slug) return std::nullopt;
-  View view;
-  if (segments.size() == 2) view = View::profile;
-  else if (segments.size() == 4 && segments[2] == "details" && segments[3] == "experience") view = View::detailsExperience;
-  else if (segments.size() == 4 && segments[2] == "details" && segments[3] == "skills") view = View::detailsSkills;
-  else if (segments.size() == 4 && segments[2] == "details" && segments[3] == "education") view = View::detailsEducation;
-  else return std::nullopt;
-  return ProfilePage{Site::linkedin, std::move(*slug), view};
+  const ProfileSite* row = ProfileSites::ofHost(host);
+  return row ? row->pageOfPath(segments) : std::nullopt;
 }
 
 std::optional<LinkPath> LinkPath::parse(std::string_view text) {

@@ -1,8 +1,10 @@
 #include "profile/profile_sites.h"
 
 #include "base/hosts.h"
+#include "profile/linkedin/linkedin_page.h"
 #include "profile/linkedin/linkedin_profile_extractor.h"
 #include "profile/linkedin/linkedin_read_plan.h"
+#include "profile/x/x_page.h"
 #include "profile/x/x_profile_extractor.h"
 #include "profile/x/x_read_plan.h"
 
@@ -10,10 +12,10 @@ namespace zel::ProfileSites {
 
 const std::vector<ProfileSite>& all() {
   static const std::vector<ProfileSite> rows{
-      {ProfilePage::Site::linkedin, "linkedin", hosts::linkedInWeb, "slug", &ProfilePage::normalizedSlug,
+      {ProfilePage::Site::linkedin, "linkedin", hosts::linkedInWeb, "slug", &ProfilePage::normalizedSlug, &LinkedInPage::pageOfPath,
        [](const ProfilePage& page) -> std::unique_ptr<ReadPlan> { return std::make_unique<LinkedInReadPlan>(page.handle); },
        &LinkedInProfileExtractor::extract},
-      {ProfilePage::Site::x, "x", hosts::x, "handle", &ProfilePage::normalizedHandle,
+      {ProfilePage::Site::x, "x", hosts::x, "handle", &ProfilePage::normalizedHandle, &XPage::pageOfPath,
        [](const ProfilePage&) -> std::unique_ptr<ReadPlan> { return std::make_unique<XReadPlan>(); },
        &XProfileExtractor::extract},
   };

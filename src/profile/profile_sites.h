@@ -2,7 +2,8 @@
 // The profile sites the agent reads, one row each: the site's name (its raw
 // value, its word in --profiles and in control lines), its web host, the
 // key of the handle in an "arm" control line, how a handle the user writes
-// is normalised, its read plan and its extractor.
+// is normalised, which paths are its profile pages, its read plan and its
+// extractor.
 // What is site by site is looked up here, not chosen by a branch.
 
 #include <memory>
@@ -27,6 +28,8 @@ struct ProfileSite {
   // The member of a control line's "arm" entry naming a handle: "slug", "handle".
   std::string_view armHandleKey;
   std::optional<std::string> (*normalizedHandle)(std::string_view text);
+  // The profile page at an address's path on its host (segments decoded).
+  std::optional<ProfilePage> (*pageOfPath)(const std::vector<std::string>& segments);
   std::unique_ptr<ReadPlan> (*readPlan)(const ProfilePage& page);
   ProfileOutcome (*extract)(const AXNode& page, const ProfilePage& at, Date now, const CaptureClock& clock);
 };

@@ -6,6 +6,7 @@
 #include "browsers/browsers.h"
 #include "profile/profile_page.h"
 #include "profile/profile_read_plan.h"
+#include "profile/profile_sites.h"
 #include "scrub/scrubber.h"
 #include "snapshot/live_reading.h"
 
@@ -27,8 +28,7 @@ std::string whyUnread(const SnapshotError& error) {
 // A profile page is recorded only when it is the named own handle's.
 bool ownPage(const std::optional<std::string>& own, const ProfilePage& page) {
   if (!own) return false;
-  const auto handle = page.site == ProfilePage::Site::x ? ProfilePage::normalizedHandle(*own)
-                                                        : ProfilePage::normalizedSlug(*own);
+  const auto handle = ProfileSites::of(page.site).normalizedHandle(*own);
   return handle && *handle == page.handle;
 }
 

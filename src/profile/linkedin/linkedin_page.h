@@ -5,8 +5,11 @@
 // read plan, the extractor and the scrubber all recognise the page by these.
 
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
+
+#include "profile/profile_page.h"
 
 namespace zel::LinkedInPage {
 
@@ -30,5 +33,9 @@ const std::vector<CardEnding>& cardEndings();
 
 // Side panels beside the profile (people also viewed, and the like).
 bool isAside(std::string_view domID);
+
+// The profile page at an address's path on LinkedIn's host (its segments,
+// decoded): "in/<slug>" or one of its "details" pages; nullopt for any other.
+std::optional<ProfilePage> pageOfPath(const std::vector<std::string>& segments);
 
 }  // namespace zel::LinkedInPage
