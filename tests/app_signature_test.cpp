@@ -9,12 +9,12 @@ namespace {
 using AppSignature::Verdict;
 
 TEST(AppSignature, Requirements) {
-  EXPECT_EQ(AppSignature::requirement("com.openai.codex", platform::System::macOS),
+  EXPECT_EQ(AppSignature::requirement(KnownApp::named("com.openai.codex", System::macOS)),
             "identifier \"com.openai.codex\" and anchor apple generic and certificate leaf[subject.OU] = \"2DC432GLL2\"");
-  EXPECT_EQ(AppSignature::requirement("com.google.Chrome", platform::System::macOS),
+  EXPECT_EQ(AppSignature::requirement(KnownApp::named("com.google.Chrome", System::macOS)),
             "identifier \"com.google.Chrome\" and anchor apple generic and certificate leaf[subject.OU] = \"EQHXZ8M8AV\"");
-  EXPECT_EQ(AppSignature::requirement("com.apple.Safari", platform::System::macOS), "identifier \"com.apple.Safari\" and anchor apple");
-  EXPECT_EQ(AppSignature::requirement("com.example.unknown", platform::System::macOS), std::nullopt);
+  EXPECT_EQ(AppSignature::requirement(KnownApp::named("com.apple.Safari", System::macOS)), "identifier \"com.apple.Safari\" and anchor apple");
+  EXPECT_EQ(AppSignature::requirement(KnownApp::named("com.example.unknown", System::macOS)), std::nullopt);
 }
 
 class Cache : public ::testing::Test {

@@ -14,7 +14,6 @@
 #include "agent/presence_watcher.h"
 #include "agent/reader.h"
 #include "chat/browser_chat_consent.h"
-#include "chat/browser_extractor.h"
 #include "chat/chat_page.h"
 #include "chat/own_chat_only.h"
 #include "chat/extractors.h"

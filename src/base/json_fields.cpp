@@ -31,63 +31,73 @@ const Json& JsonFields::need(const char* key) const {
   return *v;
 }
 
-std::string JsonFields::text(const char* key) const {
-  const Json& v = need(key);
-  if (!v.is_string()) fail(key, Kind::text);
+// Each member's check, on a value that is there; the required and the
+// optional forms share it, and an optional member is looked up once.
+namespace {
+
+std::string textOf(const Json& v, const char* key) {
+  if (!v.is_string()) JsonFields::fail(key, Kind::text);
   return v.get<std::string>();
 }
 
-std::optional<std::string> JsonFields::optionalText(const char* key) const {
-  const Json* v = find(key);
-  if (!v) return std::nullopt;
-  if (!v->is_string()) fail(key, Kind::text);
-  return v->get<std::string>();
-}
-
-int64_t JsonFields::integer(const char* key) const {
-  const Json& v = need(key);
+int64_t integerOf(const Json& v, const char* key) {
   if (!v.is_number_integer() || (v.is_number_unsigned() && v.get<uint64_t>() > uint64_t(INT64_MAX)))
-    fail(key, Kind::integer);
+    JsonFields::fail(key, Kind::integer);
   return v.get<int64_t>();
 }
 
-std::optional<int64_t> JsonFields::optionalInteger(const char* key) const {
-  return find(key) ? std::optional(integer(key)) : std::nullopt;
-}
-
-bool JsonFields::boolean(const char* key) const {
-  const Json& v = need(key);
-  if (!v.is_boolean()) fail(key, Kind::boolean);
+bool booleanOf(const Json& v, const char* key) {
+  if (!v.is_boolean()) JsonFields::fail(key, Kind::boolean);
   return v.get<bool>();
 }
 
-std::optional<bool> JsonFields::optionalBoolean(const char* key) const {
-  return find(key) ? std::optional(boolean(key)) : std::nullopt;
-}
-
-std::vector<std::string> JsonFields::texts(const char* key) const {
-  const Json& v = need(key);
-  if (!v.is_array()) fail(key, Kind::texts);
+std::vector<std::string> textsOf(const Json& v, const char* key) {
+  if (!v.is_array()) JsonFields::fail(key, Kind::texts);
   std::vector<std::string> out;
   out.reserve(v.size());
   for (const Json& item : v) {
-    if (!item.is_string()) fail(key, Kind::texts);
+    if (!item.is_string()) JsonFields::fail(key, Kind::texts);
     out.push_back(item.get<std::string>());
   }
   return out;
 }
 
-std::optional<std::vector<std::string>> JsonFields::optionalTexts(const char* key) const {
-  return find(key) ? std::optional(texts(key)) : std::nullopt;
-}
-
-const Json& JsonFields::object(const char* key) const {
-  const Json& v = need(key);
-  if (!v.is_object()) fail(key, Kind::object);
+const Json& objectOf(const Json& v, const char* key) {
+  if (!v.is_object()) JsonFields::fail(key, Kind::object);
   return v;
 }
 
-const Json* JsonFields::optionalObject(const char* key) const { return find(key) ? &object(key) : nullptr; }
+}  // namespace
+
+std::string JsonFields::text(const char* key) const { return textOf(need(key), key); }
+std::optional<std::string> JsonFields::optionalText(const char* key) const {
+  const Json* v = find(key);
+  return v ? std::optional(textOf(*v, key)) : std::nullopt;
+}
+
+int64_t JsonFields::integer(const char* key) const { return integerOf(need(key), key); }
+std::optional<int64_t> JsonFields::optionalInteger(const char* key) const {
+  const Json* v = find(key);
+  return v ? std::optional(integerOf(*v, key)) : std::nullopt;
+}
+
+bool JsonFields::boolean(const char* key) const { return booleanOf(need(key), key); }
+std::optional<bool> JsonFields::optionalBoolean(const char* key) const {
+  const Json* v = find(key);
+  return v ? std::optional(booleanOf(*v, key)) : std::nullopt;
+}
+
+std::vector<std::string> JsonFields::texts(const char* key) const { return textsOf(need(key), key); }
+std::optional<std::vector<std::string>> JsonFields::optionalTexts(const char* key) const {
+  const Json* v = find(key);
+  return v ? std::optional(textsOf(*v, key)) : std::nullopt;
+}
+
+const Json& JsonFields::object(const char* key) const { return objectOf(need(key), key); }
+const Json* JsonFields::optionalObject(const char* key) const {
+  const Json* v = find(key);
+  return v ? &objectOf(*v, key) : nullptr;
+}
 
 const Json& JsonFields::list(const char* key) const {
   const Json& v = need(key);

@@ -57,49 +57,21 @@ struct AXValue {
   bool boolean = false;
 
   // The one way values are made, by kind.
-  static AXValue ofText(std::string text) { return withText(Kind::text, std::move(text)); }
-  static AXValue ofURL(std::string address) { return withText(Kind::url, std::move(address)); }
-  static AXValue ofElement(AXElement element) {
-    AXValue v;
-    v.kind = Kind::element;
-    v.element = std::move(element);
-    return v;
-  }
-  static AXValue ofList(std::vector<AXValue> items = {}) {
-    AXValue v;
-    v.kind = Kind::list;
-    v.items = std::move(items);
-    return v;
-  }
-  static AXValue ofBoolean(bool value) {
-    AXValue v;
-    v.kind = Kind::boolean;
-    v.boolean = value;
-    return v;
-  }
-  static AXValue ofInteger(int64_t value) {
-    AXValue v;
-    v.kind = Kind::integer;
-    v.integer = value;
-    return v;
-  }
-  static AXValue ofReal(double value) {
-    AXValue v;
-    v.kind = Kind::real;
-    v.real = value;
-    return v;
-  }
-  static AXValue placeholder() {
-    AXValue v;
-    v.kind = Kind::placeholder;
-    return v;
-  }
+  static AXValue ofText(std::string text) { return with(Kind::text, &AXValue::text, std::move(text)); }
+  static AXValue ofURL(std::string address) { return with(Kind::url, &AXValue::text, std::move(address)); }
+  static AXValue ofElement(AXElement element) { return with(Kind::element, &AXValue::element, std::move(element)); }
+  static AXValue ofList(std::vector<AXValue> items = {}) { return with(Kind::list, &AXValue::items, std::move(items)); }
+  static AXValue ofBoolean(bool value) { return with(Kind::boolean, &AXValue::boolean, value); }
+  static AXValue ofInteger(int64_t value) { return with(Kind::integer, &AXValue::integer, value); }
+  static AXValue ofReal(double value) { return with(Kind::real, &AXValue::real, value); }
+  static AXValue placeholder() { return with(Kind::placeholder, &AXValue::boolean, false); }
 
  private:
-  static AXValue withText(Kind kind, std::string text) {
+  template <class Member, class Value>
+  static AXValue with(Kind kind, Member AXValue::*member, Value value) {
     AXValue v;
     v.kind = kind;
-    v.text = std::move(text);
+    v.*member = std::move(value);
     return v;
   }
 };

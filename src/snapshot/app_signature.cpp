@@ -24,10 +24,6 @@ std::optional<std::string> requirement(const KnownApp& app) {
   return std::nullopt;
 }
 
-std::optional<std::string> requirement(std::string_view bundleID, platform::System system) {
-  return requirement(KnownApp::named(bundleID, system));
-}
-
 Verdict verdict(platform::CodeSigning& signing, platform::Pid pid, const KnownApp& app) {
   const auto r = requirement(app);
   if (!r) return Verdict::refused;

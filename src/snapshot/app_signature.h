@@ -29,7 +29,6 @@ inline constexpr std::string_view logCode = "capture.signature_refused";
 // The requirement text for an application on a system; nullopt for one the
 // agent does not know.
 std::optional<std::string> requirement(const KnownApp& app);
-std::optional<std::string> requirement(std::string_view bundleID, platform::System system);
 
 Verdict verdict(platform::CodeSigning& signing, platform::Pid pid, const KnownApp& app);
 

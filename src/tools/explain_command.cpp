@@ -4,9 +4,7 @@
 #include <ostream>
 
 #include "browsers/browsers.h"
-#include "browsers/private_windows.h"
 #include "chat/browser_chat_consent.h"
-#include "chat/browser_extractor.h"
 #include "chat/extractors.h"
 #include "profile/profile_extractor.h"
 #include "profile/profile_page.h"

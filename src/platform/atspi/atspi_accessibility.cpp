@@ -127,24 +127,19 @@ AtspiAccessibility::~AtspiAccessibility() { restoreSwitch(); }
 void AtspiAccessibility::restoreSwitch() {
   std::unique_lock g(lock_);
   switched_.clear();
-  switchSettled_.wait(g, [this] { return !switching_; });
-  if (!turnedOn_) return;
-  switching_ = true;
-  g.unlock();
-  bus_.setAccessibilityEnabled(false);
-  if (record_) record_->putBack();
-  g.lock();
-  turnedOn_ = false;
-  switching_ = false;
-  switchSettled_.notify_all();
+  settleSwitch(g, false);
 }
 
 void AtspiAccessibility::switchFor(Pid pid, bool on) {
-  // One change at a time, made with no lock held: the bus calls and the
-  // record's file are outside it, and a second change waits for the first.
   std::unique_lock g(lock_);
   if (on) switched_.insert(pid);
   else switched_.erase(pid);
+  settleSwitch(g, on);
+}
+
+void AtspiAccessibility::settleSwitch(std::unique_lock<std::mutex>& g, bool on) {
+  // One change at a time, made with no lock held: the bus calls and the
+  // record's file are outside it, and a second change waits for the first.
   switchSettled_.wait(g, [this] { return !switching_; });
   const bool turnOn = on && !turnedOn_;
   const bool turnOff = !on && turnedOn_ && switched_.empty();

@@ -91,6 +91,9 @@ class AtspiAccessibility : public Accessibility {
   // Turns the session's accessibility on for `pid` (off when no application
   // asks for it any more, and only when this process turned it on).
   void switchFor(Pid pid, bool on);
+  // Asked for on (`on`) or after one asked no more: turns the session's
+  // accessibility on, or off once nobody asks; `g` holds `lock_`.
+  void settleSwitch(std::unique_lock<std::mutex>& g, bool on);
 
   const Bus& bus_;
   const SwitchRecord* record_;
