@@ -11,18 +11,14 @@
 #include "base/json_text.h"
 #include "base/result.h"
 #include "base/system.h"
+#include "browsers/known_app_row.h"
 
 namespace zel {
 
-struct Browser {
+// A browser's row: the shape every known application has, and what only a
+// browser has.
+struct Browser : KnownAppRow {
   enum class Engine { chromium, webkit, gecko };
-
-  struct Signer {
-    enum class Kind { developerId, apple };
-    Kind kind = Kind::apple;
-    std::string team;  // for developerId only
-    friend bool operator==(const Signer&, const Signer&) = default;
-  };
 
   struct AlwaysPrivate {
     std::string pref;  // preference that, when true, makes every window private
@@ -58,12 +54,7 @@ struct Browser {
     friend bool operator==(const Verified&, const Verified&) = default;
   };
 
-  std::string bundleID;
-  std::string name;
   Engine engine = Engine::chromium;
-  Signer signer;
-  std::optional<std::string> treeSwitch;
-  std::optional<std::string> treeWake;
   PrivateRule privateWindow;
   Reads reads;
   Verified verified;

@@ -4,10 +4,22 @@
 
 namespace zel::ChatApps {
 
+namespace {
+ChatApp row(const char* bundleID, const char* name, const char* team, std::string_view treeSwitch, const char* chat) {
+  ChatApp app;
+  app.bundleID = bundleID;
+  app.name = name;
+  app.signer = {KnownAppRow::Signer::Kind::developerId, team};
+  app.treeSwitch = std::string(treeSwitch);
+  app.chat = chat;
+  return app;
+}
+}  // namespace
+
 const std::vector<ChatApp>& all() {
   static const std::vector<ChatApp> rows{
-      {"com.openai.codex", "Codex", "2DC432GLL2", AX::EnhancedUserInterface, "chatgpt"},
-      {"com.anthropic.claudefordesktop", "Claude", "Q6L2SF6YDW", AX::ManualAccessibility, "claude"},
+      row("com.openai.codex", "Codex", "2DC432GLL2", AX::EnhancedUserInterface, "chatgpt"),
+      row("com.anthropic.claudefordesktop", "Claude", "Q6L2SF6YDW", AX::ManualAccessibility, "claude"),
   };
   return rows;
 }

@@ -7,14 +7,14 @@
 #include <string_view>
 #include <vector>
 
+#include "browsers/known_app_row.h"
+
 namespace zel {
 
-struct ChatApp {
-  std::string bundleID;
-  std::string name;
-  std::string team;        // the signing team
-  std::string treeSwitch;  // the boolean attribute that turns their tree on
-  std::string chat;        // the chat site whose conversations they show: "chatgpt", "claude"
+// A desktop chat app's row: the shape every known application has, and the
+// chat site whose conversations it shows ("chatgpt", "claude").
+struct ChatApp : KnownAppRow {
+  std::string chat;
   friend bool operator==(const ChatApp&, const ChatApp&) = default;
 };
 

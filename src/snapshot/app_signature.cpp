@@ -16,12 +16,10 @@ std::string teamRequirement(std::string_view bundleID, std::string_view team) {
 }  // namespace
 
 std::optional<std::string> requirement(const KnownApp& app) {
-  if (app.chatApp) return teamRequirement(app.bundleID, app.chatApp->team);
-  if (const Browser* b = app.browser) {
-    if (b->signer.kind == Browser::Signer::Kind::developerId) return teamRequirement(app.bundleID, b->signer.team);
-    return "identifier \"" + app.bundleID + "\" and anchor apple";
-  }
-  return std::nullopt;
+  if (!app.row) return std::nullopt;
+  const KnownAppRow::Signer& signer = app.row->signer;
+  if (signer.kind == KnownAppRow::Signer::Kind::developerId) return teamRequirement(app.bundleID, signer.team);
+  return "identifier \"" + app.bundleID + "\" and anchor apple";
 }
 
 Verdict verdict(platform::CodeSigning& signing, platform::Pid pid, const KnownApp& app) {

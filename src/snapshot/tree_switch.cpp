@@ -30,16 +30,14 @@ TreeSwitch::TreeSwitch(platform::Accessibility& ax, Functions functions, int64_t
 }
 
 std::optional<std::string> TreeSwitch::attribute(const KnownApp& app) {
-  if (app.browser) return app.browser->treeSwitch;
-  if (app.chatApp) return app.chatApp->treeSwitch;
+  if (app.row) return app.row->treeSwitch;
   // Electron's switch: what an application the tables do not know most
   // likely understands.
   return AX::ManualAccessibility;
 }
 
 std::optional<std::string> TreeSwitch::wake(const KnownApp& app) {
-  if (app.browser) return app.browser->treeWake;
-  return std::nullopt;
+  return app.row ? app.row->treeWake : std::nullopt;
 }
 
 void TreeSwitch::enable(const Target& target, bool waitForTree) {

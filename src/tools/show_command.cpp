@@ -2,8 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "browsers/browsers.h"
-#include "browsers/chat_apps.h"
+#include "browsers/known_app.h"
 
 namespace zel::tools {
 
@@ -12,9 +11,8 @@ namespace {
 using Json = nlohmann::json;
 
 std::string appName(const std::string& bundleID) {
-  if (const Browser* b = Browsers::named(bundleID, System::macOS)) return b->name;
-  if (const ChatApp* a = ChatApps::named(bundleID)) return a->name;
-  return bundleID;
+  const KnownApp app = KnownApp::named(bundleID, System::macOS);
+  return app.row ? app.row->name : bundleID;
 }
 
 std::string text(const Json& j, const char* key, const std::string& otherwise = "") {
