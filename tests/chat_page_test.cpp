@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "chat/browser_chat_consent.h"
+#include "chat/reading_policy.h"
 #include "chat/browser_extractor.h"
 #include "chat/chat_page.h"
 #include "chat/chat_sites.h"
@@ -75,10 +75,10 @@ TEST(ChatPageRefuses, OnlyAppConversationsShowingOtherPages) {
 
 BrowserExtractor browser(const char* bundleID) { return BrowserExtractor(*Browsers::named(bundleID, System::macOS), fixedClock()); }
 
-TEST(BrowserChatConsent, JudgesEachPageOnceAndSaysWhyNot) {
+TEST(ReadingPolicy, JudgesEachPageOnceAndSaysWhyNot) {
   const BrowserChatConsent consent({"com.google.Chrome", "org.mozilla.firefox"});
   int profileCalls = 0;
-  const BrowserChatConsent::ProfileJudge profile = [&](const std::string& url) -> std::optional<PageVerdict> {
+  const ReadingPolicy::ProfileJudge profile = [&](const std::string& url) -> std::optional<PageVerdict> {
     ++profileCalls;
     if (url.starts_with("https://www.linkedin.com/in/")) return PageVerdict::profileNotAdmitted;
     return std::nullopt;
@@ -96,8 +96,14 @@ TEST(BrowserChatConsent, JudgesEachPageOnceAndSaysWhyNot) {
       {"com.google.Chrome", "https://www.linkedin.com/in/someone/", PageVerdict::profileNotAdmitted},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(consent.judge(c.url, browser(c.browser), profile), c.verdict) << c.browser << " " << c.url;
+    EXPECT_EQ(ReadingPolicy(consent, std::make_shared<BrowserExtractor>(browser(c.browser))).judge(c.url, profile), c.verdict) << c.browser << " " << c.url;
   EXPECT_EQ(profileCalls, 4);  // a chat page read is no profile page: not asked
+
+  // A recording's policy: every page, a profile page only as the judge admits.
+  const ReadingPolicy every = ReadingPolicy::everyPage();
+  EXPECT_EQ(every.judge("https://example.com/", profile), PageVerdict::read);
+  EXPECT_EQ(every.judge("https://grok.com/c/abc", profile), PageVerdict::read);
+  EXPECT_EQ(every.judge("https://www.linkedin.com/in/someone/", profile), PageVerdict::profileNotAdmitted);
 }
 
 // A browser row names the chat sites it reads by the sites' own names.

@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "trees/ax_node.h"
-#include "chat/browser_chat_consent.h"
+#include "chat/reading_policy.h"
 #include "chat/browser_extractor.h"
 #include "chat/chat_page.h"
 #include "chat/own_chat_only.h"

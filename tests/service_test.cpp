@@ -147,9 +147,7 @@ TEST_F(ReaderTest, AnOwnPageRestsOnceSettledAndStartsAfreshWhenItComesBack) {
   profiles_.apply(*ControlLine::parse(R"({"own":{"linkedin":"sample-slug"}})"), now_);
 
   ReaderConfig config{chrome, Extractors::byBundleID(System::macOS).at(chrome), true, false, std::nullopt};
-  config.pageFilter = [](const std::string& url, const BrowserChatConsent::ProfileJudge& profile) {
-    return profile(url).value_or(PageVerdict::notAChatPage);
-  };
+  config.pages = ReadingPolicy(BrowserChatConsent({}), Extractors::browsers(System::macOS).at(chrome));
   Reader r = reader(std::move(config));
   auto readsAfter = [&](double seconds) {
     now_ = now_.adding(seconds);

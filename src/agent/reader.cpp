@@ -29,9 +29,9 @@ std::string statusKey(const ProfileStatus& status) {
 
 Reader::Reader(ReaderConfig config, SharedObjects shared, const AXSnapshotter& snapshotter, CaptureClock clock)
     : config_(std::move(config)), shared_(shared), snapshotter_(snapshotter), clock_(std::move(clock)) {
-  if (config_.pageFilter) {
-    const BrowserChatConsent::ProfileJudge profile = [this](const std::string& url) { return profilePage(url); };
-    pages_ = [this, profile](const std::string& url) { return (*config_.pageFilter)(url, profile); };
+  if (config_.pages) {
+    const ReadingPolicy::ProfileJudge profile = [this](const std::string& url) { return profilePage(url); };
+    pages_ = [this, profile](const std::string& url) { return config_.pages->judge(url, profile); };
   }
   if (config_.profilesOn) plans_ = [](const std::string& url) { return profileReadPlan(url); };
 }

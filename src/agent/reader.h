@@ -19,7 +19,7 @@
 #include "profile/profile_pages.h"
 #include "browsers/browsers.h"
 #include "base/capture_clock.h"
-#include "chat/browser_chat_consent.h"
+#include "chat/reading_policy.h"
 #include "chat/browser_extractor.h"
 #include "chat/chat_page.h"
 #include "chat/own_chat_only.h"
@@ -36,17 +36,12 @@
 
 namespace zel::agent {
 
-// Which pages of a browser may be walked, given the reader's own test of
-// profile pages.
-// A browser's page policy, given how the reader judges profile pages.
-using PageFilter = std::function<PageVerdict(const std::string& url, const BrowserChatConsent::ProfileJudge& profilePage)>;
-
 struct ReaderConfig {
   std::string bundleID;
   std::shared_ptr<const Extractor> extractor;
   bool profilesOn = false;  // a browser whose row reads profiles, with sites named
   bool chatAllowed = true;
-  std::optional<PageFilter> pageFilter;  // browsers only
+  std::optional<ReadingPolicy> pages;  // browsers only
 };
 
 struct SharedObjects {

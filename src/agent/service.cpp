@@ -13,7 +13,7 @@
 #include "agent/front_app.h"
 #include "agent/presence_watcher.h"
 #include "agent/reader.h"
-#include "chat/browser_chat_consent.h"
+#include "chat/reading_policy.h"
 #include "chat/chat_page.h"
 #include "chat/own_chat_only.h"
 #include "chat/extractors.h"
@@ -121,7 +121,7 @@ void serve(const ServeConfig& config, platform::Platform& platform) {
   TreeSwitch* treeSwitch = &live->treeSwitch;
   switchesToPutBack = treeSwitch;
   std::set_terminate(fatal);
-  auto* consent = new BrowserChatConsent(config.chatBrowsers);
+  const BrowserChatConsent consent(config.chatBrowsers);
   std::set<ProfilePage::Site> sites;
   for (const auto& word : config.profileSites)
     if (auto site = siteNamed(word)) sites.insert(*site);
@@ -161,13 +161,10 @@ void serve(const ServeConfig& config, platform::Platform& platform) {
     rc.profilesOn = browser && browser->reads.profiles && !sites.empty();
     const auto& browserExtractors = Extractors::browsers(platform.system());
     if (auto it = browserExtractors.find(bundleID); it != browserExtractors.end()) {
-      rc.chatAllowed = consent->allows(bundleID);
+      rc.chatAllowed = consent.allows(bundleID);
       // A window passes when it shows a readable chat page in a browser
       // where chat is allowed, or an own profile page the reader may walk.
-      rc.pageFilter = [consent, chats = it->second](const std::string& url,
-                                                    const BrowserChatConsent::ProfileJudge& profilePage) {
-        return consent->judge(url, *chats, profilePage);
-      };
+      rc.pages = ReadingPolicy(consent, it->second);
     }
     auto* reader = new Reader(std::move(rc), shared, *snapshotter);
     std::thread([reader] { reader->run(); }).detach();

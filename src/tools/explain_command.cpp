@@ -4,7 +4,7 @@
 #include <ostream>
 
 #include "browsers/browsers.h"
-#include "chat/browser_chat_consent.h"
+#include "chat/reading_policy.h"
 #include "chat/extractors.h"
 #include "profile/profile_extractor.h"
 #include "profile/profile_page.h"
@@ -133,13 +133,13 @@ int explain(const ExplainRequest& request, const ToolEnvironment& environment, s
 
     // The agent's page policy at start: nothing is armed yet, so no profile
     // page passes.
-    const BrowserChatConsent::ProfileJudge profilePages = [&](const std::string& url) -> std::optional<PageVerdict> {
+    const ReadingPolicy::ProfileJudge profilePages = [&](const std::string& url) -> std::optional<PageVerdict> {
       if (!ProfilePage::parse(url)) return std::nullopt;
       return profilesOn ? PageVerdict::profileNotAdmitted : PageVerdict::profilesOff;
     };
-    AXSnapshotter::PageFilter pages = [&](const std::string& url) {
-      return consent.judge(url, *chats->second, profilePages);
-    };
+    const std::optional<ReadingPolicy> policy =
+        readsPages ? std::optional(ReadingPolicy(consent, chats->second)) : std::nullopt;
+    AXSnapshotter::PageFilter pages = [&](const std::string& url) { return policy->judge(url, profilePages); };
     AXSnapshotter::PlanFactory plans = [](const std::string& url) { return profileReadPlan(url); };
     Trace trace(out, bundleID);
     auto outcome = live.snapshotter.snapshot(bundleID, readsPages ? &pages : nullptr, profilesOn ? &plans : nullptr,

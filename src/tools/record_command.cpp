@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "browsers/browsers.h"
+#include "chat/reading_policy.h"
 #include "profile/profile_page.h"
 #include "profile/profile_read_plan.h"
 #include "profile/profile_sites.h"
@@ -26,10 +27,11 @@ std::string whyUnread(const SnapshotError& error) {
 }
 
 // A profile page is recorded only when it is the named own handle's.
-bool ownPage(const std::optional<std::string>& own, const ProfilePage& page) {
-  if (!own) return false;
-  const auto handle = ProfileSites::of(page.site).normalizedHandle(*own);
-  return handle && *handle == page.handle;
+std::optional<PageVerdict> ownPage(const std::optional<std::string>& own, const std::string& url) {
+  const auto page = ProfilePage::parse(url);
+  if (!page) return std::nullopt;
+  const auto handle = own ? ProfileSites::of(page->site).normalizedHandle(*own) : std::nullopt;
+  return handle && *handle == page->handle ? PageVerdict::read : PageVerdict::profileNotAdmitted;
 }
 
 }  // namespace
@@ -40,11 +42,10 @@ namespace {
 int recordOnce(const RecordRequest& request, platform::Platform& p, LiveReading& live, std::ostream& out,
                std::ostream& err) {
   // Every page but other people's profiles; private windows are screened
-  // inside the snapshot whatever the filter says.
-  const AXSnapshotter::PageFilter pages = [&](const std::string& url) {
-    const auto page = ProfilePage::parse(url);
-    return !page || ownPage(request.own, *page) ? PageVerdict::read : PageVerdict::profileNotAdmitted;
-  };
+  // inside the snapshot whatever the policy says.
+  const ReadingPolicy policy = ReadingPolicy::everyPage();
+  const ReadingPolicy::ProfileJudge profilePages = [&](const std::string& url) { return ownPage(request.own, url); };
+  const AXSnapshotter::PageFilter pages = [&](const std::string& url) { return policy.judge(url, profilePages); };
   const AXSnapshotter::PlanFactory plans = [](const std::string& url) { return profileReadPlan(url); };
   const bool browser = Browsers::named(request.bundleID, p.system()) != nullptr;
   auto outcome = live.snapshotter.snapshot(request.bundleID, browser ? &pages : nullptr, browser ? &plans : nullptr);
