@@ -14,7 +14,7 @@
 #include <fstream>
 #include <string>
 
-#include "chat/codex_identity.h"
+#include "chat/chatgpt/codex_identity.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;

@@ -6,10 +6,10 @@
 
 #include <functional>
 
-#include "chat/chatgpt_extractor.h"
-#include "chat/claude_extractor.h"
+#include "chat/chatgpt/chatgpt_extractor.h"
+#include "chat/claude/claude_extractor.h"
 #include "chat/extractors.h"
-#include "chat/grok_extractor.h"
+#include "chat/grok/grok_extractor.h"
 #include "ratio_report.h"
 #include "support/trees.h"
 

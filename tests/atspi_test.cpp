@@ -13,9 +13,9 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
-#include "chat/chatgpt_extractor.h"
-#include "chat/claude_extractor.h"
-#include "chat/grok_extractor.h"
+#include "chat/chatgpt/chatgpt_extractor.h"
+#include "chat/claude/claude_extractor.h"
+#include "chat/grok/grok_extractor.h"
 #include "platform/atspi/executable_trust.h"
 #include "platform/atspi/object_mirror.h"
 #include "platform/atspi/processes.h"

@@ -7,7 +7,7 @@
 #include "chat/chat_page.h"
 #include "chat/chat_sites.h"
 #include "chat/own_chat_only.h"
-#include "chat/claude_extractor.h"
+#include "chat/claude/claude_extractor.h"
 #include "support/chats.h"
 #include "support/trees.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "chat/chatgpt_extractor.h"
+#include "chat/chatgpt/chatgpt_extractor.h"
 #include "support/chats.h"
 #include "support/trees.h"
 

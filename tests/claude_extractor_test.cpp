@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "chat/claude_extractor.h"
+#include "chat/claude/claude_extractor.h"
 #include "base/unicode_text.h"
 #include "support/chats.h"
 #include "support/trees.h"

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "chat/codex_identity.h"
+#include "chat/chatgpt/codex_identity.h"
 #include "support/chats.h"
 #include "support/temp_dir.h"
 #include "support/trees.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "chat/grok_extractor.h"
+#include "chat/grok/grok_extractor.h"
 #include "support/chats.h"
 #include "support/trees.h"
 

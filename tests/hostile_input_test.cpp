@@ -13,7 +13,7 @@
 #include "chat/browser_extractor.h"
 #include "chat/chat_page.h"
 #include "chat/own_chat_only.h"
-#include "chat/codex_identity.h"
+#include "chat/chatgpt/codex_identity.h"
 #include "chat/conversation.h"
 #include "chat/extractors.h"
 #include "profile/profile_extractor.h"

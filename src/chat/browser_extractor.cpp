@@ -13,8 +13,10 @@ BrowserExtractor::BrowserExtractor(std::optional<Browser> browser, CaptureClock 
 bool BrowserExtractor::readsAnySite(std::string_view url) { return BrowserExtractor(std::nullopt).reads(url); }
 
 std::unique_ptr<Extractor> BrowserExtractor::site(std::string_view url) const {
+  const auto page = ChatPage::parsed(url);
+  if (!page) return nullptr;
   for (const ChatSite& row : ChatSites::all()) {
-    if (!ChatPage::address(url, row.source)) continue;
+    if (!row.conversation(*page)) continue;
     if (browser_ && !browser_->readsChat(row.name)) return nullptr;
     return row.extractor(clock_);
   }

@@ -3,9 +3,9 @@
 #include "browsers/browsers.h"
 #include "browsers/chat_apps.h"
 #include "chat/browser_extractor.h"
-#include "chat/chatgpt_extractor.h"
-#include "chat/claude_extractor.h"
-#include "chat/codex_identity.h"
+#include "chat/chatgpt/chatgpt_extractor.h"
+#include "chat/claude/claude_extractor.h"
+#include "chat/chatgpt/codex_identity.h"
 #include "chat/own_chat_only.h"
 
 namespace zel::Extractors {

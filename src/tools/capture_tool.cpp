@@ -12,10 +12,10 @@
 #include <sstream>
 
 #include "trees/ax_node.h"
-#include "chat/chatgpt_extractor.h"
-#include "chat/claude_extractor.h"
+#include "chat/chatgpt/chatgpt_extractor.h"
+#include "chat/claude/claude_extractor.h"
 #include "chat/extractors.h"
-#include "chat/grok_extractor.h"
+#include "chat/grok/grok_extractor.h"
 #include "profile/profile_extractor.h"
 #include "profile/profile_sites.h"
 #include "scrub/scrubber.h"

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "chat/chatgpt_extractor.h"
+#include "chat/chatgpt/chatgpt_extractor.h"
 #include "chat/conversation.h"
 
 namespace zel {

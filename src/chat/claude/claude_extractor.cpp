@@ -1,4 +1,4 @@
-#include "chat/claude_extractor.h"
+#include "chat/claude/claude_extractor.h"
 
 #include <span>
 

@@ -1,4 +1,4 @@
-#include "chat/codex_identity.h"
+#include "chat/chatgpt/codex_identity.h"
 
 #include "base/limits.h"
 

@@ -1,4 +1,4 @@
-#include "chat/grok_extractor.h"
+#include "chat/grok/grok_extractor.h"
 
 #include "base/ax_vocabulary.h"
 #include "base/unicode_text.h"

@@ -1,4 +1,4 @@
-#include "chat/chatgpt_extractor.h"
+#include "chat/chatgpt/chatgpt_extractor.h"
 
 #include <algorithm>
 #include <span>

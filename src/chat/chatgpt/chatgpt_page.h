@@ -1,0 +1,14 @@
+#pragma once
+// ChatGPT's conversation addresses: chatgpt.com/c/<id>, and a project's
+// chatgpt.com/g/<project>/c/<id>.
+
+#include <optional>
+#include <string>
+
+#include "chat/chat_page.h"
+
+namespace zel::ChatGPTPage {
+
+std::optional<std::string> conversation(const ChatPage::Address& page);
+
+}  // namespace zel::ChatGPTPage

@@ -1,0 +1,14 @@
+#pragma once
+// Claude's conversation addresses, in a browser and in the desktop app:
+// claude.ai/chat/<id>, and a code session's claude.ai/epitaxy/session_<id>.
+
+#include <optional>
+#include <string>
+
+#include "chat/chat_page.h"
+
+namespace zel::ClaudePage {
+
+std::optional<std::string> conversation(const ChatPage::Address& page);
+
+}  // namespace zel::ClaudePage

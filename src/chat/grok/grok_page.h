@@ -1,0 +1,15 @@
+#pragma once
+// Grok's conversation addresses: grok.com/c/<id>, and Grok inside X,
+// x.com/i/grok?conversation=<id> (the first conversation item decides, and
+// is kept).
+
+#include <optional>
+#include <string>
+
+#include "chat/chat_page.h"
+
+namespace zel::GrokPage {
+
+std::optional<std::string> conversation(const ChatPage::Address& page);
+
+}  // namespace zel::GrokPage
