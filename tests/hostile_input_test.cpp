@@ -19,6 +19,8 @@
 #include "profile/profile_extractor.h"
 #include "profile/profile_read_plan.h"
 #include "profile/profile_page.h"
+#include "profile/linkedin/linkedin_page.h"
+#include "profile/x/x_page.h"
 #include "profile/profile_read.h"
 #include "profile/profile_control.h"
 #include "profile/profile_gate.h"
@@ -153,10 +155,10 @@ TEST(HostileInput, AddressesPreferencesAndRolloutLines) {
       const std::string m = mangle(a);
       for (Source s : {Source::chatGPTWeb, Source::claudeWeb, Source::grokWeb}) (void)ChatPage::address(m, s);
       (void)ProfilePage::parse(m);
-      if (auto lp = LinkPath::parse(m)) (void)lp->underLinkedIn("sample");
+      if (auto lp = LinkPath::parse(m)) (void)LinkedInPage::under(*lp, "sample");
       (void)ProfileImage::size(m);
       (void)ProfileImage::expiry(m);
-      (void)ProfilePage::normalizedSlug(m);
+      (void)LinkedInPage::normalizedSlug(m);
     }
     (void)PrivateWindows::withoutComments(mangle(prefs));
     (void)CodexIdentity::userText(mangle(rollout));

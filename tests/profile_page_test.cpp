@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "profile/profile_page.h"
+#include "profile/linkedin/linkedin_page.h"
+#include "profile/x/x_page.h"
 #include "profile/profile_sites.h"
 
 namespace zel {
@@ -65,7 +67,7 @@ TEST(ProfilePageParse, KeysAndRawValues) {
   for (View v : allViews()) EXPECT_EQ(viewNamed(rawValue(v)), v);
   EXPECT_EQ(siteNamed("x"), Site::x);
   EXPECT_EQ(siteNamed("X"), std::nullopt);
-  EXPECT_EQ(ProfilePage::xReserved().size(), 18u);
+  EXPECT_EQ(XPage::reserved().size(), 18u);
 }
 
 TEST(LinkPath, BreaksLinksIntoHostSegmentsAndQuery) {
@@ -74,23 +76,23 @@ TEST(LinkPath, BreaksLinksIntoHostSegmentsAndQuery) {
   EXPECT_EQ(link->host, "www.linkedin.com");
   EXPECT_EQ(link->segments, (std::vector<std::string>{"in", "Sample-Slug", "edit", "forms", "position", "new"}));
   EXPECT_EQ(link->query, "x=1");
-  EXPECT_EQ(link->linkedInMember(), "sample-slug");
-  EXPECT_EQ(link->underLinkedIn("sample-slug"), (std::vector<std::string>{"edit", "forms", "position", "new"}));
-  EXPECT_EQ(link->underLinkedIn("other-slug"), std::nullopt);
+  EXPECT_EQ(LinkedInPage::memberOf(*link), "sample-slug");
+  EXPECT_EQ(LinkedInPage::under(*link, "sample-slug"), (std::vector<std::string>{"edit", "forms", "position", "new"}));
+  EXPECT_EQ(LinkedInPage::under(*link, "other-slug"), std::nullopt);
 
   auto root = LinkPath::parse("https://www.linkedin.com/in/sample-slug/");
   ASSERT_TRUE(root);
-  EXPECT_EQ(root->underLinkedIn("sample-slug"), std::vector<std::string>{});  // present, and empty
+  EXPECT_EQ(LinkedInPage::under(*root, "sample-slug"), std::vector<std::string>{});  // present, and empty
 
   auto decoded = LinkPath::parse("https://www.linkedin.com//in/Caf%C3%A9/%FF/?q=a%20b");
   ASSERT_TRUE(decoded);
   EXPECT_EQ(decoded->segments, (std::vector<std::string>{"in", "Caf\u00e9", "%FF"}));
   EXPECT_EQ(decoded->query, "q=a%20b");
-  EXPECT_EQ(decoded->linkedInMember(), "caf\u00e9");
+  EXPECT_EQ(LinkedInPage::memberOf(*decoded), "caf\u00e9");
 
   auto me = LinkPath::parse("https://www.linkedin.com/in/me");
-  EXPECT_EQ(me->linkedInMember(), "me");
-  EXPECT_FALSE(LinkPath::parse("https://de.linkedin.com/in/someone")->isLinkedIn());
+  EXPECT_EQ(LinkedInPage::memberOf(*me), "me");
+  EXPECT_FALSE(LinkedInPage::isLinkedIn(*LinkPath::parse("https://de.linkedin.com/in/someone")));
   EXPECT_EQ(LinkPath::parse("https://Www.LinkedIn.com/in/someone")->host, "Www.LinkedIn.com");
   EXPECT_EQ(LinkPath::parse("https://x.com")->segments, std::vector<std::string>{});
 

@@ -54,34 +54,9 @@ std::string ProfilePage::key() const {
   return std::string(rawValue(site)) + ":" + handle + ":" + std::string(rawValue(view));
 }
 
-const std::vector<std::string_view>& ProfilePage::xReserved() {
-  static const std::vector<std::string_view> words{
-      "i",     "home",   "explore", "notifications", "messages", "settings", "search",  "compose", "jobs",
-      "premium_sign_up", "login", "logout", "signup", "tos", "privacy", "hashtag", "intent", "share"};
-  return words;
-}
-
 std::optional<ProfilePage::Site> ProfilePage::siteOfHost(std::string_view host) {
   if (const ProfileSite* row = ProfileSites::ofHost(host)) return row->site;
   return std::nullopt;
-}
-
-std::optional<std::string> ProfilePage::normalizedSlug(std::string_view text) {
-  std::string slug = lowercased(percentDecoded(text).value_or(std::string(text)));
-  const size_t count = characterCount(slug);
-  if (count <= 2 || count >= 101 || slug == "me" || slug.find('/') != std::string::npos || containsWhiteSpace(slug))
-    return std::nullopt;
-  return slug;
-}
-
-std::optional<std::string> ProfilePage::normalizedHandle(std::string_view text) {
-  std::string handle = lowercased(text);
-  if (handle.empty() || handle.size() > 15) return std::nullopt;
-  for (unsigned char c : handle)
-    if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_')) return std::nullopt;
-  const auto& reserved = xReserved();
-  if (std::find(reserved.begin(), reserved.end(), handle) != reserved.end()) return std::nullopt;
-  return handle;
 }
 
 std::optional<ProfilePage> ProfilePage::parse(std::string_view url) {
@@ -122,19 +97,6 @@ std::optional<LinkPath> LinkPath::parse(std::string_view text) {
   }
   if (u.has_query()) link.query = std::string(u.encoded_query());
   return link;
-}
-
-bool LinkPath::isLinkedIn() const { return ProfilePage::siteOfHost(host) == ProfilePage::Site::linkedin; }
-
-std::optional<std::string> LinkPath::linkedInMember() const {
-  if (!isLinkedIn() || segments.size() < 2 || segments[0] != "in") return std::nullopt;
-  return lowercased(segments[1]);
-}
-
-std::optional<std::vector<std::string>> LinkPath::underLinkedIn(std::string_view slug) const {
-  const auto member = linkedInMember();
-  if (!member || *member != slug) return std::nullopt;
-  return std::vector<std::string>(segments.begin() + 2, segments.end());
 }
 
 }  // namespace zel

@@ -28,13 +28,6 @@ struct ProfilePage {
   // The profile page an address names, byte for byte; nullopt for anything
   // else.
   static std::optional<ProfilePage> parse(std::string_view url);
-  // A LinkedIn member slug: percent-decoded, lower-cased, 3 to 100
-  // characters, not "me", without "/" or white space.
-  static std::optional<std::string> normalizedSlug(std::string_view text);
-  // An X handle: lower-cased, 1 to 15 of a-z, 0-9 and "_", not a site page.
-  static std::optional<std::string> normalizedHandle(std::string_view text);
-  // The first path words of the X host that are site pages, never handles.
-  static const std::vector<std::string_view>& xReserved();
   // The site whose profile pages are served from `host` (exact match).
   static std::optional<Site> siteOfHost(std::string_view host);
 };
@@ -55,13 +48,6 @@ struct LinkPath {
 
   // An "https://" address that parses as a URL with a host.
   static std::optional<LinkPath> parse(std::string_view text);
-
-  bool isLinkedIn() const;
-  // The lower-cased member slug of a LinkedIn profile link, whoever's it is.
-  std::optional<std::string> linkedInMember() const;
-  // The segments after "in/<slug>" when the link points into that member's
-  // profile; `slug` is already normalised.
-  std::optional<std::vector<std::string>> underLinkedIn(std::string_view slug) const;
 };
 
 }  // namespace zel

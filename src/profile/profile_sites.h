@@ -2,8 +2,8 @@
 // The profile sites the agent reads, one row each: the site's name (its raw
 // value, its word in --profiles and in control lines), its web host, the
 // key of the handle in an "arm" control line, how a handle the user writes
-// is normalised, which paths are its profile pages, its read plan and its
-// extractor.
+// is normalised, which paths are its profile pages, its read plan, its
+// extractor, and what the scrubber keeps and names on it.
 // What is site by site is looked up here, not chosen by a branch.
 
 #include <memory>
@@ -16,6 +16,7 @@
 #include "base/date.h"
 #include "profile/profile_page.h"
 #include "profile/profile_read.h"
+#include "profile/profile_scrubbing.h"
 #include "trees/ax_node.h"
 #include "trees/read_plan.h"
 
@@ -32,6 +33,7 @@ struct ProfileSite {
   std::optional<ProfilePage> (*pageOfPath)(const std::vector<std::string>& segments);
   std::unique_ptr<ReadPlan> (*readPlan)(const ProfilePage& page);
   ProfileOutcome (*extract)(const AXNode& page, const ProfilePage& at, Date now, const CaptureClock& clock);
+  ProfileScrubbing scrubbing;
 };
 
 namespace ProfileSites {
@@ -43,6 +45,8 @@ const ProfileSite& of(ProfilePage::Site site);
 const ProfileSite* named(std::string_view name);
 // The row whose pages are on `host`; null for another host.
 const ProfileSite* ofHost(std::string_view host);
+// The row whose pages or images are on `host`; null for another host.
+const ProfileSite* ofAnyHost(std::string_view host);
 
 }  // namespace ProfileSites
 

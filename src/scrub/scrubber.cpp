@@ -17,10 +17,9 @@
 #include <memory>
 
 #include "base/ax_vocabulary.h"
-#include "base/hosts.h"
-#include "profile/linkedin/linkedin_page.h"
-#include "profile/profile_page.h"
 #include "base/unicode_text.h"
+#include "profile/profile_page.h"
+#include "profile/profile_sites.h"
 
 namespace zel {
 
@@ -33,10 +32,6 @@ UChar32 firstCodePoint(std::string_view s) {
   UChar32 c = 0;
   U8_NEXT(reinterpret_cast<const uint8_t*>(s.data()), i, static_cast<int32_t>(s.size()), c);
   return c;
-}
-
-bool isProfileHost(std::string_view host) {
-  return host == hosts::linkedInWeb || host == hosts::x || host == hosts::linkedInImages || host == hosts::xImages;
 }
 
 std::unique_ptr<icu::RegexPattern> compiled(const char* expression) {
@@ -60,17 +55,13 @@ const icu::RegexPattern* imageSuffix() {
 
 }  // namespace
 
-const std::set<std::string, std::less<>>& Scrubber::fixedWords() {
-  static const std::set<std::string, std::less<>> words{
-      "in", "company", "school", "edit", "forms", "position", "education", "summary", "intro", "causes", "details",
-      "experience", "skills", "languages", "recommendations", "add-connected-account", "secondary-language", "overlay",
-      "contact-info", "skill-associations-details", "skill-insights", "endorsers", "reorder", "new", "photo",
-      "settings", "profile", "about", "following", "followers", "verified_followers", "status", "analytics",
-      "opportunities", "services", "page", "dashboard", "profile-views", "search-appearances", "creator", "content",
-      "mynetwork", "network-manager", "people-follow", "invite-connect", "connections", "li", "tscp", "sct", "dms",
-      "image", "v2", "0", "profile_images", "default_profile_images", "media", "public-profile", "recent-activity",
-      "all", "feed", "jobs", "notifications", "messaging", "learning", "help", "linkedin", "answer", "legal",
-      "accessibility", "preload", "tscp-serving", "dtag", "ads", "start", "ad"};
+const ProfileScrubbing::Words& Scrubber::fixedWords() {
+  static const ProfileScrubbing::Words words = [] {
+    ProfileScrubbing::Words all;
+    for (const ProfileSite& row : ProfileSites::all())
+      for (std::string_view word : row.scrubbing.keptWords()) all.emplace(word);
+    return all;
+  }();
   return words;
 }
 
@@ -187,35 +178,24 @@ void Scrubber::nameMember(std::string_view text) {
 }
 
 void Scrubber::collect(const AXNode& tree) {
+  const auto& sites = ProfileSites::all();
   forEachPreorder(tree, [&](const AXNode& n) {
     if (n.url)
       if (const auto lp = LinkPath::parse(*n.url)) {
-        if (lp->linkedInMember()) nameSlug(lp->segments[1]);
-        if (lp->host == hosts::x && !lp->segments.empty() && ProfilePage::normalizedHandle(lp->segments[0]) &&
-            !fixedWords().contains(lowercased(lp->segments[0])))
-          nameHandle(lp->segments[0]);
-        for (const auto& seg : lp->segments) {
-          const size_t open = seg.find('('), comma = seg.find(',');
-          if (open != std::string::npos && comma != std::string::npos && open < comma)
-            nameMember(trimmedView(std::string_view(seg).substr(open + 1, comma - open - 1)));
+        for (const ProfileSite& site : sites) {
+          const ProfileScrubbing& rules = site.scrubbing;
+          if (const auto person = rules.personOfLink(*lp, fixedWords()))
+            rules.person == ProfileScrubbing::Person::slug ? nameSlug(*person) : nameHandle(*person);
         }
+        for (const auto& seg : lp->segments)
+          for (const ProfileSite& site : sites)
+            if (site.scrubbing.memberOfSegment)
+              if (const auto member = site.scrubbing.memberOfSegment(seg)) nameMember(*member);
       }
-    if (n.domID) {
-      const std::string_view id = *n.domID;
-      if (id.starts_with(LinkedInPage::skillPrefix)) {
-        const std::string_view rest = id.substr(LinkedInPage::skillPrefix.size());
-        if (const size_t comma = rest.find(','); comma != std::string_view::npos) nameMember(trimmedView(rest.substr(0, comma)));
-      } else if (id.starts_with(LinkedInPage::cardPrefix)) {
-        // What stands before a card's ending names a member.
-        const std::string_view rest = id.substr(LinkedInPage::cardPrefix.size());
-        for (const auto& card : LinkedInPage::cardEndings()) {
-          if (!rest.ends_with(card.ending)) continue;
-          const std::string_view member = rest.substr(0, rest.size() - card.ending.size());
-          if (!slugs_.contains(member)) nameMember(member);
-          break;
-        }
-      }
-    }
+    if (n.domID)
+      for (const ProfileSite& site : sites)
+        if (site.scrubbing.memberOfID)
+          if (const auto member = site.scrubbing.memberOfID(*n.domID)) nameMember(*member);
     return true;
   });
 }
@@ -244,8 +224,6 @@ std::string Scrubber::replaceIDs(std::string text, bool digits) {
 
 std::string Scrubber::segment(std::string_view s) {
   if (fixedWords().contains(s)) return std::string(s);
-  const auto& reserved = ProfilePage::xReserved();
-  if (std::find(reserved.begin(), reserved.end(), s) != reserved.end()) return std::string(s);
   const icu::UnicodeString text = icu::UnicodeString::fromUTF8(icu::StringPiece(s.data(), static_cast<int32_t>(s.size())));
   UErrorCode status = U_ZERO_ERROR;
   if (keptSegment()) {
@@ -269,19 +247,19 @@ std::string Scrubber::segment(std::string_view s) {
 
 std::string Scrubber::address(std::string_view text, bool isPage, bool profileSite) {
   const auto lp = profileSite ? LinkPath::parse(text) : std::nullopt;
-  if (lp && isProfileHost(lp->host)) {
+  const ProfileSite* site = lp ? ProfileSites::ofAnyHost(lp->host) : nullptr;
+  if (site) {
+    const ProfileScrubbing& rules = site->scrubbing;
+    const bool webHost = lp->host == site->host;
+    const auto& people = rules.person == ProfileScrubbing::Person::slug ? slugs_ : handles_;
     std::string path;
     for (size_t i = 0; i < lp->segments.size(); ++i) {
       const std::string& seg = lp->segments[i];
       std::string masked;
-      if (lp->host == hosts::linkedInWeb && i > 0 && lp->segments[i - 1] == "in") {
-        if (auto it = slugs_.find(seg); it != slugs_.end()) masked = it->second;
-        else if (auto lower = slugs_.find(lowercased(seg)); lower != slugs_.end()) masked = lower->second;
-        else masked = opaqueMask(seg);
-      } else if (lp->host == hosts::x && i == 0) {
-        if (auto it = handles_.find(seg); it != handles_.end()) masked = it->second;
-        else if (auto lower = handles_.find(lowercased(seg)); lower != handles_.end()) masked = lower->second;
-        else masked = segment(seg);
+      if (webHost && rules.namesPerson(lp->segments, i)) {
+        if (auto it = people.find(seg); it != people.end()) masked = it->second;
+        else if (auto lower = people.find(lowercased(seg)); lower != people.end()) masked = lower->second;
+        else masked = rules.unknownPersonOpaque ? opaqueMask(seg) : segment(seg);
       } else {
         masked = segment(seg);
       }
@@ -293,11 +271,12 @@ std::string Scrubber::address(std::string_view text, bool isPage, bool profileSi
     if (path.empty()) path = "/";
     else if (beforeQuery.ends_with('/')) path += "/";
     std::string query;
-    if (lp->host == hosts::linkedInImages) {
+    if (!webHost && !rules.imageQueryKept.empty()) {
+      const std::string key = std::string(rules.imageQueryKept) + "=";
       for (size_t start = 0; start <= lp->query.size();) {
         const size_t end = std::min(lp->query.find('&', start), lp->query.size());
-        if (std::string_view(lp->query).substr(start, end - start).starts_with("e=")) {
-          query = "?e=" + std::string(fakeExpiry);
+        if (std::string_view(lp->query).substr(start, end - start).starts_with(key)) {
+          query = "?" + key + std::string(fakeExpiry);
           break;
         }
         start = end + 1;
@@ -317,7 +296,7 @@ AXNode Scrubber::scrub(const AXNode& tree) {
   const AXNode* page = tree.first([](const AXNode& n) { return hasRole(n, AX::WebArea) && n.url.has_value(); });
   const auto profile = page ? ProfilePage::parse(*page->url) : std::nullopt;
   const bool profileSite = profile.has_value();
-  const bool linkedIn = profile && profile->site == ProfilePage::Site::linkedin;
+  const bool idDigits = profile && ProfileSites::of(profile->site).scrubbing.masksIDDigits;
 
   auto rebuild = [&](const AXNode& src, AXNode& dst) {
     dst.role = src.role;
@@ -326,7 +305,7 @@ AXNode Scrubber::scrub(const AXNode& tree) {
     if (src.title) dst.title = mask(*src.title);
     if (src.desc) dst.desc = mask(*src.desc);
     if (src.value) dst.value = mask(*src.value);
-    if (src.domID) dst.domID = profileSite ? replaceIDs(*src.domID, linkedIn) : *src.domID;
+    if (src.domID) dst.domID = profileSite ? replaceIDs(*src.domID, idDigits) : *src.domID;
     if (src.url) dst.url = address(*src.url, hasRole(src, AX::WebArea), profileSite);
   };
   AXNode root;

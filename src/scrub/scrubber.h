@@ -37,6 +37,7 @@ class Scrubber {
 
   // Free text: spaces and punctuation kept, numbers 0, upper case X, the rest x.
   static std::string mask(std::string_view text);
+  // Every profile site's words kept as they are.
   static const std::set<std::string, std::less<>>& fixedWords();
   static constexpr std::string_view fakeExpiry = "1796169600";
 

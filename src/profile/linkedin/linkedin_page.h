@@ -34,6 +34,18 @@ const std::vector<CardEnding>& cardEndings();
 // Side panels beside the profile (people also viewed, and the like).
 bool isAside(std::string_view domID);
 
+// A member slug: percent-decoded, lower-cased, 3 to 100 characters, not
+// "me", without "/" or white space.
+std::optional<std::string> normalizedSlug(std::string_view text);
+
+// Whether a link is on LinkedIn's web host.
+bool isLinkedIn(const LinkPath& link);
+// The lower-cased member slug of a LinkedIn profile link, whoever's it is.
+std::optional<std::string> memberOf(const LinkPath& link);
+// The segments after "in/<slug>" when the link points into that member's
+// profile; `slug` is already normalised.
+std::optional<std::vector<std::string>> under(const LinkPath& link, std::string_view slug);
+
 // The profile page at an address's path on LinkedIn's host (its segments,
 // decoded): "in/<slug>" or one of its "details" pages; nullopt for any other.
 std::optional<ProfilePage> pageOfPath(const std::vector<std::string>& segments);

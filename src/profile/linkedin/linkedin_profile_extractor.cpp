@@ -43,7 +43,7 @@ std::optional<Path> ownPath(const AXNode& n, std::string_view slug, LinkMemo& me
   if (!hasRole(n, AX::Link) || !n.url) return std::nullopt;
   const LinkPath* link = memo.of(n);
   if (!link) return std::nullopt;
-  return link->underLinkedIn(slug);
+  return LinkedInPage::under(*link, slug);
 }
 
 std::string editPath(const Path& path) {
@@ -191,7 +191,7 @@ std::optional<ProfileSection> read(const AXNode& card, std::string_view slug, Pr
   forEachPreorder(card, [&](const AXNode& n) {
     if (!hasRole(n, AX::Link) || !n.url) return true;
     if (const LinkPath* lp = memo.of(n)) {
-      if (auto own = lp->underLinkedIn(slug)) editPaths.push_back(editPath(*own));
+      if (auto own = LinkedInPage::under(*lp, slug)) editPaths.push_back(editPath(*own));
       linkPaths.push_back(lp);
     }
     return true;
@@ -236,13 +236,13 @@ std::optional<ProfileSection> read(const AXNode& card, std::string_view slug, Pr
   if (section.typedBy.empty()) {
     if (!linkPaths.empty()) {
       for (const LinkPath* lp : linkPaths)
-        if (lp->isLinkedIn() && lp->segments.size() >= 2 && lp->segments[0] == "in" && lowercased(lp->segments[1]) != slug) {
+        if (LinkedInPage::isLinkedIn(*lp) && lp->segments.size() >= 2 && lp->segments[0] == "in" && lowercased(lp->segments[1]) != slug) {
           ++health.otherPeopleDropped;
           return std::nullopt;
         }
       for (const LinkPath* lp : linkPaths) {
         const std::string first = lp->segments.empty() ? "" : lp->segments[0];
-        if (lp->isLinkedIn() && (first == "analytics" || first == "dashboard")) return std::nullopt;
+        if (LinkedInPage::isLinkedIn(*lp) && (first == "analytics" || first == "dashboard")) return std::nullopt;
       }
     }
     section.text = bodyText(card);
@@ -379,13 +379,13 @@ std::vector<Event> events(const AXNode& card, std::string_view slug, LinkMemo& m
     if (hasRole(n, AX::Link)) {
       if (!n.url) continue;
       const LinkPath* lp = memo.of(n);
-      if (!lp || !lp->isLinkedIn()) continue;
+      if (!lp || !LinkedInPage::isLinkedIn(*lp)) continue;
       if (lp->segments.size() >= 2 && (lp->segments[0] == "company" || lp->segments[0] == "school")) {
         out.push_back({lp->segments[0] == "company" ? Event::Kind::company : Event::Kind::school, lp->segments[1],
                        logoOf(n, memo), {}, {}});
         continue;
       }
-      const auto own = lp->underLinkedIn(slug);
+      const auto own = LinkedInPage::under(*lp, slug);
       if (!own) continue;
       const Path& p = *own;
       if (p.size() == 3 && p[0] == "overlay" && p[2] == "skill-associations-details") {
@@ -583,10 +583,10 @@ std::optional<ProfileImage> photo(const AXNode& page, std::string_view slug, Lin
     }
     if (hasRole(*n, AX::Link) && n->url) {
       if (const LinkPath* lp = memo.of(*n)) {
-        const auto member = lp->linkedInMember();
+        const auto member = LinkedInPage::memberOf(*lp);
         if (member && *member == slug && lp->segments.size() == 2) flags.ownLink = true;
         else if (member) flags.excluded = true;
-        if (lp->isLinkedIn() && lp->segments.size() >= 2 && lp->segments[0] == "li" && lp->segments[1] == "tscp")
+        if (LinkedInPage::isLinkedIn(*lp) && lp->segments.size() >= 2 && lp->segments[0] == "li" && lp->segments[1] == "tscp")
           flags.excluded = true;
       }
     }

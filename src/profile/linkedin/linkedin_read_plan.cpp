@@ -31,7 +31,7 @@ bool LinkedInReadPlan::opensOwnLink(const AXNode& node) const {
   if (!node.role || *node.role != AX::Link || !node.url) return false;
   const auto link = LinkPath::parse(*node.url);
   if (!link) return false;
-  const auto member = link->linkedInMember();
+  const auto member = LinkedInPage::memberOf(*link);
   return member && *member == slug_ && link->segments.size() == 2;
 }
 

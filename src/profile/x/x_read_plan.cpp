@@ -3,6 +3,7 @@
 #include "base/ax_vocabulary.h"
 #include "base/hosts.h"
 #include "profile/profile_page.h"
+#include "profile/x/x_page.h"
 
 namespace zel {
 
@@ -12,7 +13,7 @@ PlanStep XReadPlan::step(const AXNode& node) {
   if (node.role && *node.role == AX::Link && node.url) {
     const auto link = LinkPath::parse(*node.url);
     if (link && link->host == hosts::x && link->segments.size() == 2 &&
-        ProfilePage::normalizedHandle(link->segments[0]) &&
+        XPage::normalizedHandle(link->segments[0]) &&
         (link->segments[1] == "following" || link->segments[1] == "followers" ||
          link->segments[1] == "verified_followers")) {
       // The follow counts end the profile header: nothing after them is read.
