@@ -11,10 +11,10 @@
 
 namespace {
 
-using zel::AXNode;
+using zel::trees::AXNode;
 
-const AXNode& window() {
-  static const AXNode w = zel::test::syntheticWindow(60000);
+const zel::trees::AXNode& window() {
+  static const zel::trees::AXNode w = zel::test::syntheticWindow(60000);
   return w;
 }
 
@@ -24,10 +24,10 @@ const std::string& windowJSON() {
 }
 
 void bareWalk(benchmark::State& state) {
-  const AXNode& w = window();
+  const zel::trees::AXNode& w = window();
   for (auto _ : state) {
     size_t count = 0;
-    zel::forEachPreorder(w, [&](const AXNode&) {
+    zel::trees::forEachPreorder(w, [&](const zel::trees::AXNode&) {
       ++count;
       return true;
     });
@@ -56,19 +56,21 @@ BENCHMARK(preorder)->Name("window/preorder");
 void firstWhere(benchmark::State& state) {
   // Nothing matches: the search walks the whole tree.
   for (auto _ : state)
-    benchmark::DoNotOptimize(window().first([](const AXNode& n) { return n.role && *n.role == "AXTextArea"; }));
+    benchmark::DoNotOptimize(
+        window().first([](const zel::trees::AXNode& n) { return n.role && *n.role == "AXTextArea"; }));
 }
 BENCHMARK(firstWhere)->Name("window/firstWhere");
 
 void descendantsWhere(benchmark::State& state) {
   for (auto _ : state)
-    benchmark::DoNotOptimize(window().descendants([](const AXNode& n) { return n.hasClassPrefix("_Paragraph"); }));
+    benchmark::DoNotOptimize(
+        window().descendants([](const zel::trees::AXNode& n) { return n.hasClassPrefix("_Paragraph"); }));
 }
 BENCHMARK(descendantsWhere)->Name("window/descendantsWhere");
 
 void jsonDecode(benchmark::State& state) {
   const std::string& j = windowJSON();
-  for (auto _ : state) benchmark::DoNotOptimize(AXNode::decode(j));
+  for (auto _ : state) benchmark::DoNotOptimize(zel::trees::AXNode::decode(j));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * j.size()));
 }
 BENCHMARK(jsonDecode)->Name("window/jsonDecode");

@@ -57,10 +57,10 @@ int main(int argc, char** argv) {
   sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
   sqlite3_close(db);
 
-  zel::CodexIdentity identity(std::make_shared<zel::SQLiteCodexThreads>(home.string()), 8);
-  zel::Conversation c;
+  zel::chat::CodexIdentity identity(std::make_shared<zel::chat::SQLiteCodexThreads>(home.string()), 8);
+  zel::chat::Conversation c;
   c.title = "Fix CI";
-  c.turns.push_back(zel::makeTurn(zel::Turn::Role::user, "please fix the flaky test in ci today"));
+  c.turns.push_back(zel::chat::makeTurn(zel::chat::Turn::Role::user, "please fix the flaky test in ci today"));
 
   auto start = Clock::now();
   auto first = identity.threadID(c);
@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
 
   const std::string appended = userLine("and run the whole suite once more please");
   std::ofstream(rollout, std::ios::app | std::ios::binary) << appended;
-  c.turns.push_back(zel::makeTurn(zel::Turn::Role::user, "and run the whole suite once more please"));
+  c.turns.push_back(zel::chat::makeTurn(zel::chat::Turn::Role::user, "and run the whole suite once more please"));
   start = Clock::now();
   auto second = identity.threadID(c);
   const double secondSeconds = std::chrono::duration<double>(Clock::now() - start).count();

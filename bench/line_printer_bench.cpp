@@ -13,21 +13,22 @@
 
 namespace {
 
-const std::vector<zel::Conversation>& chats() {
-  static const std::vector<zel::Conversation> c = [] {
+const std::vector<zel::chat::Conversation>& chats() {
+  static const std::vector<zel::chat::Conversation> c = [] {
     // Mostly ASCII prose with some typographic quotes, accents and line breaks.
     const std::string piece = "An answer explains the \u201cbuild\u201d step, caf\u00e9 style.\nThen more. ";
     std::string text;
     while (text.size() + piece.size() <= 2048) text += piece;
     text.append(2048 - text.size(), '.');
-    zel::Conversation conversation;
-    conversation.source = zel::Source::chatGPTWeb;
+    zel::chat::Conversation conversation;
+    conversation.source = zel::chat::Source::chatGPTWeb;
     conversation.title = "Benchmark";
     conversation.locator = "https://chatgpt.com/c/abc";
     conversation.timeZone = "Europe/Berlin";
     for (int i = 0; i < 200; ++i)
-      conversation.turns.push_back(zel::makeTurn(i % 2 ? zel::Turn::Role::assistant : zel::Turn::Role::user, text));
-    return std::vector<zel::Conversation>{conversation};
+      conversation.turns.push_back(
+          zel::chat::makeTurn(i % 2 ? zel::chat::Turn::Role::assistant : zel::chat::Turn::Role::user, text));
+    return std::vector<zel::chat::Conversation>{conversation};
   }();
   return c;
 }

@@ -11,43 +11,43 @@
 
 namespace {
 
-using zel::AXNode;
+using zel::trees::AXNode;
 
 // A realistic own page: the recorded page with every text wrapped in the
 // layers of generic elements real pages have, a few more positions, and a
 // long "people also viewed" side panel, to about 20,000 nodes.
-const AXNode& page() {
-  static const AXNode p = [] {
-    AXNode window = zel::test::fixtureWindow("linkedin_own_profile.json");
-    zel::test::editAll(window, [](AXNode& n) {
+const zel::trees::AXNode& page() {
+  static const zel::trees::AXNode p = [] {
+    zel::trees::AXNode window = zel::test::fixtureWindow("linkedin_own_profile.json");
+    zel::test::editAll(window, [](zel::trees::AXNode& n) {
       if (n.hasClass("wrapper")) return;
-      for (AXNode& c : n.children)
+      for (zel::trees::AXNode& c : n.children)
         if (c.role && *c.role == "AXStaticText")
           c = zel::test::classed(zel::test::el("AXGroup", {zel::test::classed(zel::test::el("AXGroup", {c}), {"wrapper"})}),
                                  {"wrapper"});
     });
-    AXNode* experience = nullptr;
-    AXNode* main = nullptr;
-    zel::test::editAll(window, [&](AXNode& n) {
+    zel::trees::AXNode* experience = nullptr;
+    zel::trees::AXNode* main = nullptr;
+    zel::test::editAll(window, [&](zel::trees::AXNode& n) {
       if (n.domID && n.domID->ends_with("ExperienceTopLevelSection")) experience = &n;
       if (n.subrole && *n.subrole == "AXLandmarkMain") main = &n;
     });
-    const std::vector<AXNode> entries(experience->children.begin() + 1, experience->children.end());
+    const std::vector<zel::trees::AXNode> entries(experience->children.begin() + 1, experience->children.end());
     for (int round = 0; round < 8; ++round)
-      for (AXNode e : entries) {
-        zel::test::editAll(e, [&](AXNode& n) {
+      for (zel::trees::AXNode e : entries) {
+        zel::test::editAll(e, [&](zel::trees::AXNode& n) {
           if (n.url && n.url->find("/edit/forms/position/") != std::string::npos) *n.url += std::to_string(round) + "/";
         });
         experience->children.push_back(std::move(e));
       }
-    AXNode aside = zel::test::el("AXGroup");
+    zel::trees::AXNode aside = zel::test::el("AXGroup");
     aside.domID = "profileAside-people";
-    const AXNode person = zel::test::el(
+    const zel::trees::AXNode person = zel::test::el(
         "AXGroup", {zel::test::el("AXGroup", {zel::test::el("AXGroup", {zel::test::st("Another Person")})}),
                     zel::test::el("AXGroup", {zel::test::el("AXGroup", {zel::test::st("Designer at Somewhere")})}),
                     zel::test::el("AXButton", {zel::test::st("Connect")})});
     main->children.push_back(std::move(aside));
-    AXNode& panel = main->children.back();
+    zel::trees::AXNode& panel = main->children.back();
     while (window.preorder().size() < 20000) panel.children.push_back(person);
     return window;
   }();
@@ -57,7 +57,7 @@ const AXNode& page() {
 void bareWalk(benchmark::State& state) {
   for (auto _ : state) {
     size_t count = 0;
-    zel::forEachPreorder(page(), [&](const AXNode&) {
+    zel::trees::forEachPreorder(page(), [&](const zel::trees::AXNode&) {
       ++count;
       return true;
     });
@@ -71,7 +71,7 @@ void extract(benchmark::State& state) {
   const zel::Date now{800000000};
   size_t roles = 0;
   for (auto _ : state) {
-    auto outcome = zel::ProfileExtractor::extract(page(), now);
+    auto outcome = zel::profile::ProfileExtractor::extract(page(), now);
     roles = outcome && outcome->read() ? static_cast<size_t>(outcome->read()->health.roles) : 0;
     benchmark::DoNotOptimize(outcome);
   }

@@ -13,17 +13,17 @@
 
 namespace {
 
-using zel::AXNode;
+using zel::trees::AXNode;
 
-const AXNode& window() {
-  static const AXNode w = zel::test::syntheticWindow(60000);
+const zel::trees::AXNode& window() {
+  static const zel::trees::AXNode w = zel::test::syntheticWindow(60000);
   return w;
 }
 
 void bareWalk(benchmark::State& state) {
   for (auto _ : state) {
     size_t count = 0;
-    zel::forEachPreorder(window(), [&](const AXNode&) {
+    zel::trees::forEachPreorder(window(), [&](const zel::trees::AXNode&) {
       ++count;
       return true;
     });
@@ -34,17 +34,17 @@ BENCHMARK(bareWalk)->Name("window/bareWalk");
 
 void walkWithoutPlan(benchmark::State& state) {
   for (auto _ : state) {
-    zel::RecordedSource source;
-    benchmark::DoNotOptimize(zel::PlannedWalk::walk(source, &window(), nullptr, 60000));
+    zel::trees::RecordedSource source;
+    benchmark::DoNotOptimize(zel::trees::PlannedWalk::walk(source, &window(), nullptr, 60000));
   }
 }
 BENCHMARK(walkWithoutPlan)->Name("window/walkWithoutPlan");
 
 void walkWithPlan(benchmark::State& state) {
   for (auto _ : state) {
-    zel::RecordedSource source;
-    auto plan = zel::profileReadPlan("https://www.linkedin.com/in/sample-slug/");
-    benchmark::DoNotOptimize(zel::PlannedWalk::walk(source, &window(), plan.get(), 60000));
+    zel::trees::RecordedSource source;
+    auto plan = zel::profile::profileReadPlan("https://www.linkedin.com/in/sample-slug/");
+    benchmark::DoNotOptimize(zel::trees::PlannedWalk::walk(source, &window(), plan.get(), 60000));
   }
 }
 BENCHMARK(walkWithPlan)->Name("window/walkWithLinkedInPlan");

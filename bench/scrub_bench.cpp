@@ -15,20 +15,20 @@
 
 namespace {
 
-using zel::AXNode;
+using zel::trees::AXNode;
 
-const AXNode& page() {
-  static const AXNode p = [] {
-    AXNode window = zel::test::fixtureWindow("linkedin_own_profile.json");
-    AXNode* experience = nullptr;
-    zel::test::editAll(window, [&](AXNode& n) {
+const zel::trees::AXNode& page() {
+  static const zel::trees::AXNode p = [] {
+    zel::trees::AXNode window = zel::test::fixtureWindow("linkedin_own_profile.json");
+    zel::trees::AXNode* experience = nullptr;
+    zel::test::editAll(window, [&](zel::trees::AXNode& n) {
       if (n.domID && n.domID->ends_with("ExperienceTopLevelSection")) experience = &n;
     });
-    const std::vector<AXNode> entries(experience->children.begin() + 1, experience->children.end());
+    const std::vector<zel::trees::AXNode> entries(experience->children.begin() + 1, experience->children.end());
     for (int round = 0; window.preorder().size() < 60000; ++round)
-      for (AXNode e : entries) {
+      for (zel::trees::AXNode e : entries) {
         // Every copy is another position, company and text: distinct masks.
-        zel::test::editAll(e, [&](AXNode& n) {
+        zel::test::editAll(e, [&](zel::trees::AXNode& n) {
           if (n.url) *n.url += std::to_string(round) + "/";
           if (n.value) *n.value += " " + std::to_string(round);
         });
@@ -41,7 +41,7 @@ const AXNode& page() {
 
 std::vector<std::string> distinctTexts() {
   std::set<std::string> texts;
-  zel::forEachPreorder(page(), [&](const AXNode& n) {
+  zel::trees::forEachPreorder(page(), [&](const zel::trees::AXNode& n) {
     for (const auto* t : {&n.title, &n.desc, &n.value, &n.url, &n.domID})
       if (*t) texts.insert(**t);
     return true;
@@ -66,19 +66,19 @@ BENCHMARK(hmacFloor)->Name("page/hmacFloor");
 
 void scrub(benchmark::State& state) {
   const double texts = static_cast<double>(distinctTexts().size());
-  for (auto _ : state) benchmark::DoNotOptimize(zel::scrubbed(page()));
+  for (auto _ : state) benchmark::DoNotOptimize(zel::scrub::scrubbed(page()));
   state.counters["textsPerSecond"] = benchmark::Counter(texts * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(scrub)->Name("page/scrub");
 
-std::vector<zel::Conversation> captures() {
-  std::vector<zel::Turn> chat;
+std::vector<zel::chat::Conversation> captures() {
+  std::vector<zel::chat::Turn> chat;
   for (int i = 0; i < 400; ++i)
-    chat.push_back(zel::makeTurn(i % 2 ? zel::Turn::Role::assistant : zel::Turn::Role::user,
-                                 "Message " + std::to_string(i) + ": " + std::string(300, 'a' + i % 26)));
-  std::vector<zel::Conversation> out;
+    chat.push_back(zel::chat::makeTurn(i % 2 ? zel::chat::Turn::Role::assistant : zel::chat::Turn::Role::user,
+                                       "Message " + std::to_string(i) + ": " + std::string(300, 'a' + i % 26)));
+  std::vector<zel::chat::Conversation> out;
   for (int c = 0; c < 500; ++c) {
-    zel::Conversation conversation;
+    zel::chat::Conversation conversation;
     conversation.locator = "https://chatgpt.com/c/abc";
     const int first = c * 360 / 500;  // a 40-turn window scrolling down the chat
     for (int i = first; i < std::min(first + 40, 400); ++i) conversation.turns.push_back(chat[static_cast<size_t>(i)]);
@@ -93,7 +93,7 @@ void merge500(benchmark::State& state) {
   const auto all = captures();
   size_t turns = 0;
   for (auto _ : state) {
-    auto merged = zel::SessionMerge::merge(all);
+    auto merged = zel::chat::SessionMerge::merge(all);
     turns = merged.front().turns.size();
     benchmark::DoNotOptimize(merged);
   }
@@ -104,13 +104,13 @@ BENCHMARK(merge500)->Name("merge/500capturesOf400Turns")->Unit(benchmark::kMilli
 // Two captures of 20,000 turns each that share no turn: every later turn
 // looks for a match and finds none.
 void mergeDisjoint(benchmark::State& state) {
-  std::vector<zel::Turn> earlier, later;
+  std::vector<zel::chat::Turn> earlier, later;
   for (int i = 0; i < 20000; ++i) {
-    const auto role = i % 2 ? zel::Turn::Role::assistant : zel::Turn::Role::user;
-    earlier.push_back(zel::makeTurn(role, "Earlier message " + std::to_string(i) + " about the same thing"));
-    later.push_back(zel::makeTurn(role, "Later message " + std::to_string(i) + " about the same thing"));
+    const auto role = i % 2 ? zel::chat::Turn::Role::assistant : zel::chat::Turn::Role::user;
+    earlier.push_back(zel::chat::makeTurn(role, "Earlier message " + std::to_string(i) + " about the same thing"));
+    later.push_back(zel::chat::makeTurn(role, "Later message " + std::to_string(i) + " about the same thing"));
   }
-  for (auto _ : state) benchmark::DoNotOptimize(zel::Conversation::mergeByContent(earlier, later));
+  for (auto _ : state) benchmark::DoNotOptimize(zel::chat::Conversation::mergeByContent(earlier, later));
 }
 BENCHMARK(mergeDisjoint)->Name("merge/disjoint20000Turns")->Unit(benchmark::kMillisecond);
 

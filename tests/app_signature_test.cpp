@@ -4,6 +4,8 @@
 #include "platform/simulated/simulated_platform.h"
 
 namespace zel {
+using namespace zel::browsers;
+using namespace zel::snapshot;
 namespace {
 
 using AppSignature::Verdict;

@@ -25,6 +25,9 @@
 #include "support/trees.h"
 #include "support/temp_dir.h"
 
+using namespace zel::trees;
+using namespace zel::chat;
+
 namespace zel::platform::atspi {
 namespace {
 

@@ -5,6 +5,7 @@
 #include "support/trees.h"
 
 namespace zel {
+using namespace zel::trees;
 namespace {
 
 using test::el;

@@ -4,6 +4,7 @@
 #include "support/trees.h"
 
 namespace zel {
+using namespace zel::trees;
 namespace {
 
 using test::chain;

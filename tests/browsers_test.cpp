@@ -3,6 +3,7 @@
 #include "browsers/browsers.h"
 
 namespace zel {
+using namespace zel::browsers;
 namespace {
 
 TEST(Browsers, TheBuiltInTable) {

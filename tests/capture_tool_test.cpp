@@ -15,6 +15,9 @@
 #include "tools/capture_tool.h"
 #include "tools/show_command.h"
 
+using namespace zel::trees;
+using namespace zel::chat;
+
 namespace zel::tools {
 namespace {
 

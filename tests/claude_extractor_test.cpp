@@ -6,6 +6,8 @@
 #include "support/trees.h"
 
 namespace zel {
+using namespace zel::trees;
+using namespace zel::chat;
 namespace {
 
 using namespace test;

@@ -11,6 +11,8 @@
 #include "support/trees.h"
 
 namespace zel {
+using namespace zel::trees;
+using namespace zel::chat;
 namespace {
 
 namespace fs = std::filesystem;

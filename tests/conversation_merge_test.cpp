@@ -9,6 +9,8 @@
 #include "tools/capture_tool.h"
 
 namespace zel {
+using namespace zel::trees;
+using namespace zel::chat;
 namespace {
 
 using R = Turn::Role;

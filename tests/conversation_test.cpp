@@ -3,6 +3,8 @@
 #include "chat/conversation.h"
 
 namespace zel {
+using namespace zel::trees;
+using namespace zel::chat;
 namespace {
 
 Conversation sample() {

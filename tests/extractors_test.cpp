@@ -9,6 +9,9 @@
 #include "support/trees.h"
 
 namespace zel {
+using namespace zel::trees;
+using namespace zel::browsers;
+using namespace zel::chat;
 namespace {
 
 using namespace test;

@@ -33,6 +33,12 @@
 #include "support/trees.h"
 
 namespace zel {
+using namespace zel::trees;
+using namespace zel::browsers;
+using namespace zel::snapshot;
+using namespace zel::chat;
+using namespace zel::profile;
+using namespace zel::scrub;
 namespace {
 
 // Deterministic mangling: flips, cuts, duplications and stray bytes.

@@ -9,6 +9,11 @@
 #include "agent/line_printer.h"
 
 namespace zel {
+using namespace zel::trees;
+using namespace zel::browsers;
+using namespace zel::snapshot;
+using namespace zel::chat;
+using namespace zel::profile;
 namespace {
 
 // 2026-01-05T09:30:00Z

@@ -9,6 +9,7 @@
 #include "support/temp_dir.h"
 
 namespace zel {
+using namespace zel::browsers;
 namespace {
 
 namespace fs = std::filesystem;

@@ -6,6 +6,8 @@
 #include "profile/profile_schedule.h"
 
 namespace zel {
+using namespace zel::browsers;
+using namespace zel::profile;
 namespace {
 
 using Site = ProfilePage::Site;

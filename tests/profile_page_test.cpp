@@ -6,6 +6,8 @@
 #include "profile/profile_sites.h"
 
 namespace zel {
+using namespace zel::trees;
+using namespace zel::profile;
 namespace {
 
 using Site = ProfilePage::Site;

@@ -5,6 +5,7 @@
 #include "profile/profile_read.h"
 
 namespace zel {
+using namespace zel::profile;
 namespace {
 
 std::string encoded(const ProfileRead& r, DateForm form = DateForm::nanoseconds) {

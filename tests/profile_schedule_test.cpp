@@ -5,6 +5,7 @@
 #include "profile/profile_schedule.h"
 
 namespace zel {
+using namespace zel::profile;
 namespace {
 
 const Date t0{800000000};

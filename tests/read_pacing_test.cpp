@@ -12,6 +12,10 @@
 #include "agent/wake.h"
 
 namespace zel {
+using namespace zel::trees;
+using namespace zel::browsers;
+using namespace zel::snapshot;
+using namespace zel::chat;
 namespace {
 
 }  // namespace

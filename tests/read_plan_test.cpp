@@ -8,6 +8,8 @@
 #include "support/trees.h"
 
 namespace zel {
+using namespace zel::trees;
+using namespace zel::profile;
 namespace {
 
 using namespace test;

@@ -8,6 +8,9 @@
 #include "support/trees.h"
 
 namespace zel {
+using namespace zel::trees;
+using namespace zel::profile;
+using namespace zel::scrub;
 namespace {
 
 using namespace test;

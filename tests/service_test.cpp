@@ -13,6 +13,12 @@
 #include "support/chats.h"
 #include "support/temp_dir.h"
 
+using namespace zel::trees;
+using namespace zel::browsers;
+using namespace zel::snapshot;
+using namespace zel::chat;
+using namespace zel::profile;
+
 namespace zel::agent {
 namespace {
 

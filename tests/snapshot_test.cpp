@@ -13,6 +13,9 @@
 #include "support/temp_dir.h"
 
 namespace zel {
+using namespace zel::trees;
+using namespace zel::browsers;
+using namespace zel::snapshot;
 namespace {
 
 using platform::Accessibility;

@@ -8,6 +8,8 @@
 #include "platform/simulated/simulated_platform.h"
 
 namespace zel {
+using namespace zel::browsers;
+using namespace zel::snapshot;
 namespace {
 
 using platform::AXElement;

@@ -6,6 +6,9 @@
 #include "support/trees.h"
 
 namespace zel {
+using namespace zel::trees;
+using namespace zel::chat;
+using namespace zel::profile;
 namespace {
 
 using namespace test;

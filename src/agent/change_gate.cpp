@@ -2,9 +2,9 @@
 
 namespace zel {
 
-bool ChangeGate::shouldPrint(const std::vector<Conversation>& chats, ReadStatus status, Date at) {
-  std::vector<Conversation> normalised = chats;
-  for (Conversation& c : normalised) c.capturedAt = Date{Date::distantPast};
+bool ChangeGate::shouldPrint(const std::vector<chat::Conversation>& chats, ReadStatus status, Date at) {
+  std::vector<chat::Conversation> normalised = chats;
+  for (chat::Conversation& c : normalised) c.capturedAt = Date{Date::distantPast};
   const std::optional<bool> heartbeat =
       printedAt_ ? std::optional<bool>(at.seconds(*printedAt_) >= heartbeat_) : std::nullopt;
   if (last_ && *last_ == normalised && lastStatus_ && *lastStatus_ == status) {

@@ -18,13 +18,13 @@ class ChangeGate {
  public:
   explicit ChangeGate(double heartbeat) : heartbeat_(heartbeat) {}
 
-  bool shouldPrint(const std::vector<Conversation>& chats, ReadStatus status, Date at);
+  bool shouldPrint(const std::vector<chat::Conversation>& chats, ReadStatus status, Date at);
   std::optional<Date> heartbeatDue() const;
   int64_t unchanged() const { return unchanged_; }
 
  private:
   double heartbeat_;
-  std::optional<std::vector<Conversation>> last_;
+  std::optional<std::vector<chat::Conversation>> last_;
   std::optional<ReadStatus> lastStatus_;
   std::optional<Date> printedAt_;
   int64_t unchanged_ = 0;

@@ -61,7 +61,7 @@ ServeConfig serveConfig(const std::vector<std::string>& args) {
   }
   if (const auto* profiles = optionValue(args, "--profiles"))
     for (auto& site : commaList(*profiles))
-      if (ProfileSites::named(site)) config.profileSites.insert(site);
+      if (profile::ProfileSites::named(site)) config.profileSites.insert(site);
   return config;
 }
 

@@ -28,25 +28,26 @@ std::optional<std::string> withLineFeed(Write&& write, size_t expectedBytes = 25
 }  // namespace
 
 std::optional<std::string> LinePrinter::chatLine(std::string_view bundleID, Date at, ReadStatus read,
-                                                 const std::vector<Conversation>& chats,
+                                                 const std::vector<chat::Conversation>& chats,
                                                  const std::optional<std::string>& tree) {
   // Chat lines are mostly turn text: room for all of it, so the line is not
   // copied again as it grows.
   size_t expected = 256 + (tree ? tree->size() : 0);
-  for (const Conversation& c : chats)
-    for (const Turn& t : c.turns) expected += t.text.size() + t.text.size() / 8 + 96;
+  for (const chat::Conversation& c : chats)
+    for (const chat::Turn& t : c.turns) expected += t.text.size() + t.text.size() / 8 + 96;
   return withLineFeed(
       [&](JSONWriter& w) {
     w.beginObject().key("at").date(at, DateForm::wholeSeconds).member("bundle_id", bundleID);
     w.key("chats").beginArray();
-    for (const Conversation& c : chats) writeJSON(w, c, DateForm::wholeSeconds);
+    for (const chat::Conversation& c : chats) writeJSON(w, c, DateForm::wholeSeconds);
     w.endArray();
     w.member("read", rawValue(read)).field("tree", tree).endObject();
       },
       expected);
 }
 
-std::optional<std::string> LinePrinter::profileLine(std::string_view bundleID, Date at, const ProfileRead& profile) {
+std::optional<std::string> LinePrinter::profileLine(std::string_view bundleID, Date at,
+                                                    const profile::ProfileRead& profile) {
   return withLineFeed([&](JSONWriter& w) {
     w.beginObject().key("at").date(at, DateForm::nanoseconds).member("bundle_id", bundleID).member("kind", "profile");
     writeJSON(w.key("profile"), profile, DateForm::nanoseconds);
@@ -54,7 +55,8 @@ std::optional<std::string> LinePrinter::profileLine(std::string_view bundleID, D
   });
 }
 
-std::optional<std::string> LinePrinter::statusLine(std::string_view bundleID, Date at, const ProfileStatus& status) {
+std::optional<std::string> LinePrinter::statusLine(std::string_view bundleID, Date at,
+                                                   const profile::ProfileStatus& status) {
   return withLineFeed([&](JSONWriter& w) {
     w.beginObject().key("at").date(at, DateForm::wholeSeconds).member("bundle_id", bundleID);
     w.member("kind", "profile_status");
@@ -63,16 +65,16 @@ std::optional<std::string> LinePrinter::statusLine(std::string_view bundleID, Da
   });
 }
 
-void LinePrinter::emit(std::string_view bundleID, Date at, ReadStatus read, const std::vector<Conversation>& chats,
-                       const std::optional<std::string>& tree) {
+void LinePrinter::emit(std::string_view bundleID, Date at, ReadStatus read,
+                       const std::vector<chat::Conversation>& chats, const std::optional<std::string>& tree) {
   write(chatLine(bundleID, at, read, chats, tree));
 }
 
-void LinePrinter::emitProfile(std::string_view bundleID, Date at, const ProfileRead& profile) {
+void LinePrinter::emitProfile(std::string_view bundleID, Date at, const profile::ProfileRead& profile) {
   write(profileLine(bundleID, at, profile));
 }
 
-void LinePrinter::emitProfileStatus(std::string_view bundleID, Date at, const ProfileStatus& status) {
+void LinePrinter::emitProfileStatus(std::string_view bundleID, Date at, const profile::ProfileStatus& status) {
   write(statusLine(bundleID, at, status));
 }
 

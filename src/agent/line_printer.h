@@ -21,20 +21,22 @@ class LinePrinter {
   explicit LinePrinter(int fd = 1) : fd_(fd) {}
 
   // A chat line: the target's read and the conversations it found.
-  void emit(std::string_view bundleID, Date at, ReadStatus read, const std::vector<Conversation>& chats,
+  void emit(std::string_view bundleID, Date at, ReadStatus read, const std::vector<chat::Conversation>& chats,
             const std::optional<std::string>& tree = std::nullopt);
   // A profile line: dates carry nanoseconds when they have a fraction.
-  void emitProfile(std::string_view bundleID, Date at, const ProfileRead& profile);
+  void emitProfile(std::string_view bundleID, Date at, const profile::ProfileRead& profile);
   // A profile status line: a page seen that is not provably the user's own.
-  void emitProfileStatus(std::string_view bundleID, Date at, const ProfileStatus& status);
+  void emitProfileStatus(std::string_view bundleID, Date at, const profile::ProfileStatus& status);
 
   // The lines as they are written, with their line feed; nullopt when
   // something in them cannot be encoded (the line is then dropped).
   static std::optional<std::string> chatLine(std::string_view bundleID, Date at, ReadStatus read,
-                                             const std::vector<Conversation>& chats,
+                                             const std::vector<chat::Conversation>& chats,
                                              const std::optional<std::string>& tree = std::nullopt);
-  static std::optional<std::string> profileLine(std::string_view bundleID, Date at, const ProfileRead& profile);
-  static std::optional<std::string> statusLine(std::string_view bundleID, Date at, const ProfileStatus& status);
+  static std::optional<std::string> profileLine(std::string_view bundleID, Date at,
+                                                const profile::ProfileRead& profile);
+  static std::optional<std::string> statusLine(std::string_view bundleID, Date at,
+                                               const profile::ProfileStatus& status);
 
  private:
   void write(const std::optional<std::string>& line);

@@ -37,13 +37,18 @@ const std::vector<ReadStatus>& allReadStatuses() {
   return all;
 }
 
-ReadStatus readStatus(const SnapshotError& error) {
+ReadStatus readStatus(const snapshot::SnapshotError& error) {
   switch (error.kind) {
-    case SnapshotError::Kind::notRunning: return ReadStatus::notRunning;
-    case SnapshotError::Kind::noVisibleWindow: return ReadStatus::noWindow;
-    case SnapshotError::Kind::unreadable: return ReadStatus::failed;
-    case SnapshotError::Kind::needsRestart: return ReadStatus::needsRestart;
-    case SnapshotError::Kind::notTrusted: return ReadStatus::notTrusted;
+    case snapshot::SnapshotError::Kind::notRunning:
+      return ReadStatus::notRunning;
+    case snapshot::SnapshotError::Kind::noVisibleWindow:
+      return ReadStatus::noWindow;
+    case snapshot::SnapshotError::Kind::unreadable:
+      return ReadStatus::failed;
+    case snapshot::SnapshotError::Kind::needsRestart:
+      return ReadStatus::needsRestart;
+    case snapshot::SnapshotError::Kind::notTrusted:
+      return ReadStatus::notTrusted;
   }
   return ReadStatus::failed;
 }

@@ -15,6 +15,6 @@ std::optional<ReadStatus> readStatusNamed(std::string_view raw);
 const std::vector<ReadStatus>& allReadStatuses();
 
 // The status a read ends in when its snapshot fails.
-ReadStatus readStatus(const SnapshotError& error);
+ReadStatus readStatus(const snapshot::SnapshotError& error);
 
 }  // namespace zel

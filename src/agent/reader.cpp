@@ -10,30 +10,31 @@ namespace zel::agent {
 namespace {
 
 // Whether a read found a window that shows no page yet.
-class PageLookout : public SnapshotTrace {
+class PageLookout : public snapshot::SnapshotTrace {
  public:
   bool missing = false;
   void pageRefused(size_t, const std::optional<std::string>&, const std::optional<std::string>&,
-                   PageVerdict verdict) override {
-    if (verdict == PageVerdict::noPage) missing = true;
+                   browsers::PageVerdict verdict) override {
+    if (verdict == browsers::PageVerdict::noPage) missing = true;
   }
 };
 
 // Names a kind of page of another person for the profile gate, without
 // their handle.
-std::string statusKey(const ProfileStatus& status) {
+std::string statusKey(const profile::ProfileStatus& status) {
   return std::string(rawValue(status.site)) + ":" + std::string(rawValue(status.view)) + ":not_own";
 }
 
 }  // namespace
 
-Reader::Reader(ReaderConfig config, SharedObjects shared, const AXSnapshotter& snapshotter, CaptureClock clock)
+Reader::Reader(ReaderConfig config, SharedObjects shared, const snapshot::AXSnapshotter& snapshotter,
+               CaptureClock clock)
     : config_(std::move(config)), shared_(shared), snapshotter_(snapshotter), clock_(std::move(clock)) {
   if (config_.pages) {
-    const ReadingPolicy::ProfileJudge profile = [this](const std::string& url) { return profilePage(url); };
+    const chat::ReadingPolicy::ProfileJudge profile = [this](const std::string& url) { return profilePage(url); };
     pages_ = [this, profile](const std::string& url) { return config_.pages->judge(url, profile); };
   }
-  if (config_.profilesOn) plans_ = [](const std::string& url) { return profileReadPlan(url); };
+  if (config_.profilesOn) plans_ = [](const std::string& url) { return profile::profileReadPlan(url); };
 }
 
 void Reader::run() {
@@ -60,8 +61,9 @@ void Reader::waitUntilDue() {
   }
 }
 
-std::optional<PageVerdict> Reader::profilePage(const std::string& url) {
-  return judgeProfilePage(url, config_.profilesOn, shared_.profiles, clock_.now(), isFront(), seenPages_, otherPages_);
+std::optional<browsers::PageVerdict> Reader::profilePage(const std::string& url) {
+  return profile::judgeProfilePage(url, config_.profilesOn, shared_.profiles, clock_.now(), isFront(), seenPages_,
+                                   otherPages_);
 }
 
 void Reader::cycle() {
@@ -69,7 +71,7 @@ void Reader::cycle() {
   const Date readTime = clock_.now();
   pace_.reading(readTime, shared_.presence.session(), isFront());
 
-  std::map<ProfilePage::Site, uint64_t> revisions;
+  std::map<profile::ProfilePage::Site, uint64_t> revisions;
   if (config_.profilesOn) {
     // A changed request from the host starts its site afresh: what was
     // printed or put to rest before counts no more.
@@ -84,8 +86,8 @@ void Reader::cycle() {
   }
 
   ReadStatus status = ReadStatus::ok;
-  std::vector<AXNode> windows;
-  std::vector<Conversation> chats;
+  std::vector<trees::AXNode> windows;
+  std::vector<chat::Conversation> chats;
   // A read that throws (out of memory, most likely) ends as a failed read;
   // the reader goes on.
   try {
@@ -93,8 +95,10 @@ void Reader::cycle() {
     auto result =
         snapshotter_.snapshot(config_.bundleID, pages_ ? &pages_ : nullptr, plans_ ? &plans_ : nullptr, &lookout);
     pageRetry_.record(lookout.missing);
-    if (auto* error = std::get_if<SnapshotError>(&result)) status = readStatus(*error);
-    else windows = std::move(std::get<std::vector<AXNode>>(result));
+    if (auto* error = std::get_if<snapshot::SnapshotError>(&result))
+      status = readStatus(*error);
+    else
+      windows = std::move(std::get<std::vector<trees::AXNode>>(result));
   } catch (const std::exception&) {
     status = ReadStatus::failed;
     windows.clear();
@@ -105,7 +109,7 @@ void Reader::cycle() {
     // was seen.
     if (config_.profilesOn) profilePath(windows, readTime, revisions);
     if (config_.chatAllowed)
-      for (const AXNode& window : windows)
+      for (const trees::AXNode& window : windows)
         if (auto c = config_.extractor->extract(window)) chats.push_back(std::move(*c));
   } catch (const std::exception&) {
     status = ReadStatus::failed;
@@ -118,13 +122,13 @@ void Reader::cycle() {
   // Everything read in this cycle is released here, at the end of its scope.
 }
 
-void Reader::profilePath(std::vector<AXNode>& windows, Date readTime,
-                         const std::map<ProfilePage::Site, uint64_t>& revisions) {
-  ProfileControl& control = shared_.profiles;
+void Reader::profilePath(std::vector<trees::AXNode>& windows, Date readTime,
+                         const std::map<profile::ProfilePage::Site, uint64_t>& revisions) {
+  profile::ProfileControl& control = shared_.profiles;
   // A site the host asked about afresh while this read ran prints nothing
   // now: the next read starts it afresh and prints it once.
   const auto current = control.requests();
-  const auto settled = [&](ProfilePage::Site site) {
+  const auto settled = [&](profile::ProfilePage::Site site) {
     const auto before = revisions.find(site);
     const auto now = current.find(site);
     return (before == revisions.end() ? 0 : before->second) == (now == current.end() ? 0 : now->second);
@@ -134,37 +138,38 @@ void Reader::profilePath(std::vector<AXNode>& windows, Date readTime,
   const auto elapsed = static_cast<int64_t>(waited);
   std::map<std::string, std::string> ownSignatures;
 
-  std::vector<ProfileOutcome> outcomes;
-  std::vector<ProfileRead> ownReads;
-  for (const AXNode& window : windows)
-    if (auto outcome = ProfileExtractor::extract(window, readTime, clock_)) {
-      if (const ProfileRead* read = outcome->read()) ownReads.push_back(*read);
+  std::vector<profile::ProfileOutcome> outcomes;
+  std::vector<profile::ProfileRead> ownReads;
+  for (const trees::AXNode& window : windows)
+    if (auto outcome = profile::ProfileExtractor::extract(window, readTime, clock_)) {
+      if (const profile::ProfileRead* read = outcome->read()) ownReads.push_back(*read);
       outcomes.push_back(std::move(*outcome));
     }
-  const auto candidates = ProfileControl::unambiguous(ownReads, [&](ProfilePage::Site s) { return control.isSaved(s); });
+  const auto candidates =
+      profile::ProfileControl::unambiguous(ownReads, [&](profile::ProfilePage::Site s) { return control.isSaved(s); });
 
-  for (ProfileOutcome& outcome : outcomes) {
-    if (const ProfileStatus* status = outcome.status()) {
+  for (profile::ProfileOutcome& outcome : outcomes) {
+    if (const profile::ProfileStatus* status = outcome.status()) {
       if (settled(status->site) && profileGate_.shouldPrint(*status, statusKey(*status), readTime))
         shared_.printer.emitProfileStatus(config_.bundleID, readTime, *status);
       continue;
     }
-    ProfileRead& read = std::get<ProfileRead>(outcome.value);
+    profile::ProfileRead& read = std::get<profile::ProfileRead>(outcome.value);
     bool confirmed = false;
-    for (const ProfileRead& c : candidates)
+    for (const profile::ProfileRead& c : candidates)
       if (c.site == read.site && c.handle == read.handle) confirmed = true;
     if (!confirmed) continue;
     read.health.readMs = elapsed;
-    const std::string key = ProfilePage{read.site, read.handle, read.view}.key();
+    const std::string key = profile::ProfilePage{read.site, read.handle, read.view}.key();
     if (!control.accept(read, clock_.now(), isFront())) continue;
-    ownSignatures[key] = ProfileSchedule::signature(read);
+    ownSignatures[key] = profile::ProfileSchedule::signature(read);
     if (settled(read.site) && profileGate_.shouldPrint(read, key))
       shared_.printer.emitProfile(config_.bundleID, readTime, read);
   }
 
-  for (const ProfilePage& page : otherPages_.take()) {
+  for (const profile::ProfilePage& page : otherPages_.take()) {
     if (!control.isArmed(page.site, clock_.now()) || !settled(page.site)) continue;
-    const ProfileStatus status{page.site, page.view, false};
+    const profile::ProfileStatus status{page.site, page.view, false};
     if (profileGate_.shouldPrint(status, statusKey(status), readTime))
       shared_.printer.emitProfileStatus(config_.bundleID, readTime, status);
   }

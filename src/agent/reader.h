@@ -38,10 +38,10 @@ namespace zel::agent {
 
 struct ReaderConfig {
   std::string bundleID;
-  std::shared_ptr<const Extractor> extractor;
+  std::shared_ptr<const chat::Extractor> extractor;
   bool profilesOn = false;  // a browser whose row reads profiles, with sites named
   bool chatAllowed = true;
-  std::optional<ReadingPolicy> pages;  // browsers only
+  std::optional<chat::ReadingPolicy> pages;  // browsers only
 };
 
 struct SharedObjects {
@@ -49,7 +49,7 @@ struct SharedObjects {
   PresenceWatcher& presence;
   const ReadSchedule& schedule;
   const FrontApp& front;
-  ProfileControl& profiles;
+  profile::ProfileControl& profiles;
   LinePrinter& printer;
 };
 
@@ -57,7 +57,7 @@ class Reader {
  public:
   // `clock` gives the current time of every decision and the time zone of
   // profile reads.
-  Reader(ReaderConfig config, SharedObjects shared, const AXSnapshotter& snapshotter,
+  Reader(ReaderConfig config, SharedObjects shared, const snapshot::AXSnapshotter& snapshotter,
          CaptureClock clock = CaptureClock::system());
 
   // Reads for ever.
@@ -70,28 +70,28 @@ class Reader {
   bool isFront() const { return shared_.front.is(config_.bundleID); }
   // The profile side of the page filter: own pages that may be walked and
   // are not resting; other people's pages are remembered, never walked.
-  std::optional<PageVerdict> profilePage(const std::string& url);
+  std::optional<browsers::PageVerdict> profilePage(const std::string& url);
   // Profile lines and status lines from the windows of one read;
   // `revisions` are the host's requests as the read began.
-  void profilePath(std::vector<AXNode>& windows, Date readTime,
-                   const std::map<ProfilePage::Site, uint64_t>& revisions);
+  void profilePath(std::vector<trees::AXNode>& windows, Date readTime,
+                   const std::map<profile::ProfilePage::Site, uint64_t>& revisions);
 
   ReaderConfig config_;
   SharedObjects shared_;
-  const AXSnapshotter& snapshotter_;
+  const snapshot::AXSnapshotter& snapshotter_;
   CaptureClock clock_;
-  AXSnapshotter::PageFilter pages_;
-  AXSnapshotter::PlanFactory plans_;
+  snapshot::AXSnapshotter::PageFilter pages_;
+  snapshot::AXSnapshotter::PlanFactory plans_;
   ChangeGate gate_{60.0};
   ReaderPace pace_;
   PageRetry pageRetry_;
 
   // Profile reading; untouched while it is off.
-  SeenPages seenPages_;
-  OtherHandlePages otherPages_;
-  ProfileGate profileGate_;
-  ProfileSchedule profileSchedule_;
-  std::map<ProfilePage::Site, uint64_t> seenRevisions_;
+  profile::SeenPages seenPages_;
+  profile::OtherHandlePages otherPages_;
+  profile::ProfileGate profileGate_;
+  profile::ProfileSchedule profileSchedule_;
+  std::map<profile::ProfilePage::Site, uint64_t> seenRevisions_;
 };
 
 }  // namespace zel::agent

@@ -27,14 +27,14 @@ namespace {
 // Every way out of serve puts back what the agent switched on in other
 // applications first. Output is written unbuffered, so nothing is lost by
 // leaving without running destructors under live threads.
-[[noreturn]] void quit(TreeSwitch& treeSwitch) {
+[[noreturn]] void quit(snapshot::TreeSwitch& treeSwitch) {
   treeSwitch.disableAll();
   std::_Exit(0);
 }
 
 // A terminate handler takes no arguments, so the one fatal path reaches the
 // tree switch through this pointer, set once at start-up before any thread.
-TreeSwitch* switchesToPutBack = nullptr;
+snapshot::TreeSwitch* switchesToPutBack = nullptr;
 
 // Anything no thread could recover from ends here: the switches set in other
 // applications are put back, and the agent ends with a status that says it
@@ -46,7 +46,7 @@ TreeSwitch* switchesToPutBack = nullptr;
 
 }  // namespace
 
-void readControlLines(int fd, ProfileControl& control, Wake& wake, const std::function<Date()>& now,
+void readControlLines(int fd, profile::ProfileControl& control, Wake& wake, const std::function<Date()>& now,
                       size_t longestLine) {
   std::string line;
   bool skipping = false;  // inside a line too long to keep
@@ -55,7 +55,7 @@ void readControlLines(int fd, ProfileControl& control, Wake& wake, const std::fu
       if (!line.empty() && line.back() == '\r') line.pop_back();
       // A line that cannot be taken (out of memory) is a line not sent.
       try {
-        if (auto parsed = ControlLine::parse(line)) {
+        if (auto parsed = profile::ControlLine::parse(line)) {
           control.apply(*parsed, now());
           wake.poke();
         }
@@ -117,15 +117,15 @@ void serve(const ServeConfig& config, platform::Platform& platform) {
   // it ends. Those that reach the system are built here over the platform
   // that start-up opened, and handed down.
   const char* home = std::getenv("HOME");
-  auto* live = new LiveReading(platform, home && *home ? home : ".");
-  TreeSwitch* treeSwitch = &live->treeSwitch;
+  auto* live = new snapshot::LiveReading(platform, home && *home ? home : ".");
+  snapshot::TreeSwitch* treeSwitch = &live->treeSwitch;
   switchesToPutBack = treeSwitch;
   std::set_terminate(fatal);
-  const BrowserChatConsent consent(config.chatBrowsers);
-  std::set<ProfilePage::Site> sites;
+  const chat::BrowserChatConsent consent(config.chatBrowsers);
+  std::set<profile::ProfilePage::Site> sites;
   for (const auto& word : config.profileSites)
-    if (auto site = siteNamed(word)) sites.insert(*site);
-  auto* profiles = new ProfileControl(sites);
+    if (auto site = profile::siteNamed(word)) sites.insert(*site);
+  auto* profiles = new profile::ProfileControl(sites);
   auto* wake = new Wake();
 
   // SIGINT and SIGTERM are taken by one thread of their own (the caller
@@ -150,21 +150,21 @@ void serve(const ServeConfig& config, platform::Platform& platform) {
   auto* presence = new PresenceWatcher(platform.session(), *schedule, *wake);
   std::thread([presence] { presence->run(); }).detach();
 
-  const AXSnapshotter* snapshotter = &live->snapshotter;
+  const snapshot::AXSnapshotter* snapshotter = &live->snapshotter;
   const SharedObjects shared{*wake, *presence, *schedule, *front, *profiles, *printer};
-  for (const auto& [bundleID, extractor] : Extractors::byBundleID(platform.system())) {
+  for (const auto& [bundleID, extractor] : chat::Extractors::byBundleID(platform.system())) {
     if (config.apps && !config.apps->contains(bundleID)) continue;
     ReaderConfig rc;
     rc.bundleID = bundleID;
     rc.extractor = extractor;
-    const Browser* browser = Browsers::named(bundleID, platform.system());
+    const browsers::Browser* browser = browsers::Browsers::named(bundleID, platform.system());
     rc.profilesOn = browser && browser->reads.profiles && !sites.empty();
-    const auto& browserExtractors = Extractors::browsers(platform.system());
+    const auto& browserExtractors = chat::Extractors::browsers(platform.system());
     if (auto it = browserExtractors.find(bundleID); it != browserExtractors.end()) {
       rc.chatAllowed = consent.allows(bundleID);
       // A window passes when it shows a readable chat page in a browser
       // where chat is allowed, or an own profile page the reader may walk.
-      rc.pages = ReadingPolicy(consent, it->second);
+      rc.pages = chat::ReadingPolicy(consent, it->second);
     }
     auto* reader = new Reader(std::move(rc), shared, *snapshotter);
     std::thread([reader] { reader->run(); }).detach();

@@ -25,7 +25,7 @@ void blockQuitSignals();
 
 // Reads control lines from `fd` until it ends, applying each that parses.
 // Lines longer than `longestLine` are skipped without being held.
-void readControlLines(int fd, ProfileControl& control, Wake& wake, const std::function<Date()>& now,
+void readControlLines(int fd, profile::ProfileControl& control, Wake& wake, const std::function<Date()>& now,
                       size_t longestLine = limits.controlLine);
 
 }  // namespace zel::agent

@@ -6,7 +6,7 @@
 #include "base/json_fields.h"
 #include "base/unicode_text.h"
 
-namespace zel {
+namespace zel::browsers {
 
 bool Browser::readsChat(std::string_view site) const {
   return std::find(reads.chats.begin(), reads.chats.end(), site) != reads.chats.end();
@@ -330,4 +330,4 @@ std::optional<std::string> interfaceLanguage(const std::optional<Json>& value) {
 
 }  // namespace Browsers
 
-}  // namespace zel
+}  // namespace zel::browsers

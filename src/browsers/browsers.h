@@ -13,7 +13,7 @@
 #include "base/system.h"
 #include "browsers/known_app_row.h"
 
-namespace zel {
+namespace zel::browsers {
 
 // A browser's row: the shape every known application has, and what only a
 // browser has.
@@ -90,4 +90,4 @@ std::optional<std::string> interfaceLanguage(const std::optional<Json>& appleLan
 
 }  // namespace Browsers
 
-}  // namespace zel
+}  // namespace zel::browsers

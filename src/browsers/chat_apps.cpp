@@ -2,7 +2,7 @@
 
 #include "base/ax_vocabulary.h"
 
-namespace zel::ChatApps {
+namespace zel::browsers::ChatApps {
 
 namespace {
 ChatApp row(const char* bundleID, const char* name, const char* team, std::string_view treeSwitch, const char* chat) {
@@ -30,4 +30,4 @@ const ChatApp* named(std::string_view bundleID) {
   return nullptr;
 }
 
-}  // namespace zel::ChatApps
+}  // namespace zel::browsers::ChatApps

@@ -9,7 +9,7 @@
 
 #include "browsers/known_app_row.h"
 
-namespace zel {
+namespace zel::browsers {
 
 // A desktop chat app's row: the shape every known application has, and the
 // chat site whose conversations it shows ("chatgpt", "claude").
@@ -26,4 +26,4 @@ const ChatApp* named(std::string_view bundleID);
 
 }  // namespace ChatApps
 
-}  // namespace zel
+}  // namespace zel::browsers

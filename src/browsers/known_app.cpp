@@ -1,6 +1,6 @@
 #include "browsers/known_app.h"
 
-namespace zel {
+namespace zel::browsers {
 
 namespace KnownApps {
 
@@ -26,4 +26,4 @@ KnownApp KnownApp::named(std::string_view bundleID, System system) {
   return {std::string(bundleID)};
 }
 
-}  // namespace zel
+}  // namespace zel::browsers

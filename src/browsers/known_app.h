@@ -14,7 +14,7 @@
 #include "browsers/chat_apps.h"
 #include "browsers/known_app_row.h"
 
-namespace zel {
+namespace zel::browsers {
 
 struct KnownApp {
   std::string bundleID;
@@ -34,4 +34,4 @@ const std::vector<KnownApp>& all(System system);
 
 }  // namespace KnownApps
 
-}  // namespace zel
+}  // namespace zel::browsers

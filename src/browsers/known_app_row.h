@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-namespace zel {
+namespace zel::browsers {
 
 struct KnownAppRow {
   struct Signer {
@@ -27,4 +27,4 @@ struct KnownAppRow {
   friend bool operator==(const KnownAppRow&, const KnownAppRow&) = default;
 };
 
-}  // namespace zel
+}  // namespace zel::browsers

@@ -13,7 +13,7 @@
 
 #include "base/unicode_text.h"
 
-namespace zel::PrivateWindows {
+namespace zel::browsers::PrivateWindows {
 
 namespace fs = std::filesystem;
 
@@ -271,4 +271,4 @@ std::optional<std::string> withoutComments(std::string_view text) {
   return out;
 }
 
-}  // namespace zel::PrivateWindows
+}  // namespace zel::browsers::PrivateWindows

@@ -15,7 +15,7 @@
 #include "browsers/browsers.h"
 #include "browsers/read_verdicts.h"
 
-namespace zel {
+namespace zel::browsers {
 
 // The values of one window control, as a control source reads them.
 template <class Element>
@@ -109,4 +109,4 @@ WindowVerdict PrivateWindows::windowVerdict(const Browser::PrivateRule& rule, So
   return isPrivate(rule, title, c.ids) ? WindowVerdict::privateByControls : WindowVerdict::read;
 }
 
-}  // namespace zel
+}  // namespace zel::browsers

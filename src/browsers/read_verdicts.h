@@ -3,7 +3,7 @@
 // snapshot and the page policy return, so that whoever reports on a read
 // (zel-capture explain) tells what was decided instead of deciding again.
 
-namespace zel {
+namespace zel::browsers {
 
 // A browser window, judged before anything of its page is read.
 enum class WindowVerdict {
@@ -26,4 +26,4 @@ enum class PageVerdict {
   changedWhileRead,       // the window showed another page once it was read
 };
 
-}  // namespace zel
+}  // namespace zel::browsers

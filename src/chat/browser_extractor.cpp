@@ -5,9 +5,9 @@
 #include "chat/chat_page.h"
 #include "chat/chat_sites.h"
 
-namespace zel {
+namespace zel::chat {
 
-BrowserExtractor::BrowserExtractor(std::optional<Browser> browser, CaptureClock clock)
+BrowserExtractor::BrowserExtractor(std::optional<browsers::Browser> browser, CaptureClock clock)
     : browser_(std::move(browser)), clock_(std::move(clock)) {}
 
 bool BrowserExtractor::readsAnySite(std::string_view url) { return BrowserExtractor(std::nullopt).reads(url); }
@@ -23,12 +23,13 @@ std::unique_ptr<Extractor> BrowserExtractor::site(std::string_view url) const {
   return nullptr;
 }
 
-std::optional<Conversation> BrowserExtractor::extract(const AXNode& window) const {
-  const bool refused = browser_ ? window.title && endsWithAnyCanonically(*window.title,
-                                                                          browser_->privateWindow.titleSuffixes)
-                                : Browsers::endsLikePrivateWindow(window.title);
+std::optional<Conversation> BrowserExtractor::extract(const trees::AXNode& window) const {
+  const bool refused =
+      browser_ ? window.title && endsWithAnyCanonically(*window.title, browser_->privateWindow.titleSuffixes)
+               : browsers::Browsers::endsLikePrivateWindow(window.title);
   if (refused) return std::nullopt;
-  const AXNode* page = window.first([](const AXNode& n) { return hasRole(n, AX::WebArea) && n.url.has_value(); });
+  const trees::AXNode* page =
+      window.first([](const trees::AXNode& n) { return hasRole(n, AX::WebArea) && n.url.has_value(); });
   if (!page) return std::nullopt;
   const auto extractor = site(*page->url);
   if (!extractor) return std::nullopt;
@@ -40,4 +41,4 @@ std::optional<Conversation> BrowserExtractor::extract(const AXNode& window) cons
   return conversation;
 }
 
-}  // namespace zel
+}  // namespace zel::chat

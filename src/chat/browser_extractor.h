@@ -11,13 +11,13 @@
 #include "browsers/browsers.h"
 #include "chat/conversation.h"
 
-namespace zel {
+namespace zel::chat {
 
 class BrowserExtractor final : public Extractor {
  public:
-  explicit BrowserExtractor(std::optional<Browser> browser, CaptureClock clock = CaptureClock::system());
+  explicit BrowserExtractor(std::optional<browsers::Browser> browser, CaptureClock clock = CaptureClock::system());
 
-  std::optional<Conversation> extract(const AXNode& window) const override;
+  std::optional<Conversation> extract(const trees::AXNode& window) const override;
 
   // A fresh extractor for the chat site of `url`; null when the address is no
   // conversation of a site this browser may read.
@@ -27,11 +27,11 @@ class BrowserExtractor final : public Extractor {
   // browser.
   static bool readsAnySite(std::string_view url);
 
-  const std::optional<Browser>& browser() const { return browser_; }
+  const std::optional<browsers::Browser>& browser() const { return browser_; }
 
  private:
-  std::optional<Browser> browser_;
+  std::optional<browsers::Browser> browser_;
   CaptureClock clock_;
 };
 
-}  // namespace zel
+}  // namespace zel::chat

@@ -3,7 +3,7 @@
 #include "base/address_pieces.h"
 #include "chat/chat_sites.h"
 
-namespace zel {
+namespace zel::chat {
 
 std::optional<ChatPage::Address> ChatPage::parsed(std::string_view url) {
   constexpr std::string_view scheme = "https://";
@@ -46,4 +46,4 @@ bool ChatPage::refuses(const Conversation& c) {
   return !address(*c.locator, c.source).has_value();
 }
 
-}  // namespace zel
+}  // namespace zel::chat

@@ -11,7 +11,7 @@
 
 #include "chat/conversation.h"
 
-namespace zel {
+namespace zel::chat {
 
 namespace ChatPage {
 
@@ -40,4 +40,4 @@ bool refuses(const Conversation& conversation);
 
 }  // namespace ChatPage
 
-}  // namespace zel
+}  // namespace zel::chat

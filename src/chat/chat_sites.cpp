@@ -7,7 +7,7 @@
 #include "chat/grok/grok_extractor.h"
 #include "chat/grok/grok_page.h"
 
-namespace zel::ChatSites {
+namespace zel::chat::ChatSites {
 
 const std::vector<ChatSite>& all() {
   static const std::vector<ChatSite> rows{
@@ -31,4 +31,4 @@ const ChatSite* showing(Source source) {
   return nullptr;
 }
 
-}  // namespace zel::ChatSites
+}  // namespace zel::chat::ChatSites

@@ -15,7 +15,7 @@
 #include "chat/chat_page.h"
 #include "chat/conversation.h"
 
-namespace zel {
+namespace zel::chat {
 
 struct ChatSite {
   std::string_view name;
@@ -36,4 +36,4 @@ const ChatSite* showing(Source source);
 
 }  // namespace ChatSites
 
-}  // namespace zel
+}  // namespace zel::chat

@@ -5,7 +5,7 @@
 
 #include "base/json_fields.h"
 
-namespace zel {
+namespace zel::chat {
 
 namespace {
 
@@ -163,4 +163,4 @@ Result<Conversation> conversationFromJSON(const Json& j) {
   return c;
 }
 
-}  // namespace zel
+}  // namespace zel::chat

@@ -14,7 +14,7 @@
 #include "base/json_text.h"
 #include "base/result.h"
 
-namespace zel {
+namespace zel::chat {
 
 enum class Source { chatGPTApp, chatGPTWeb, claudeApp, claudeWeb, grokWeb };
 std::string_view rawValue(Source s);
@@ -92,7 +92,7 @@ Turn makeTurn(Turn::Role role, std::string text);
 class Extractor {
  public:
   virtual ~Extractor() = default;
-  virtual std::optional<Conversation> extract(const AXNode& window) const = 0;
+  virtual std::optional<Conversation> extract(const trees::AXNode& window) const = 0;
 };
 
-}  // namespace zel
+}  // namespace zel::chat

@@ -8,7 +8,7 @@
 #include "chat/conversation.h"
 #include "base/unicode_text.h"
 
-namespace zel {
+namespace zel::chat {
 
 namespace {
 
@@ -230,4 +230,4 @@ std::vector<Conversation> SessionMerge::merge(const std::vector<Conversation>& c
   return out;
 }
 
-}  // namespace zel
+}  // namespace zel::chat

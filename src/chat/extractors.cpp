@@ -8,11 +8,11 @@
 #include "chat/chatgpt/codex_identity.h"
 #include "chat/own_chat_only.h"
 
-namespace zel::Extractors {
+namespace zel::chat::Extractors {
 
 Tables build(const CaptureClock& clock, System system) {
   Tables t;
-  for (const ChatApp& app : ChatApps::all()) {
+  for (const browsers::ChatApp& app : browsers::ChatApps::all()) {
     std::shared_ptr<const Extractor> reader;
     // The Codex app shows ChatGPT conversations, named by their thread.
     if (app.chat == "chatgpt")
@@ -22,7 +22,7 @@ Tables build(const CaptureClock& clock, System system) {
     t.apps[app.bundleID] = std::make_shared<OwnChatOnly>(std::move(reader));
   }
   t.byBundleID = t.apps;
-  for (const Browser* b : Browsers::read(system)) {
+  for (const browsers::Browser* b : browsers::Browsers::read(system)) {
     auto extractor = std::make_shared<BrowserExtractor>(*b, clock);
     if (t.byBundleID.try_emplace(b->bundleID, extractor).second) t.browsers.emplace(b->bundleID, std::move(extractor));
   }
@@ -41,4 +41,4 @@ const ExtractorTable& apps() { return shared(System::macOS).apps; }
 const ExtractorTable& byBundleID(System system) { return shared(system).byBundleID; }
 const BrowserExtractorTable& browsers(System system) { return shared(system).browsers; }
 
-}  // namespace zel::Extractors
+}  // namespace zel::chat::Extractors

@@ -12,7 +12,7 @@
 #include "chat/conversation.h"
 #include "base/system.h"
 
-namespace zel {
+namespace zel::chat {
 
 using ExtractorTable = std::map<std::string, std::shared_ptr<const Extractor>>;
 using BrowserExtractorTable = std::map<std::string, std::shared_ptr<const BrowserExtractor>>;
@@ -36,4 +36,4 @@ const BrowserExtractorTable& browsers(System system);
 
 }  // namespace Extractors
 
-}  // namespace zel
+}  // namespace zel::chat

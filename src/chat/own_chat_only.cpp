@@ -2,12 +2,12 @@
 
 #include "chat/chat_page.h"
 
-namespace zel {
+namespace zel::chat {
 
-std::optional<Conversation> OwnChatOnly::extract(const AXNode& window) const {
+std::optional<Conversation> OwnChatOnly::extract(const trees::AXNode& window) const {
   auto conversation = window.hasFramedPages() ? inner_->extract(window.withoutFramedPages()) : inner_->extract(window);
   if (!conversation || ChatPage::refuses(*conversation)) return std::nullopt;
   return conversation;
 }
 
-}  // namespace zel
+}  // namespace zel::chat

@@ -14,7 +14,7 @@
 #include "browsers/read_verdicts.h"
 #include "chat/browser_extractor.h"
 
-namespace zel {
+namespace zel::chat {
 
 // The browsers the host allowed chat pages in ("--chat-browsers").
 struct BrowserChatConsent {
@@ -29,7 +29,7 @@ class ReadingPolicy {
   // How the reader judges a profile page; nullopt for an address that is no
   // profile page. The reader's judge remembers what it met, so it is handed
   // in per read rather than kept.
-  using ProfileJudge = std::function<std::optional<PageVerdict>(const std::string& url)>;
+  using ProfileJudge = std::function<std::optional<browsers::PageVerdict>(const std::string& url)>;
 
   // The agent's: a chat page of a site the browser reads, where the host
   // allowed chats; otherwise whatever `profile` admits; and why not.
@@ -37,7 +37,7 @@ class ReadingPolicy {
   // A recording's: every page, but a profile page only as `profile` admits.
   static ReadingPolicy everyPage() { return ReadingPolicy(); }
 
-  PageVerdict judge(const std::string& url, const ProfileJudge& profile) const;
+  browsers::PageVerdict judge(const std::string& url, const ProfileJudge& profile) const;
 
  private:
   ReadingPolicy() = default;
@@ -46,4 +46,4 @@ class ReadingPolicy {
   std::shared_ptr<const BrowserExtractor> chats_;
 };
 
-}  // namespace zel
+}  // namespace zel::chat

@@ -4,7 +4,7 @@
 #include "base/json_text.h"
 #include "profile/profile_sites.h"
 
-namespace zel {
+namespace zel::profile {
 
 namespace {
 
@@ -51,4 +51,4 @@ std::optional<ControlLine> ControlLine::parse(std::string_view line) {
   }
 }
 
-}  // namespace zel
+}  // namespace zel::profile

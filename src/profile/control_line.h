@@ -10,7 +10,7 @@
 #include "base/date.h"
 #include "profile/profile_page.h"
 
-namespace zel {
+namespace zel::profile {
 
 struct ControlLine {
   // The sites armed, each with the handle the host named for finding the
@@ -30,4 +30,4 @@ struct ControlLine {
   static std::optional<ControlLine> parse(std::string_view line);
 };
 
-}  // namespace zel
+}  // namespace zel::profile

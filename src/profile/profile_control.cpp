@@ -4,7 +4,7 @@
 
 #include "profile/profile_sites.h"
 
-namespace zel {
+namespace zel::profile {
 
 void ProfileControl::apply(const ControlLine& line, Date now) {
   std::lock_guard g(lock_);
@@ -92,4 +92,4 @@ bool ProfileControl::accept(const ProfileRead& read, Date now, bool isFront) {
   return true;
 }
 
-}  // namespace zel
+}  // namespace zel::profile

@@ -15,7 +15,7 @@
 #include "profile/profile_page.h"
 #include "profile/profile_read.h"
 
-namespace zel {
+namespace zel::profile {
 
 class ProfileControl {
  public:
@@ -61,4 +61,4 @@ std::vector<ProfileRead> ProfileControl::unambiguous(const std::vector<ProfileRe
   return kept;
 }
 
-}  // namespace zel
+}  // namespace zel::profile

@@ -8,9 +8,9 @@
 #include "base/capture_clock.h"
 #include "profile/profile_read.h"
 
-namespace zel::ProfileExtractor {
+namespace zel::profile::ProfileExtractor {
 
-std::optional<ProfileOutcome> extract(const AXNode& window, Date now,
+std::optional<ProfileOutcome> extract(const trees::AXNode& window, Date now,
                                       const CaptureClock& clock = CaptureClock::system());
 
-}  // namespace zel::ProfileExtractor
+}  // namespace zel::profile::ProfileExtractor

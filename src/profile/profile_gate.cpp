@@ -2,7 +2,7 @@
 
 #include "profile/site_keys.h"
 
-namespace zel {
+namespace zel::profile {
 
 bool ProfileGate::shouldPrint(const ProfileRead& read, const std::string& key) {
   ProfileRead normalised = read;
@@ -29,4 +29,4 @@ void ProfileGate::retry(ProfilePage::Site site) {
   eraseSite(lastStatus_, site);
 }
 
-}  // namespace zel
+}  // namespace zel::profile

@@ -9,7 +9,7 @@
 #include "profile/profile_page.h"
 #include "profile/profile_read.h"
 
-namespace zel {
+namespace zel::profile {
 
 // Keeps profile output quiet: a read is printed when its content changed, a
 // not-own status at most every five seconds while it stays the same.
@@ -26,4 +26,4 @@ class ProfileGate {
   std::map<std::string, std::pair<ProfileStatus, Date>> lastStatus_;
 };
 
-}  // namespace zel
+}  // namespace zel::profile

@@ -11,7 +11,7 @@
 #include "base/unicode_text.h"
 #include "profile/profile_sites.h"
 
-namespace zel {
+namespace zel::profile {
 
 namespace {
 
@@ -99,4 +99,4 @@ std::optional<LinkPath> LinkPath::parse(std::string_view text) {
   return link;
 }
 
-}  // namespace zel
+}  // namespace zel::profile

@@ -10,7 +10,7 @@
 
 #include "base/address_pieces.h"
 
-namespace zel {
+namespace zel::profile {
 
 struct ProfilePage {
   enum class Site { linkedin, x };
@@ -50,4 +50,4 @@ struct LinkPath {
   static std::optional<LinkPath> parse(std::string_view text);
 };
 
-}  // namespace zel
+}  // namespace zel::profile

@@ -1,6 +1,6 @@
 #include "profile/profile_pages.h"
 
-namespace zel {
+namespace zel::profile {
 
 void SeenPages::reset(std::set<std::string> resting) {
   std::lock_guard g(lock_);
@@ -35,17 +35,19 @@ std::vector<ProfilePage> OtherHandlePages::take() {
   return taken;
 }
 
-std::optional<PageVerdict> judgeProfilePage(const std::string& url, bool profilesOn, const ProfileControl& control,
-                                            Date now, bool isFront, SeenPages& seen, OtherHandlePages& others) {
+std::optional<browsers::PageVerdict> judgeProfilePage(const std::string& url, bool profilesOn,
+                                                      const ProfileControl& control, Date now, bool isFront,
+                                                      SeenPages& seen, OtherHandlePages& others) {
   const auto page = ProfilePage::parse(url);
   if (!page) return std::nullopt;
-  if (!profilesOn) return PageVerdict::profilesOff;
+  if (!profilesOn) return browsers::PageVerdict::profilesOff;
   if (control.isOtherHandle(*page, now, isFront)) {
     others.insert(*page);
-    return PageVerdict::profileNotAdmitted;
+    return browsers::PageVerdict::profileNotAdmitted;
   }
-  if (control.mayWalk(*page, now, isFront)) return seen.offer(*page) ? PageVerdict::read : PageVerdict::profileResting;
-  return PageVerdict::profileNotAdmitted;
+  if (control.mayWalk(*page, now, isFront))
+    return seen.offer(*page) ? browsers::PageVerdict::read : browsers::PageVerdict::profileResting;
+  return browsers::PageVerdict::profileNotAdmitted;
 }
 
-}  // namespace zel
+}  // namespace zel::profile

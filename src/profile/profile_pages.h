@@ -16,7 +16,7 @@
 #include "profile/profile_control.h"
 #include "profile/profile_page.h"
 
-namespace zel {
+namespace zel::profile {
 
 // Own profile pages offered during one read, and those the profile schedule
 // says are resting (read again only after their rest ends).
@@ -51,7 +51,8 @@ class OtherHandlePages {
 // for an address that is no profile page. An own page the host armed (or
 // saved) is read unless it rests; another person's page is refused and
 // remembered in `others`, for its status line.
-std::optional<PageVerdict> judgeProfilePage(const std::string& url, bool profilesOn, const ProfileControl& control,
-                                            Date now, bool isFront, SeenPages& seen, OtherHandlePages& others);
+std::optional<browsers::PageVerdict> judgeProfilePage(const std::string& url, bool profilesOn,
+                                                      const ProfileControl& control, Date now, bool isFront,
+                                                      SeenPages& seen, OtherHandlePages& others);
 
-}  // namespace zel
+}  // namespace zel::profile

@@ -13,7 +13,7 @@
 #include "base/json_fields.h"
 #include "base/unicode_text.h"
 
-namespace zel {
+namespace zel::profile {
 
 // ---- image addresses ----
 
@@ -352,4 +352,4 @@ Result<ProfileStatus> profileStatusFromJSON(const Json& j) {
   }
 }
 
-}  // namespace zel
+}  // namespace zel::profile

@@ -14,7 +14,7 @@
 #include "profile/profile_page.h"
 #include "base/result.h"
 
-namespace zel {
+namespace zel::profile {
 
 struct ProfileImage {
   std::string url;                  // as read from the page
@@ -122,4 +122,4 @@ void writeJSON(JSONWriter& w, const ProfileStatus& v);
 Result<ProfileRead> profileReadFromJSON(const Json& j);
 Result<ProfileStatus> profileStatusFromJSON(const Json& j);
 
-}  // namespace zel
+}  // namespace zel::profile

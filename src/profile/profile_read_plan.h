@@ -7,8 +7,8 @@
 
 #include "trees/read_plan.h"
 
-namespace zel {
+namespace zel::profile {
 
-std::unique_ptr<ReadPlan> profileReadPlan(std::string_view url);
+std::unique_ptr<trees::ReadPlan> profileReadPlan(std::string_view url);
 
-}  // namespace zel
+}  // namespace zel::profile

@@ -5,7 +5,7 @@
 
 #include "profile/site_keys.h"
 
-namespace zel {
+namespace zel::profile {
 
 namespace {
 
@@ -83,4 +83,4 @@ void ProfileSchedule::retry(ProfilePage::Site site) {
   eraseSite(resting_, site);
 }
 
-}  // namespace zel
+}  // namespace zel::profile

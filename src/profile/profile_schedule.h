@@ -11,7 +11,7 @@
 #include "profile/profile_page.h"
 #include "profile/profile_read.h"
 
-namespace zel {
+namespace zel::profile {
 
 // When an own profile page is read quickly (fresh in the front browser) and
 // when it rests (settled: the same content read twice a moment apart).
@@ -42,4 +42,4 @@ class ProfileSchedule {
   std::map<std::string, Date> resting_;
 };
 
-}  // namespace zel
+}  // namespace zel::profile

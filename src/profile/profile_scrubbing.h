@@ -12,7 +12,7 @@
 
 #include "profile/profile_page.h"
 
-namespace zel {
+namespace zel::profile {
 
 struct ProfileScrubbing {
   using Words = std::set<std::string, std::less<>>;
@@ -42,4 +42,4 @@ struct ProfileScrubbing {
   std::optional<std::string_view> (*memberOfSegment)(std::string_view segment);
 };
 
-}  // namespace zel
+}  // namespace zel::profile

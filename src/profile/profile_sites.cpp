@@ -10,15 +10,18 @@
 #include "profile/x/x_read_plan.h"
 #include "profile/x/x_scrubbing.h"
 
-namespace zel::ProfileSites {
+namespace zel::profile::ProfileSites {
 
 const std::vector<ProfileSite>& all() {
   static const std::vector<ProfileSite> rows{
-      {ProfilePage::Site::linkedin, "linkedin", hosts::linkedInWeb, "slug", &LinkedInPage::normalizedSlug, &LinkedInPage::pageOfPath,
-       [](const ProfilePage& page) -> std::unique_ptr<ReadPlan> { return std::make_unique<LinkedInReadPlan>(page.handle); },
+      {ProfilePage::Site::linkedin, "linkedin", hosts::linkedInWeb, "slug", &LinkedInPage::normalizedSlug,
+       &LinkedInPage::pageOfPath,
+       [](const ProfilePage& page) -> std::unique_ptr<trees::ReadPlan> {
+         return std::make_unique<LinkedInReadPlan>(page.handle);
+       },
        &LinkedInProfileExtractor::extract, LinkedInScrubbing::rules()},
       {ProfilePage::Site::x, "x", hosts::x, "handle", &XPage::normalizedHandle, &XPage::pageOfPath,
-       [](const ProfilePage&) -> std::unique_ptr<ReadPlan> { return std::make_unique<XReadPlan>(); },
+       [](const ProfilePage&) -> std::unique_ptr<trees::ReadPlan> { return std::make_unique<XReadPlan>(); },
        &XProfileExtractor::extract, XScrubbing::rules()},
   };
   return rows;
@@ -48,4 +51,4 @@ const ProfileSite* ofAnyHost(std::string_view host) {
   return nullptr;
 }
 
-}  // namespace zel::ProfileSites
+}  // namespace zel::profile::ProfileSites

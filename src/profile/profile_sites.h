@@ -20,7 +20,7 @@
 #include "trees/ax_node.h"
 #include "trees/read_plan.h"
 
-namespace zel {
+namespace zel::profile {
 
 struct ProfileSite {
   ProfilePage::Site site;
@@ -31,8 +31,8 @@ struct ProfileSite {
   std::optional<std::string> (*normalizedHandle)(std::string_view text);
   // The profile page at an address's path on its host (segments decoded).
   std::optional<ProfilePage> (*pageOfPath)(const std::vector<std::string>& segments);
-  std::unique_ptr<ReadPlan> (*readPlan)(const ProfilePage& page);
-  ProfileOutcome (*extract)(const AXNode& page, const ProfilePage& at, Date now, const CaptureClock& clock);
+  std::unique_ptr<trees::ReadPlan> (*readPlan)(const ProfilePage& page);
+  ProfileOutcome (*extract)(const trees::AXNode& page, const ProfilePage& at, Date now, const CaptureClock& clock);
   ProfileScrubbing scrubbing;
 };
 
@@ -50,4 +50,4 @@ const ProfileSite* ofAnyHost(std::string_view host);
 
 }  // namespace ProfileSites
 
-}  // namespace zel
+}  // namespace zel::profile

@@ -6,7 +6,7 @@
 
 #include "profile/profile_page.h"
 
-namespace zel {
+namespace zel::profile {
 
 template <class Map>
 void eraseSite(Map& map, ProfilePage::Site site) {
@@ -17,4 +17,4 @@ void eraseSite(Map& map, ProfilePage::Site site) {
   }
 }
 
-}  // namespace zel
+}  // namespace zel::profile

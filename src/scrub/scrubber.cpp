@@ -21,7 +21,7 @@
 #include "profile/profile_page.h"
 #include "profile/profile_sites.h"
 
-namespace zel {
+namespace zel::scrub {
 
 namespace {
 
@@ -55,10 +55,10 @@ const icu::RegexPattern* imageSuffix() {
 
 }  // namespace
 
-const ProfileScrubbing::Words& Scrubber::fixedWords() {
-  static const ProfileScrubbing::Words words = [] {
-    ProfileScrubbing::Words all;
-    for (const ProfileSite& row : ProfileSites::all())
+const profile::ProfileScrubbing::Words& Scrubber::fixedWords() {
+  static const profile::ProfileScrubbing::Words words = [] {
+    profile::ProfileScrubbing::Words all;
+    for (const profile::ProfileSite& row : profile::ProfileSites::all())
       for (std::string_view word : row.scrubbing.keptWords()) all.emplace(word);
     return all;
   }();
@@ -87,9 +87,9 @@ std::string Scrubber::mask(std::string_view text) {
 
 // ---- keys and masks ----
 
-Scrubber::Scrubber(const std::vector<const AXNode*>& trees) {
+Scrubber::Scrubber(const std::vector<const trees::AXNode*>& trees) {
   ready_ = RAND_bytes(key_.data(), static_cast<int>(key_.size())) == 1;
-  for (const AXNode* t : trees) collect(*t);
+  for (const trees::AXNode* t : trees) collect(*t);
   // Longest named texts first, so that a name inside a longer one never
   // breaks the longer one's replacement.
   for (const auto* map : {&members_, &slugs_, &handles_})
@@ -177,23 +177,23 @@ void Scrubber::nameMember(std::string_view text) {
   members_.emplace(std::string(text), "member-" + std::to_string(members_.size() + 1));
 }
 
-void Scrubber::collect(const AXNode& tree) {
-  const auto& sites = ProfileSites::all();
-  forEachPreorder(tree, [&](const AXNode& n) {
+void Scrubber::collect(const trees::AXNode& tree) {
+  const auto& sites = profile::ProfileSites::all();
+  forEachPreorder(tree, [&](const trees::AXNode& n) {
     if (n.url)
-      if (const auto lp = LinkPath::parse(*n.url)) {
-        for (const ProfileSite& site : sites) {
-          const ProfileScrubbing& rules = site.scrubbing;
+      if (const auto lp = profile::LinkPath::parse(*n.url)) {
+        for (const profile::ProfileSite& site : sites) {
+          const profile::ProfileScrubbing& rules = site.scrubbing;
           if (const auto person = rules.personOfLink(*lp, fixedWords()))
-            rules.person == ProfileScrubbing::Person::slug ? nameSlug(*person) : nameHandle(*person);
+            rules.person == profile::ProfileScrubbing::Person::slug ? nameSlug(*person) : nameHandle(*person);
         }
         for (const auto& seg : lp->segments)
-          for (const ProfileSite& site : sites)
+          for (const profile::ProfileSite& site : sites)
             if (site.scrubbing.memberOfSegment)
               if (const auto member = site.scrubbing.memberOfSegment(seg)) nameMember(*member);
       }
     if (n.domID)
-      for (const ProfileSite& site : sites)
+      for (const profile::ProfileSite& site : sites)
         if (site.scrubbing.memberOfID)
           if (const auto member = site.scrubbing.memberOfID(*n.domID)) nameMember(*member);
     return true;
@@ -246,12 +246,12 @@ std::string Scrubber::segment(std::string_view s) {
 }
 
 std::string Scrubber::address(std::string_view text, bool isPage, bool profileSite) {
-  const auto lp = profileSite ? LinkPath::parse(text) : std::nullopt;
-  const ProfileSite* site = lp ? ProfileSites::ofAnyHost(lp->host) : nullptr;
+  const auto lp = profileSite ? profile::LinkPath::parse(text) : std::nullopt;
+  const profile::ProfileSite* site = lp ? profile::ProfileSites::ofAnyHost(lp->host) : nullptr;
   if (site) {
-    const ProfileScrubbing& rules = site->scrubbing;
+    const profile::ProfileScrubbing& rules = site->scrubbing;
     const bool webHost = lp->host == site->host;
-    const auto& people = rules.person == ProfileScrubbing::Person::slug ? slugs_ : handles_;
+    const auto& people = rules.person == profile::ProfileScrubbing::Person::slug ? slugs_ : handles_;
     std::string path;
     for (size_t i = 0; i < lp->segments.size(); ++i) {
       const std::string& seg = lp->segments[i];
@@ -292,13 +292,14 @@ std::string Scrubber::address(std::string_view text, bool isPage, bool profileSi
   return mask(text);
 }
 
-AXNode Scrubber::scrub(const AXNode& tree) {
-  const AXNode* page = tree.first([](const AXNode& n) { return hasRole(n, AX::WebArea) && n.url.has_value(); });
-  const auto profile = page ? ProfilePage::parse(*page->url) : std::nullopt;
+trees::AXNode Scrubber::scrub(const trees::AXNode& tree) {
+  const trees::AXNode* page =
+      tree.first([](const trees::AXNode& n) { return hasRole(n, AX::WebArea) && n.url.has_value(); });
+  const auto profile = page ? profile::ProfilePage::parse(*page->url) : std::nullopt;
   const bool profileSite = profile.has_value();
-  const bool idDigits = profile && ProfileSites::of(profile->site).scrubbing.masksIDDigits;
+  const bool idDigits = profile && profile::ProfileSites::of(profile->site).scrubbing.masksIDDigits;
 
-  auto rebuild = [&](const AXNode& src, AXNode& dst) {
+  auto rebuild = [&](const trees::AXNode& src, trees::AXNode& dst) {
     dst.role = src.role;
     dst.subrole = src.subrole;
     dst.domClasses = src.domClasses;
@@ -308,15 +309,15 @@ AXNode Scrubber::scrub(const AXNode& tree) {
     if (src.domID) dst.domID = profileSite ? replaceIDs(*src.domID, idDigits) : *src.domID;
     if (src.url) dst.url = address(*src.url, hasRole(src, AX::WebArea), profileSite);
   };
-  AXNode root;
+  trees::AXNode root;
   rebuild(tree, root);
-  std::vector<std::pair<const AXNode*, AXNode*>> pending{{&tree, &root}};
+  std::vector<std::pair<const trees::AXNode*, trees::AXNode*>> pending{{&tree, &root}};
   while (!pending.empty()) {
     auto [src, dst] = pending.back();
     pending.pop_back();
     dst->children.reserve(src->children.size());
-    for (const AXNode& c : src->children) {
-      AXNode& copy = dst->children.emplace_back();
+    for (const trees::AXNode& c : src->children) {
+      trees::AXNode& copy = dst->children.emplace_back();
       rebuild(c, copy);
       pending.emplace_back(&c, &copy);
     }
@@ -324,21 +325,21 @@ AXNode Scrubber::scrub(const AXNode& tree) {
   return root;
 }
 
-std::optional<AXNode> scrubbed(const AXNode& tree) {
+std::optional<trees::AXNode> scrubbed(const trees::AXNode& tree) {
   Scrubber s({&tree});
   if (!s.ready()) return std::nullopt;
   return s.scrub(tree);
 }
 
-std::optional<std::vector<AXNode>> scrubbed(const std::vector<AXNode>& trees) {
-  std::vector<const AXNode*> pointers;
-  for (const AXNode& t : trees) pointers.push_back(&t);
+std::optional<std::vector<trees::AXNode>> scrubbed(const std::vector<trees::AXNode>& trees) {
+  std::vector<const trees::AXNode*> pointers;
+  for (const trees::AXNode& t : trees) pointers.push_back(&t);
   Scrubber s(pointers);
   if (!s.ready()) return std::nullopt;
-  std::vector<AXNode> out;
+  std::vector<trees::AXNode> out;
   out.reserve(trees.size());
-  for (const AXNode& t : trees) out.push_back(s.scrub(t));
+  for (const trees::AXNode& t : trees) out.push_back(s.scrub(t));
   return out;
 }
 
-}  // namespace zel
+}  // namespace zel::scrub

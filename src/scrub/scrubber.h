@@ -17,19 +17,19 @@
 
 #include "trees/ax_node.h"
 
-namespace zel {
+namespace zel::scrub {
 
 class Scrubber {
  public:
   // Draws the key and collects names from every tree, in order. Check
   // ready(): without a random key nothing may be scrubbed.
-  explicit Scrubber(const std::vector<const AXNode*>& trees);
+  explicit Scrubber(const std::vector<const trees::AXNode*>& trees);
   bool ready() const { return ready_; }
   ~Scrubber();
   Scrubber(const Scrubber&) = delete;
   Scrubber& operator=(const Scrubber&) = delete;
 
-  AXNode scrub(const AXNode& tree);
+  trees::AXNode scrub(const trees::AXNode& tree);
   std::string address(std::string_view text, bool isPage, bool profileSite);
   std::string opaqueMask(std::string_view s);
   std::string digitMask(std::string_view s);
@@ -46,7 +46,7 @@ class Scrubber {
   static constexpr int attemptsBeforeSharing = 256;
 
  private:
-  void collect(const AXNode& tree);
+  void collect(const trees::AXNode& tree);
   void nameSlug(std::string_view text);
   void nameHandle(std::string_view text);
   void nameMember(std::string_view text);
@@ -64,7 +64,7 @@ class Scrubber {
 
 // Scrubs one tree, or several trees together (names shared across them);
 // nullopt when no random key could be drawn.
-std::optional<AXNode> scrubbed(const AXNode& tree);
-std::optional<std::vector<AXNode>> scrubbed(const std::vector<AXNode>& trees);
+std::optional<trees::AXNode> scrubbed(const trees::AXNode& tree);
+std::optional<std::vector<trees::AXNode>> scrubbed(const std::vector<trees::AXNode>& trees);
 
-}  // namespace zel
+}  // namespace zel::scrub

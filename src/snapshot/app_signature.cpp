@@ -3,7 +3,7 @@
 #include "base/limits.h"
 #include "platform/platform.h"
 
-namespace zel::AppSignature {
+namespace zel::snapshot::AppSignature {
 
 namespace {
 constexpr double recheckAfter = limits.signatureRecheck;
@@ -15,14 +15,15 @@ std::string teamRequirement(std::string_view bundleID, std::string_view team) {
 }
 }  // namespace
 
-std::optional<std::string> requirement(const KnownApp& app) {
+std::optional<std::string> requirement(const browsers::KnownApp& app) {
   if (!app.row) return std::nullopt;
-  const KnownAppRow::Signer& signer = app.row->signer;
-  if (signer.kind == KnownAppRow::Signer::Kind::developerId) return teamRequirement(app.bundleID, signer.team);
+  const browsers::KnownAppRow::Signer& signer = app.row->signer;
+  if (signer.kind == browsers::KnownAppRow::Signer::Kind::developerId)
+    return teamRequirement(app.bundleID, signer.team);
   return "identifier \"" + app.bundleID + "\" and anchor apple";
 }
 
-Verdict verdict(platform::CodeSigning& signing, platform::Pid pid, const KnownApp& app) {
+Verdict verdict(platform::CodeSigning& signing, platform::Pid pid, const browsers::KnownApp& app) {
   const auto r = requirement(app);
   if (!r) return Verdict::refused;
   return signing.verdict(pid, *r);
@@ -31,7 +32,7 @@ Verdict verdict(platform::CodeSigning& signing, platform::Pid pid, const KnownAp
 Checked::Checked(Check check, std::function<Date()> now, Log log)
     : check_(std::move(check)), now_(std::move(now)), log_(std::move(log)) {}
 
-Verdict Checked::verdict(platform::Pid pid, std::optional<double> launched, const KnownApp& app) {
+Verdict Checked::verdict(platform::Pid pid, std::optional<double> launched, const browsers::KnownApp& app) {
   // The check and the log reach the platform, which has locks of its own:
   // neither runs under this one. Two readers may check the same process at
   // once; the answer is the same and it is logged once.
@@ -68,7 +69,7 @@ Verdict Checked::verdict(platform::Pid pid, std::optional<double> launched, cons
   return v;
 }
 
-Found vendorsApp(platform::Workspace& workspace, Checked& checked, const KnownApp& known) {
+Found vendorsApp(platform::Workspace& workspace, Checked& checked, const browsers::KnownApp& known) {
   bool changed = false;
   for (const auto& app : workspace.runningApps(known.bundleID)) {
     const Verdict v = checked.verdict(app.pid, app.launched, known);
@@ -78,4 +79,4 @@ Found vendorsApp(platform::Workspace& workspace, Checked& checked, const KnownAp
   return {changed ? Found::Kind::changedOnDisk : Found::Kind::none, {}};
 }
 
-}  // namespace zel::AppSignature
+}  // namespace zel::snapshot::AppSignature

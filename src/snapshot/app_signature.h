@@ -18,7 +18,7 @@
 #include "platform/system.h"
 #include "platform/workspace.h"
 
-namespace zel {
+namespace zel::snapshot {
 
 namespace AppSignature {
 
@@ -28,20 +28,20 @@ inline constexpr std::string_view logCode = "capture.signature_refused";
 
 // The requirement text for an application on a system; nullopt for one the
 // agent does not know.
-std::optional<std::string> requirement(const KnownApp& app);
+std::optional<std::string> requirement(const browsers::KnownApp& app);
 
-Verdict verdict(platform::CodeSigning& signing, platform::Pid pid, const KnownApp& app);
+Verdict verdict(platform::CodeSigning& signing, platform::Pid pid, const browsers::KnownApp& app);
 
 // Verdicts cached per process, so that the signing services are not asked on
 // every read.
 class Checked {
  public:
-  using Check = std::function<Verdict(platform::Pid, const KnownApp& app)>;
+  using Check = std::function<Verdict(platform::Pid, const browsers::KnownApp& app)>;
   using Log = std::function<void(const std::string& bundleID)>;
 
   Checked(Check check, std::function<Date()> now, Log log);
 
-  Verdict verdict(platform::Pid pid, std::optional<double> launched, const KnownApp& app);
+  Verdict verdict(platform::Pid pid, std::optional<double> launched, const browsers::KnownApp& app);
 
  private:
   struct Refusal {
@@ -64,8 +64,8 @@ struct Found {
   platform::RunningApp app;  // for running
 };
 
-Found vendorsApp(platform::Workspace& workspace, Checked& checked, const KnownApp& app);
+Found vendorsApp(platform::Workspace& workspace, Checked& checked, const browsers::KnownApp& app);
 
 }  // namespace AppSignature
 
-}  // namespace zel
+}  // namespace zel::snapshot

@@ -2,12 +2,12 @@
 
 #include <string>
 
-namespace zel {
+namespace zel::snapshot {
 
 LiveReading::LiveReading(platform::Platform& platform, std::filesystem::path home, int64_t nodeBudget)
     : treeSwitch(platform.accessibility(), {}, nodeBudget),
       signatures(
-          [&platform](platform::Pid pid, const KnownApp& app) {
+          [&platform](platform::Pid pid, const browsers::KnownApp& app) {
             return AppSignature::verdict(platform.codeSigning(), pid, app);
           },
           &Date::now,
@@ -16,4 +16,4 @@ LiveReading::LiveReading(platform::Platform& platform, std::filesystem::path hom
           }),
       snapshotter(nodeBudget, AXSnapshotter::Environment{platform, treeSwitch, signatures, std::move(home)}) {}
 
-}  // namespace zel
+}  // namespace zel::snapshot

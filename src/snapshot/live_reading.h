@@ -13,7 +13,7 @@
 #include "snapshot/snapshotter.h"
 #include "snapshot/tree_switch.h"
 
-namespace zel {
+namespace zel::snapshot {
 
 class LiveReading {
  public:
@@ -27,4 +27,4 @@ class LiveReading {
   AXSnapshotter snapshotter;
 };
 
-}  // namespace zel
+}  // namespace zel::snapshot

@@ -5,7 +5,7 @@
 #include "base/ax_vocabulary.h"
 #include "base/limits.h"
 
-namespace zel {
+namespace zel::snapshot {
 
 using platform::AXValue;
 namespace ax_error = platform::ax_error;
@@ -106,9 +106,9 @@ std::vector<std::string> classesOf(const std::optional<AXValue>& v) {
 
 }  // namespace
 
-ElementValues<platform::AXElement> AXSnapshotter::Live::full(const Element& e, size_t longestList) {
+trees::ElementValues<platform::AXElement> AXSnapshotter::Live::full(const Element& e, size_t longestList) {
   auto v = elementValues(ax_, e, attributes(), longestList);
-  ElementValues<Element> out;
+  trees::ElementValues<Element> out;
   out.node.role = valueText(v[0]);
   out.node.subrole = valueText(v[1]);
   out.node.title = valueText(v[2]);
@@ -121,18 +121,19 @@ ElementValues<platform::AXElement> AXSnapshotter::Live::full(const Element& e, s
   return out;
 }
 
-ElementValues<platform::AXElement> AXSnapshotter::Live::addresses(const Element& e, size_t longestList) {
+trees::ElementValues<platform::AXElement> AXSnapshotter::Live::addresses(const Element& e, size_t longestList) {
   auto v = elementValues(ax_, e, addressesOnly(), longestList);
-  ElementValues<Element> out;
+  trees::ElementValues<Element> out;
   out.node.role = valueText(v[0]);
   out.node.url = urlText(v[1]);
   out.children = elementsOf(v[2]);
   return out;
 }
 
-ControlValues<platform::AXElement> AXSnapshotter::LiveControls::control(const Element& e, size_t longestList) {
+browsers::ControlValues<platform::AXElement> AXSnapshotter::LiveControls::control(const Element& e,
+                                                                                  size_t longestList) {
   auto v = elementValues(ax_, e, controls(), longestList);
-  ControlValues<Element> out;
+  browsers::ControlValues<Element> out;
   out.role = rawText(v[0]);  // an empty role stays empty here
   if (auto id = rawText(v[1])) out.ids.push_back(*id);
   if (auto id = rawText(v[2])) out.ids.push_back(*id);
@@ -202,7 +203,7 @@ std::optional<std::string> AXSnapshotter::pageURL(const AXElement& window) const
 
 std::variant<Target, SnapshotError> AXSnapshotter::resolve(const std::string& bundleID) const {
   Target target;
-  target.known = KnownApp::named(bundleID, env_.platform.system());
+  target.known = browsers::KnownApp::named(bundleID, env_.platform.system());
   const auto found = AppSignature::vendorsApp(env_.platform.workspace(), env_.signatures, target.known);
   if (found.kind == AppSignature::Found::Kind::none) return SnapshotError{SnapshotError::Kind::notRunning, bundleID};
   if (found.kind == AppSignature::Found::Kind::changedOnDisk)
@@ -213,7 +214,7 @@ std::variant<Target, SnapshotError> AXSnapshotter::resolve(const std::string& bu
   ax.setMessagingTimeout(target.application, limits.messagingTimeout);
   if (target.known.browser)
     target.language =
-        Browsers::interfaceLanguage(env_.platform.preferences().appleLanguages(bundleID, target.process.pid));
+        browsers::Browsers::interfaceLanguage(env_.platform.preferences().appleLanguages(bundleID, target.process.pid));
   return target;
 }
 
@@ -228,7 +229,7 @@ AXSnapshotter::Outcome AXSnapshotter::snapshot(const std::string& bundleID, cons
   if (auto* error = std::get_if<SnapshotError>(&resolved)) return *error;
   const Target& target = std::get<Target>(resolved);
   const AXElement& app = target.application;
-  const Browser* browser = target.known.browser;
+  const browsers::Browser* browser = target.known.browser;
   const std::optional<std::string>& language = target.language;
 
   WindowList list = windowList(app);
@@ -256,19 +257,20 @@ AXSnapshotter::Outcome AXSnapshotter::snapshot(const std::string& bundleID, cons
     const auto& rule = browser->privateWindow;
     // A browser whose windows cannot be judged now is not read, and its tree
     // is not switched on.
-    const bool allowed = !rule.alwaysPrivate ||
-                         PrivateWindows::allowsReading(*rule.alwaysPrivate, env_.home, PrivateWindows::heldByAnotherProcess);
-    if (!allowed || !PrivateWindows::languageAllows(rule, language)) {
+    const bool allowed =
+        !rule.alwaysPrivate || browsers::PrivateWindows::allowsReading(*rule.alwaysPrivate, env_.home,
+                                                                       browsers::PrivateWindows::heldByAnotherProcess);
+    if (!allowed || !browsers::PrivateWindows::languageAllows(rule, language)) {
       told.browserUnjudged(!allowed ? SnapshotTrace::Unjudged::alwaysPrivate : SnapshotTrace::Unjudged::language);
-      return std::vector<AXNode>{};
+      return std::vector<trees::AXNode>{};
     }
     if (!switched) env_.treeSwitch.enable(target, true);
 
     std::optional<std::vector<std::string>> menus;
     if (!rule.titleLanguages.empty() && rule.menusConfirmLanguage) menus = menuTitles(app);
-    if (!PrivateWindows::readsIn(rule, language, menus)) {
+    if (!browsers::PrivateWindows::readsIn(rule, language, menus)) {
       told.browserUnjudged(SnapshotTrace::Unjudged::menus);
-      return std::vector<AXNode>{};
+      return std::vector<trees::AXNode>{};
     }
     LiveControls controlSource(ax);
     for (size_t i = 0; i < list.windows.size(); ++i) {
@@ -276,8 +278,9 @@ AXSnapshotter::Outcome AXSnapshotter::snapshot(const std::string& bundleID, cons
       std::optional<std::string> title;
       if (auto t = ax.attribute(w, AX::Title); t.error == ax_error::success && t.value.kind == AXValue::Kind::text)
         title = t.value.text;
-      const WindowVerdict verdict = PrivateWindows::windowVerdict(rule, controlSource, w, title);
-      if (verdict == WindowVerdict::read) windows.push_back({i, w, std::move(title)});
+      const browsers::WindowVerdict verdict = browsers::PrivateWindows::windowVerdict(rule, controlSource, w, title);
+      if (verdict == browsers::WindowVerdict::read)
+        windows.push_back({i, w, std::move(title)});
       else told.windowPrivate(i, title, verdict);
     }
   } else {
@@ -285,22 +288,22 @@ AXSnapshotter::Outcome AXSnapshotter::snapshot(const std::string& bundleID, cons
     for (size_t i = 0; i < list.windows.size(); ++i) windows.push_back({i, list.windows[i], std::nullopt});
   }
 
-  std::vector<AXNode> trees;
+  std::vector<trees::AXNode> trees;
   Live source(ax);
   for (const auto& window : windows) {
-    std::unique_ptr<ReadPlan> windowPlan;
+    std::unique_ptr<trees::ReadPlan> windowPlan;
     std::optional<std::string> url;
     if (page) {
       url = pageURL(window.element);
-      const PageVerdict verdict = url ? (*page)(*url) : PageVerdict::noPage;
-      if (verdict != PageVerdict::read) {
+      const browsers::PageVerdict verdict = url ? (*page)(*url) : browsers::PageVerdict::noPage;
+      if (verdict != browsers::PageVerdict::read) {
         told.pageRefused(window.index, window.title, url, verdict);
         continue;
       }
       if (plan) windowPlan = (*plan)(*url);
     }
     int64_t budget = nodeBudget_;
-    auto tree = PlannedWalk::full(source, window.element, windowPlan.get(), false, budget);
+    auto tree = trees::PlannedWalk::full(source, window.element, windowPlan.get(), false, budget);
     if (page) {
       // The page may have changed while it was read (a link followed,
       // another address typed in): a window that now shows another page is
@@ -308,14 +311,14 @@ AXSnapshotter::Outcome AXSnapshotter::snapshot(const std::string& bundleID, cons
       // read. An address that cannot be read again (an application slow to
       // answer after a long read) is no other page.
       if (auto after = pageURL(window.element); after && after != url) {
-        told.pageRefused(window.index, window.title, after, PageVerdict::changedWhileRead);
+        told.pageRefused(window.index, window.title, after, browsers::PageVerdict::changedWhileRead);
         continue;
       }
     }
     told.walked(window.index, nodeBudget_ - budget, budget <= 0);
-    trees.push_back(tree ? std::move(*tree) : AXNode());
+    trees.push_back(tree ? std::move(*tree) : trees::AXNode());
   }
   return trees;
 }
 
-}  // namespace zel
+}  // namespace zel::snapshot

@@ -21,7 +21,7 @@
 #include "snapshot/tree_switch.h"
 #include "platform/platform.h"
 
-namespace zel {
+namespace zel::snapshot {
 
 struct SnapshotError {
   enum class Kind { notRunning, noVisibleWindow, unreadable, needsRestart, notTrusted };
@@ -40,9 +40,9 @@ class SnapshotTrace {
   virtual void browserUnjudged(Unjudged) {}
   // Window `index` of the window list: refused as private, its page refused
   // (its page address, if it has one), or walked; with what was decided.
-  virtual void windowPrivate(size_t, const std::optional<std::string>& /*title*/, WindowVerdict) {}
-  virtual void pageRefused(size_t, const std::optional<std::string>& /*title*/, const std::optional<std::string>& /*url*/,
-                           PageVerdict) {}
+  virtual void windowPrivate(size_t, const std::optional<std::string>& /*title*/, browsers::WindowVerdict) {}
+  virtual void pageRefused(size_t, const std::optional<std::string>& /*title*/,
+                           const std::optional<std::string>& /*url*/, browsers::PageVerdict) {}
   virtual void walked(size_t, int64_t /*elements*/, bool /*budgetSpent*/) {}
 };
 
@@ -50,10 +50,10 @@ class AXSnapshotter {
  public:
   using AXElement = platform::AXElement;
   // Whether a page is read, judged by its address.
-  using PageFilter = std::function<PageVerdict(const std::string& url)>;
-  using PlanFactory = std::function<std::unique_ptr<ReadPlan>(const std::string& url)>;
+  using PageFilter = std::function<browsers::PageVerdict(const std::string& url)>;
+  using PlanFactory = std::function<std::unique_ptr<trees::ReadPlan>(const std::string& url)>;
   // The window trees read, or why none could be.
-  using Outcome = std::variant<std::vector<AXNode>, SnapshotError>;
+  using Outcome = std::variant<std::vector<trees::AXNode>, SnapshotError>;
 
   // What a snapshot reaches the system through.
   struct Environment {
@@ -76,8 +76,8 @@ class AXSnapshotter {
     using Element = AXElement;
     explicit Live(platform::Accessibility& ax) : ax_(ax) {}
     // At most `longestList` children: the walk never visits more.
-    ElementValues<Element> full(const Element& e, size_t longestList);
-    ElementValues<Element> addresses(const Element& e, size_t longestList);
+    trees::ElementValues<Element> full(const Element& e, size_t longestList);
+    trees::ElementValues<Element> addresses(const Element& e, size_t longestList);
 
    private:
     platform::Accessibility& ax_;
@@ -88,7 +88,7 @@ class AXSnapshotter {
    public:
     using Element = AXElement;
     explicit LiveControls(platform::Accessibility& ax) : ax_(ax) {}
-    ControlValues<Element> control(const Element& e, size_t longestList);
+    browsers::ControlValues<Element> control(const Element& e, size_t longestList);
 
    private:
     platform::Accessibility& ax_;
@@ -123,4 +123,4 @@ std::vector<std::optional<platform::AXValue>> elementValues(platform::Accessibil
 // The text of a value: a non-empty text, or a number in decimal.
 std::optional<std::string> valueText(const std::optional<platform::AXValue>& v);
 
-}  // namespace zel
+}  // namespace zel::snapshot

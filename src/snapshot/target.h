@@ -11,13 +11,13 @@
 #include "platform/accessibility.h"
 #include "platform/workspace.h"
 
-namespace zel {
+namespace zel::snapshot {
 
 struct Target {
-  KnownApp known;
+  browsers::KnownApp known;
   platform::RunningApp process;
   platform::AXElement application;
   std::optional<std::string> language;  // browsers only: the first of its interface languages
 };
 
-}  // namespace zel
+}  // namespace zel::snapshot

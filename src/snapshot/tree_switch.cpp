@@ -6,7 +6,7 @@
 #include "base/ax_vocabulary.h"
 #include "base/limits.h"
 
-namespace zel {
+namespace zel::snapshot {
 
 namespace {
 constexpr double rateLimit = limits.treeSwitchEvery;
@@ -29,14 +29,14 @@ TreeSwitch::TreeSwitch(platform::Accessibility& ax, Functions functions, int64_t
     };
 }
 
-std::optional<std::string> TreeSwitch::attribute(const KnownApp& app) {
+std::optional<std::string> TreeSwitch::attribute(const browsers::KnownApp& app) {
   if (app.row) return app.row->treeSwitch;
   // Electron's switch: what an application the tables do not know most
   // likely understands.
   return AX::ManualAccessibility;
 }
 
-std::optional<std::string> TreeSwitch::wake(const KnownApp& app) {
+std::optional<std::string> TreeSwitch::wake(const browsers::KnownApp& app) {
   return app.row ? app.row->treeWake : std::nullopt;
 }
 
@@ -144,4 +144,4 @@ bool TreeSwitch::hasWebArea(platform::Accessibility& ax, const AXElement& elemen
   return false;
 }
 
-}  // namespace zel
+}  // namespace zel::snapshot

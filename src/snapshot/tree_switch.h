@@ -17,7 +17,7 @@
 #include "platform/accessibility.h"
 #include "snapshot/target.h"
 
-namespace zel {
+namespace zel::snapshot {
 
 class TreeSwitch {
  public:
@@ -42,9 +42,9 @@ class TreeSwitch {
 
   // The attribute set to true to switch an application's tree on, by its
   // rows.
-  static std::optional<std::string> attribute(const KnownApp& app);
+  static std::optional<std::string> attribute(const browsers::KnownApp& app);
   // The attribute read to wake a browser's tree (Chrome's "AXRole").
-  static std::optional<std::string> wake(const KnownApp& app);
+  static std::optional<std::string> wake(const browsers::KnownApp& app);
 
   void enable(const Target& target, bool waitForTree);
   // Sets every attribute set to true back to false, twice, once the sets to
@@ -74,4 +74,4 @@ class TreeSwitch {
   bool stopped_ = false;
 };
 
-}  // namespace zel
+}  // namespace zel::snapshot

@@ -137,11 +137,11 @@ std::optional<std::string> readFile(const std::string& name, Io& io) {
 // Reads every file as window trees and hands each file's windows on; a file
 // that cannot be read or decoded is reported and skipped.
 void forEachTreeFile(const std::vector<std::string>& files, Io& io,
-                     const std::function<void(std::vector<AXNode>&)>& use) {
+                     const std::function<void(std::vector<trees::AXNode>&)>& use) {
   for (const auto& name : files) {
     auto bytes = readFile(name, io);
     if (!bytes) continue;
-    auto windows = decodeWindows(*bytes);
+    auto windows = trees::decodeWindows(*bytes);
     if (windows) {
       use(windows.value());
       continue;
@@ -149,11 +149,11 @@ void forEachTreeFile(const std::vector<std::string>& files, Io& io,
     // One tree per line, as record and scrub print them.
     const size_t firstLine = bytes->find('\n');
     if (firstLine == std::string::npos || firstLine + 1 >= bytes->size() ||
-        !AXNode::decode(std::string_view(*bytes).substr(0, firstLine))) {
+        !trees::AXNode::decode(std::string_view(*bytes).substr(0, firstLine))) {
       io.problem(name, windows.error());
       continue;
     }
-    std::vector<AXNode> lines;
+    std::vector<trees::AXNode> lines;
     size_t number = 0;
     bool good = true;
     for (size_t start = 0; start < bytes->size() && good;) {
@@ -163,7 +163,7 @@ void forEachTreeFile(const std::vector<std::string>& files, Io& io,
       start = end + 1;
       ++number;
       if (trimmedView(line).empty()) continue;
-      auto tree = AXNode::decode(line);
+      auto tree = trees::AXNode::decode(line);
       if (!tree) {
         io.problem(name, "line " + std::to_string(number) + ": " + tree.error());
         good = false;
@@ -176,19 +176,19 @@ void forEachTreeFile(const std::vector<std::string>& files, Io& io,
 }
 
 void textCommand(const std::vector<std::string>& files, Io& io) {
-  forEachTreeFile(files, io, [&](std::vector<AXNode>& windows) {
-    for (const AXNode& window : windows)
+  forEachTreeFile(files, io, [&](std::vector<trees::AXNode>& windows) {
+    for (const trees::AXNode& window : windows)
       io.line([&](JSONWriter& w) {
         w.beginObject().member("text", window.text()).key("texts").strings(window.texts()).endObject();
       });
   });
 }
 
-void extractCommand(const Extractor& extractor, const std::vector<std::string>& files, Io& io) {
-  forEachTreeFile(files, io, [&](std::vector<AXNode>& windows) {
-    for (const AXNode& w : windows) {
+void extractCommand(const chat::Extractor& extractor, const std::vector<std::string>& files, Io& io) {
+  forEachTreeFile(files, io, [&](std::vector<trees::AXNode>& windows) {
+    for (const trees::AXNode& w : windows) {
       auto c = extractor.extract(w);
-      const auto line = c ? encodeConversation(*c, DateForm::wholeSeconds) : std::nullopt;
+      const auto line = c ? chat::encodeConversation(*c, DateForm::wholeSeconds) : std::nullopt;
       io.out << line.value_or("null") << '\n';
     }
   });
@@ -196,12 +196,12 @@ void extractCommand(const Extractor& extractor, const std::vector<std::string>& 
 
 // The extractor named by extract's options; null with a message for options
 // that name none.
-std::shared_ptr<const Extractor> chosenExtractor(const CommandWords& words, const CaptureClock& clock,
-                                                 std::string& problem) {
+std::shared_ptr<const chat::Extractor> chosenExtractor(const CommandWords& words, const CaptureClock& clock,
+                                                       std::string& problem) {
   const std::string* app = words.option("--app");
   const std::string* name = words.option("--extractor");
   if (app && !name) {
-    auto tables = Extractors::build(clock, System::macOS);
+    auto tables = chat::Extractors::build(clock, System::macOS);
     auto it = tables.byBundleID.find(*app);
     if (it != tables.byBundleID.end()) return it->second;
     problem = "zel-capture: no extractor reads " + *app + "; known: ";
@@ -210,39 +210,39 @@ std::shared_ptr<const Extractor> chosenExtractor(const CommandWords& words, cons
     return nullptr;
   }
   if (!name || app) return nullptr;
-  std::optional<Source> source;
+  std::optional<chat::Source> source;
   if (const std::string* raw = words.option("--source")) {
-    source = sourceNamed(*raw);
+    source = chat::sourceNamed(*raw);
     if (!source) {
       problem = "zel-capture: --source takes chatGPTApp, chatGPTWeb, claudeApp or claudeWeb";
       return nullptr;
     }
   }
-  if (*name == "grok") return std::make_shared<GrokExtractor>(clock);
+  if (*name == "grok") return std::make_shared<chat::GrokExtractor>(clock);
   if (*name == "chatgpt") {
-    const Source s = source.value_or(Source::chatGPTWeb);
-    if (s != Source::chatGPTApp && s != Source::chatGPTWeb) {
+    const chat::Source s = source.value_or(chat::Source::chatGPTWeb);
+    if (s != chat::Source::chatGPTApp && s != chat::Source::chatGPTWeb) {
       problem = "zel-capture: the chatgpt extractor takes --source chatGPTApp or chatGPTWeb";
       return nullptr;
     }
-    return std::make_shared<ChatGPTExtractor>(s, clock);
+    return std::make_shared<chat::ChatGPTExtractor>(s, clock);
   }
   if (*name == "claude") {
-    const Source s = source.value_or(Source::claudeWeb);
-    if (s != Source::claudeApp && s != Source::claudeWeb) {
+    const chat::Source s = source.value_or(chat::Source::claudeWeb);
+    if (s != chat::Source::claudeApp && s != chat::Source::claudeWeb) {
       problem = "zel-capture: the claude extractor takes --source claudeApp or claudeWeb";
       return nullptr;
     }
-    return std::make_shared<ClaudeExtractor>(s, clock);
+    return std::make_shared<chat::ClaudeExtractor>(s, clock);
   }
   problem = "zel-capture: no extractor is named " + *name + "; known: chatgpt, claude, grok";
   return nullptr;
 }
 
 void profileCommand(const std::vector<std::string>& files, Date now, const CaptureClock& clock, Io& io) {
-  forEachTreeFile(files, io, [&](std::vector<AXNode>& windows) {
-    for (const AXNode& w : windows) {
-      const auto outcome = ProfileExtractor::extract(w, now, clock);
+  forEachTreeFile(files, io, [&](std::vector<trees::AXNode>& windows) {
+    for (const trees::AXNode& w : windows) {
+      const auto outcome = profile::ProfileExtractor::extract(w, now, clock);
       std::optional<std::string> line;
       if (outcome && outcome->read()) {
         line = encodeLine([&](JSONWriter& j) {
@@ -265,8 +265,8 @@ void profileCommand(const std::vector<std::string>& files, Date now, const Captu
 // Conversations from JSON lines: each line a conversation, or a chat line
 // whose "chats" are taken in order. Nullopt, with a message, for a file with
 // a line that is neither.
-std::optional<std::vector<Conversation>> captures(const std::string& name, const std::string& bytes, Io& io) {
-  std::vector<Conversation> found;
+std::optional<std::vector<chat::Conversation>> captures(const std::string& name, const std::string& bytes, Io& io) {
+  std::vector<chat::Conversation> found;
   size_t lineNumber = 0;
   for (size_t start = 0; start < bytes.size();) {
     size_t end = bytes.find('\n', start);
@@ -289,13 +289,13 @@ std::optional<std::vector<Conversation>> captures(const std::string& name, const
     if (j.is_object() && j.contains("chats")) {
       if (!j["chats"].is_array()) return fail("\"chats\" must be an array");
       for (const Json& c : j["chats"]) {
-        auto conversation = conversationFromJSON(c);
+        auto conversation = chat::conversationFromJSON(c);
         if (!conversation) return fail(conversation.error());
         found.push_back(std::move(conversation.value()));
       }
       continue;
     }
-    auto conversation = conversationFromJSON(j);
+    auto conversation = chat::conversationFromJSON(j);
     if (!conversation) return fail(conversation.error());
     found.push_back(std::move(conversation.value()));
   }
@@ -304,28 +304,28 @@ std::optional<std::vector<Conversation>> captures(const std::string& name, const
 
 void mergeCommand(std::vector<std::string> files, Io& io) {
   if (files.empty()) files.push_back("-");
-  std::vector<Conversation> all;
+  std::vector<chat::Conversation> all;
   for (const auto& name : files) {
     auto bytes = readFile(name, io);
     if (!bytes) continue;
     if (auto found = captures(name, *bytes, io)) all.insert(all.end(), found->begin(), found->end());
   }
-  for (const Conversation& c : SessionMerge::merge(all))
-    if (auto line = encodeConversation(c, DateForm::wholeSeconds)) io.out << *line << '\n';
+  for (const chat::Conversation& c : chat::SessionMerge::merge(all))
+    if (auto line = chat::encodeConversation(c, DateForm::wholeSeconds)) io.out << *line << '\n';
 }
 
 void scrubCommand(const std::vector<std::string>& files, Io& io) {
-  std::vector<AXNode> trees;
-  forEachTreeFile(files, io, [&](std::vector<AXNode>& windows) {
-    for (AXNode& w : windows) trees.push_back(std::move(w));
+  std::vector<trees::AXNode> trees;
+  forEachTreeFile(files, io, [&](std::vector<trees::AXNode>& windows) {
+    for (trees::AXNode& w : windows) trees.push_back(std::move(w));
   });
-  auto clean = scrubbed(trees);
+  auto clean = scrub::scrubbed(trees);
   if (!clean) {
     io.err << "zel-capture: no random key could be drawn; nothing was scrubbed\n";
     io.status = 2;
     return;
   }
-  for (const AXNode& t : *clean) {
+  for (const trees::AXNode& t : *clean) {
     std::string line;
     try {
       t.appendJSON(line);
@@ -433,7 +433,7 @@ int runCaptureTool(const std::vector<std::string>& args, std::istream& in, std::
       for (auto& id : commaPieces(*ids)) request.chatBrowsers.insert(std::move(id));
     if (const std::string* sites = words.option("--profiles"))
       for (auto& site : commaPieces(*sites))
-        if (ProfileSites::named(site)) request.profileSites.insert(std::move(site));
+        if (profile::ProfileSites::named(site)) request.profileSites.insert(std::move(site));
     const int status = explain(request, environment, out, err);
     out.flush();
     return status;

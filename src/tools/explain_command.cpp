@@ -23,45 +23,63 @@ void print(std::ostream& out, const Json& line) {
 
 // Why a page was not read, in words. Names no page address: another
 // person's profile page, or a private chat, is nothing to show in a report.
-std::string whyRefused(PageVerdict verdict, const std::optional<std::string>& url) {
-  const auto profile = url ? ProfilePage::parse(*url) : std::nullopt;
+std::string whyRefused(browsers::PageVerdict verdict, const std::optional<std::string>& url) {
+  const auto profile = url ? profile::ProfilePage::parse(*url) : std::nullopt;
   const std::string page = profile ? std::string(rawValue(profile->site)) + " profile page" : "profile page";
   switch (verdict) {
-    case PageVerdict::noPage: return "no web page in the window";
-    case PageVerdict::notAChatPage: return "not a chat page";
-    case PageVerdict::chatSiteNotForBrowser: return "a chat site this browser is not read for";
-    case PageVerdict::chatNotAllowed: return "chat is not allowed in this browser (--chat-browsers)";
-    case PageVerdict::profilesOff: return page + ": profile reading is off (--profiles)";
-    case PageVerdict::profileNotAdmitted: return page + ": not armed by the host, or not the user's own";
-    case PageVerdict::profileResting: return page + ": the user's own, read lately";
-    case PageVerdict::changedWhileRead: return "the window showed another page once it was read";
-    case PageVerdict::read: break;
+    case browsers::PageVerdict::noPage:
+      return "no web page in the window";
+    case browsers::PageVerdict::notAChatPage:
+      return "not a chat page";
+    case browsers::PageVerdict::chatSiteNotForBrowser:
+      return "a chat site this browser is not read for";
+    case browsers::PageVerdict::chatNotAllowed:
+      return "chat is not allowed in this browser (--chat-browsers)";
+    case browsers::PageVerdict::profilesOff:
+      return page + ": profile reading is off (--profiles)";
+    case browsers::PageVerdict::profileNotAdmitted:
+      return page + ": not armed by the host, or not the user's own";
+    case browsers::PageVerdict::profileResting:
+      return page + ": the user's own, read lately";
+    case browsers::PageVerdict::changedWhileRead:
+      return "the window showed another page once it was read";
+    case browsers::PageVerdict::read:
+      break;
   }
   return "refused by the page filter";
 }
 
-std::string whyPrivate(WindowVerdict verdict) {
+std::string whyPrivate(browsers::WindowVerdict verdict) {
   switch (verdict) {
-    case WindowVerdict::privateByTitle: return "its title ends like a private window";
-    case WindowVerdict::privateByControls: return "its window controls mark it private";
-    case WindowVerdict::controlsUnreadable: return "its window controls could not be read to judge it";
-    case WindowVerdict::read: break;
+    case browsers::WindowVerdict::privateByTitle:
+      return "its title ends like a private window";
+    case browsers::WindowVerdict::privateByControls:
+      return "its window controls mark it private";
+    case browsers::WindowVerdict::controlsUnreadable:
+      return "its window controls could not be read to judge it";
+    case browsers::WindowVerdict::read:
+      break;
   }
   return "private";
 }
 
-std::string whyUnread(const SnapshotError& error) {
+std::string whyUnread(const snapshot::SnapshotError& error) {
   switch (error.kind) {
-    case SnapshotError::Kind::notRunning: return "not running, or its code signature is refused";
-    case SnapshotError::Kind::noVisibleWindow: return "no window";
-    case SnapshotError::Kind::unreadable: return "its windows cannot be read";
-    case SnapshotError::Kind::needsRestart: return "changed on disk since it started";
-    case SnapshotError::Kind::notTrusted: return "accessibility is not trusted";
+    case snapshot::SnapshotError::Kind::notRunning:
+      return "not running, or its code signature is refused";
+    case snapshot::SnapshotError::Kind::noVisibleWindow:
+      return "no window";
+    case snapshot::SnapshotError::Kind::unreadable:
+      return "its windows cannot be read";
+    case snapshot::SnapshotError::Kind::needsRestart:
+      return "changed on disk since it started";
+    case snapshot::SnapshotError::Kind::notTrusted:
+      return "accessibility is not trusted";
   }
   return "cannot be read";
 }
 
-class Trace final : public SnapshotTrace {
+class Trace final : public snapshot::SnapshotTrace {
  public:
   Trace(std::ostream& out, std::string app) : out_(out), app_(std::move(app)) {}
 
@@ -72,12 +90,12 @@ class Trace final : public SnapshotTrace {
     print(out_, {{"app", app_}, {"outcome", "browser not read"}, {"why", why}});
     told_ = true;
   }
-  void windowPrivate(size_t index, const std::optional<std::string>&, WindowVerdict verdict) override {
+  void windowPrivate(size_t index, const std::optional<std::string>&, browsers::WindowVerdict verdict) override {
     told_ = true;
     print(out_, {{"app", app_}, {"window", index}, {"outcome", "private window, not read"}, {"why", whyPrivate(verdict)}});
   }
   void pageRefused(size_t index, const std::optional<std::string>&, const std::optional<std::string>& url,
-                   PageVerdict verdict) override {
+                   browsers::PageVerdict verdict) override {
     print(out_, {{"app", app_}, {"window", index}, {"outcome", "page not read"}, {"why", whyRefused(verdict, url)}});
     told_ = true;
   }
@@ -110,14 +128,14 @@ int explain(const ExplainRequest& request, const ToolEnvironment& environment, s
     return 2;
   }
   platform::Platform& p = *platform;
-  const auto& targets = Extractors::byBundleID(p.system());
+  const auto& targets = chat::Extractors::byBundleID(p.system());
   if (request.app && !targets.contains(*request.app)) {
     err << "zel-capture: " << *request.app << " is not a target of the agent\n";
     return 1;
   }
-  LiveReading live(p, environment.home);
-  const BrowserChatConsent consent(request.chatBrowsers);
-  const auto& browserExtractors = Extractors::browsers(p.system());
+  snapshot::LiveReading live(p, environment.home);
+  const chat::BrowserChatConsent consent(request.chatBrowsers);
+  const auto& browserExtractors = chat::Extractors::browsers(p.system());
   const Date now = environment.clock.now();
 
   for (const auto& target : targets) {
@@ -126,29 +144,32 @@ int explain(const ExplainRequest& request, const ToolEnvironment& environment, s
     const std::string& bundleID = target.first;
     const auto& extractor = target.second;
     if (request.app && *request.app != bundleID) continue;
-    const Browser* browser = Browsers::named(bundleID, p.system());
+    const browsers::Browser* browser = browsers::Browsers::named(bundleID, p.system());
     const bool profilesOn = browser && browser->reads.profiles && !request.profileSites.empty();
     const auto chats = browserExtractors.find(bundleID);
     const bool readsPages = chats != browserExtractors.end();
 
     // The agent's page policy at start: nothing is armed yet, so no profile
     // page passes.
-    const ReadingPolicy::ProfileJudge profilePages = [&](const std::string& url) -> std::optional<PageVerdict> {
-      if (!ProfilePage::parse(url)) return std::nullopt;
-      return profilesOn ? PageVerdict::profileNotAdmitted : PageVerdict::profilesOff;
+    const chat::ReadingPolicy::ProfileJudge profilePages =
+        [&](const std::string& url) -> std::optional<browsers::PageVerdict> {
+      if (!profile::ProfilePage::parse(url)) return std::nullopt;
+      return profilesOn ? browsers::PageVerdict::profileNotAdmitted : browsers::PageVerdict::profilesOff;
     };
-    const std::optional<ReadingPolicy> policy =
-        readsPages ? std::optional(ReadingPolicy(consent, chats->second)) : std::nullopt;
-    AXSnapshotter::PageFilter pages = [&](const std::string& url) { return policy->judge(url, profilePages); };
-    AXSnapshotter::PlanFactory plans = [](const std::string& url) { return profileReadPlan(url); };
+    const std::optional<chat::ReadingPolicy> policy =
+        readsPages ? std::optional(chat::ReadingPolicy(consent, chats->second)) : std::nullopt;
+    snapshot::AXSnapshotter::PageFilter pages = [&](const std::string& url) {
+      return policy->judge(url, profilePages);
+    };
+    snapshot::AXSnapshotter::PlanFactory plans = [](const std::string& url) { return profile::profileReadPlan(url); };
     Trace trace(out, bundleID);
     auto outcome = live.snapshotter.snapshot(bundleID, readsPages ? &pages : nullptr, profilesOn ? &plans : nullptr,
                                              &trace);
-    if (const auto* failed = std::get_if<SnapshotError>(&outcome)) {
+    if (const auto* failed = std::get_if<snapshot::SnapshotError>(&outcome)) {
       print(out, {{"app", bundleID}, {"outcome", "not read"}, {"why", whyUnread(*failed)}});
       continue;
     }
-    const auto& trees = std::get<std::vector<AXNode>>(outcome);
+    const auto& trees = std::get<std::vector<trees::AXNode>>(outcome);
     for (size_t i = 0; i < trees.size(); ++i) {
       const auto& walk = trace.walks()[i];
       Json line{{"app", bundleID}, {"window", walk.index}, {"outcome", "read"}, {"elements", walk.elements}};
@@ -157,7 +178,8 @@ int explain(const ExplainRequest& request, const ToolEnvironment& environment, s
         line["found"] = "conversation";
         line["turns"] = chat->turns.size();
         if (chat->title) line["title"] = *chat->title;
-      } else if (auto profile = profilesOn ? ProfileExtractor::extract(trees[i], now, environment.clock) : std::nullopt) {
+      } else if (auto profile =
+                     profilesOn ? profile::ProfileExtractor::extract(trees[i], now, environment.clock) : std::nullopt) {
         line["found"] = profile->read() ? "own profile" : "profile status";
       } else {
         line["found"] = "nothing: the extractor does not recognise the window";

@@ -15,23 +15,28 @@ namespace zel::tools {
 
 namespace {
 
-std::string whyUnread(const SnapshotError& error) {
+std::string whyUnread(const snapshot::SnapshotError& error) {
   switch (error.kind) {
-    case SnapshotError::Kind::notRunning: return "is not running, or its code signature is refused";
-    case SnapshotError::Kind::noVisibleWindow: return "shows no window";
-    case SnapshotError::Kind::unreadable: return "its windows cannot be read";
-    case SnapshotError::Kind::needsRestart: return "changed on disk since it started; restart it";
-    case SnapshotError::Kind::notTrusted: return "accessibility is not trusted";
+    case snapshot::SnapshotError::Kind::notRunning:
+      return "is not running, or its code signature is refused";
+    case snapshot::SnapshotError::Kind::noVisibleWindow:
+      return "shows no window";
+    case snapshot::SnapshotError::Kind::unreadable:
+      return "its windows cannot be read";
+    case snapshot::SnapshotError::Kind::needsRestart:
+      return "changed on disk since it started; restart it";
+    case snapshot::SnapshotError::Kind::notTrusted:
+      return "accessibility is not trusted";
   }
   return "cannot be read";
 }
 
 // A profile page is recorded only when it is the named own handle's.
-std::optional<PageVerdict> ownPage(const std::optional<std::string>& own, const std::string& url) {
-  const auto page = ProfilePage::parse(url);
+std::optional<browsers::PageVerdict> ownPage(const std::optional<std::string>& own, const std::string& url) {
+  const auto page = profile::ProfilePage::parse(url);
   if (!page) return std::nullopt;
-  const auto handle = own ? ProfileSites::of(page->site).normalizedHandle(*own) : std::nullopt;
-  return handle && *handle == page->handle ? PageVerdict::read : PageVerdict::profileNotAdmitted;
+  const auto handle = own ? profile::ProfileSites::of(page->site).normalizedHandle(*own) : std::nullopt;
+  return handle && *handle == page->handle ? browsers::PageVerdict::read : browsers::PageVerdict::profileNotAdmitted;
 }
 
 }  // namespace
@@ -39,31 +44,37 @@ std::optional<PageVerdict> ownPage(const std::optional<std::string>& own, const 
 namespace {
 
 // One read of the application's windows, printed; the exit status.
-int recordOnce(const RecordRequest& request, platform::Platform& p, LiveReading& live, std::ostream& out,
+int recordOnce(const RecordRequest& request, platform::Platform& p, snapshot::LiveReading& live, std::ostream& out,
                std::ostream& err) {
   // Every page but other people's profiles; private windows are screened
   // inside the snapshot whatever the policy says.
-  const ReadingPolicy policy = ReadingPolicy::everyPage();
-  const ReadingPolicy::ProfileJudge profilePages = [&](const std::string& url) { return ownPage(request.own, url); };
-  const AXSnapshotter::PageFilter pages = [&](const std::string& url) { return policy.judge(url, profilePages); };
-  const AXSnapshotter::PlanFactory plans = [](const std::string& url) { return profileReadPlan(url); };
-  const bool browser = Browsers::named(request.bundleID, p.system()) != nullptr;
+  const chat::ReadingPolicy policy = chat::ReadingPolicy::everyPage();
+  const chat::ReadingPolicy::ProfileJudge profilePages = [&](const std::string& url) {
+    return ownPage(request.own, url);
+  };
+  const snapshot::AXSnapshotter::PageFilter pages = [&](const std::string& url) {
+    return policy.judge(url, profilePages);
+  };
+  const snapshot::AXSnapshotter::PlanFactory plans = [](const std::string& url) {
+    return profile::profileReadPlan(url);
+  };
+  const bool browser = browsers::Browsers::named(request.bundleID, p.system()) != nullptr;
   auto outcome = live.snapshotter.snapshot(request.bundleID, browser ? &pages : nullptr, browser ? &plans : nullptr);
 
-  if (const auto* failed = std::get_if<SnapshotError>(&outcome)) {
+  if (const auto* failed = std::get_if<snapshot::SnapshotError>(&outcome)) {
     err << "zel-capture: " << request.bundleID << ": " << whyUnread(*failed) << '\n';
     return 2;
   }
-  std::vector<AXNode> trees = std::move(std::get<std::vector<AXNode>>(outcome));
+  std::vector<trees::AXNode> trees = std::move(std::get<std::vector<trees::AXNode>>(outcome));
   if (request.scrub) {
-    auto clean = scrubbed(trees);
+    auto clean = scrub::scrubbed(trees);
     if (!clean) {
       err << "zel-capture: no random key could be drawn; nothing was scrubbed\n";
       return 2;
     }
     trees = std::move(*clean);
   }
-  for (const AXNode& tree : trees) {
+  for (const trees::AXNode& tree : trees) {
     std::string line;
     try {
       tree.appendJSON(line);
@@ -85,7 +96,7 @@ int record(const RecordRequest& request, const ToolEnvironment& environment, std
     return 2;
   }
   platform::Platform& p = *platform;
-  LiveReading live(p, environment.home);
+  snapshot::LiveReading live(p, environment.home);
   int status = 0;
   if (!request.eachLine) {
     status = recordOnce(request, p, live, out, err);

@@ -11,7 +11,7 @@ namespace {
 using Json = nlohmann::json;
 
 std::string appName(const std::string& bundleID) {
-  const KnownApp app = KnownApp::named(bundleID, System::macOS);
+  const browsers::KnownApp app = browsers::KnownApp::named(bundleID, System::macOS);
   return app.row ? app.row->name : bundleID;
 }
 

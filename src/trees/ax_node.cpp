@@ -5,7 +5,7 @@
 #include "base/ax_vocabulary.h"
 #include "base/unicode_text.h"
 
-namespace zel {
+namespace zel::trees {
 
 namespace {
 
@@ -204,4 +204,4 @@ bool AXNode::hasFramedPages() const {
   return false;
 }
 
-}  // namespace zel
+}  // namespace zel::trees

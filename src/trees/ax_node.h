@@ -15,7 +15,7 @@
 #include "base/result.h"
 #include "base/limits.h"
 
-namespace zel {
+namespace zel::trees {
 
 struct AXNode {
   // Walks read the role, the children and the texts of every node: they come
@@ -168,4 +168,4 @@ std::vector<const AXNode*> AXNode::descendants(Pred&& pred) const {
   return found;
 }
 
-}  // namespace zel
+}  // namespace zel::trees

@@ -9,7 +9,7 @@
 
 #include "base/json_text.h"
 
-namespace zel {
+namespace zel::trees {
 
 // Keys in byte order, as every printed line sorts them; "children" comes first
 // and is filled while the node is open, so the walk needs no recursion.
@@ -290,4 +290,4 @@ Result<std::vector<AXNode>> decodeWindows(std::string_view text) {
   return readTrees(text, true);
 }
 
-}  // namespace zel
+}  // namespace zel::trees

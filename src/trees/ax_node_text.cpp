@@ -8,7 +8,7 @@
 #include "base/ax_vocabulary.h"
 #include "base/unicode_text.h"
 
-namespace zel {
+namespace zel::trees {
 
 namespace {
 
@@ -160,4 +160,4 @@ std::vector<std::string> AXNode::texts() const {
   return out;
 }
 
-}  // namespace zel
+}  // namespace zel::trees

@@ -7,7 +7,7 @@
 #include "base/ax_vocabulary.h"
 #include "trees/read_plan.h"
 
-namespace zel::PlannedWalk {
+namespace zel::trees::PlannedWalk {
 
 namespace detail {
 
@@ -104,4 +104,4 @@ AXNode walk(Source& source, const typename Source::Element& element, ReadPlan* p
   return node ? std::move(*node) : AXNode();
 }
 
-}  // namespace zel::PlannedWalk
+}  // namespace zel::trees::PlannedWalk

@@ -2,7 +2,7 @@
 
 #include "base/ax_vocabulary.h"
 
-namespace zel {
+namespace zel::trees {
 
 std::optional<PlanStep> PagePlan::common(const AXNode& node) {
   if (node.role && *node.role == AX::WebArea) {
@@ -14,4 +14,4 @@ std::optional<PlanStep> PagePlan::common(const AXNode& node) {
   return std::nullopt;
 }
 
-}  // namespace zel
+}  // namespace zel::trees

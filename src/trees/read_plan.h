@@ -13,7 +13,7 @@
 
 #include "trees/ax_node.h"
 
-namespace zel {
+namespace zel::trees {
 
 struct PlanStep {
   enum class Kind { addressesOnly, descend, skip };
@@ -71,6 +71,6 @@ std::optional<AXNode> full(Source& source, const typename Source::Element& eleme
 
 }  // namespace PlannedWalk
 
-}  // namespace zel
+}  // namespace zel::trees
 
 #include "trees/planned_walk.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace zel {
+namespace zel::trees {
 
 namespace {
 std::vector<const AXNode*> childrenOf(const AXNode& n, size_t longestList) {
@@ -29,4 +29,4 @@ ElementValues<RecordedSource::Element> RecordedSource::addresses(Element node, s
   return {std::move(n), childrenOf(*node, longestList)};
 }
 
-}  // namespace zel
+}  // namespace zel::trees

@@ -9,7 +9,7 @@
 #include "trees/ax_node.h"
 #include "trees/read_plan.h"
 
-namespace zel {
+namespace zel::trees {
 
 class RecordedSource {
  public:
@@ -19,4 +19,4 @@ class RecordedSource {
   std::vector<const AXNode*> fullReads, addressReads;
 };
 
-}  // namespace zel
+}  // namespace zel::trees

@@ -4,7 +4,7 @@ namespace zel::test {
 
 CaptureClock fixedClock() { return CaptureClock::fixed(Date{791543700}, "Europe/Berlin"); }
 
-std::string turnsOf(const std::optional<Conversation>& c) {
+std::string turnsOf(const std::optional<chat::Conversation>& c) {
   if (!c) return "(no conversation)";
   auto shown = [](const std::string& s) {
     std::string out;
@@ -12,7 +12,7 @@ std::string turnsOf(const std::optional<Conversation>& c) {
     return out;
   };
   std::string lines;
-  for (const Turn& t : c->turns) {
+  for (const chat::Turn& t : c->turns) {
     lines += rawValue(t.role);
     lines += "|" + shown(t.text) + "|";
     for (size_t i = 0; i < t.attachments.size(); ++i) lines += (i ? "," : "") + t.attachments[i];

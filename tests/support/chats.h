@@ -14,6 +14,6 @@ CaptureClock fixedClock();
 
 // One line per turn: role|text|attachments joined by ","|position|shownTime|shownDay,
 // with absent values as "-" and newlines in texts as "\n".
-std::string turnsOf(const std::optional<Conversation>& c);
+std::string turnsOf(const std::optional<chat::Conversation>& c);
 
 }  // namespace zel::test

@@ -6,14 +6,14 @@
 #include "base/ax_vocabulary.h"
 #include "base/unicode_text.h"
 
-namespace zel {
+namespace zel::chat {
 
 namespace {
 
-bool isMessageHeading(const AXNode& n) { return hasRole(n, AX::Heading) && n.hasClass("sr-only"); }
+bool isMessageHeading(const trees::AXNode& n) { return hasRole(n, AX::Heading) && n.hasClass("sr-only"); }
 
-bool hasMessageHeadingChild(const AXNode& n) {
-  for (const AXNode& c : n.children)
+bool hasMessageHeadingChild(const trees::AXNode& n) {
+  for (const trees::AXNode& c : n.children)
     if (isMessageHeading(c)) return true;
   return false;
 }
@@ -21,14 +21,14 @@ bool hasMessageHeadingChild(const AXNode& n) {
 // A group of at least two children whose first, and only the first, child
 // passes `heading`.
 template <class Heading>
-bool isHeadedGroup(const AXNode& n, Heading&& heading) {
+bool isHeadedGroup(const trees::AXNode& n, Heading&& heading) {
   if (!hasRole(n, AX::Group) || n.children.size() < 2 || !heading(n.children[0])) return false;
   for (size_t i = 1; i < n.children.size(); ++i)
     if (heading(n.children[i])) return false;
   return true;
 }
 
-std::span<const AXNode> body(const AXNode& group) { return std::span(group.children).subspan(1); }
+std::span<const trees::AXNode> body(const trees::AXNode& group) { return std::span(group.children).subspan(1); }
 
 void appendToLastOrAdd(std::vector<Turn>& turns, Turn::Role role, const std::string& text) {
   if (!turns.empty() && turns.back().role == role) {
@@ -43,9 +43,9 @@ void appendToLastOrAdd(std::vector<Turn>& turns, Turn::Role role, const std::str
 // are siblings of one container.
 class FlatReading {
  public:
-  std::vector<Turn> read(const std::vector<AXNode>& children) {
+  std::vector<Turn> read(const std::vector<trees::AXNode>& children) {
     for (size_t i = 0; i < children.size(); ++i) {
-      const AXNode& c = children[i];
+      const trees::AXNode& c = children[i];
       if (hasRole(c, AX::Splitter) && c.desc && !c.desc->empty()) {
         dayLabel_ = c.desc;
         continue;
@@ -124,22 +124,22 @@ class FlatReading {
 
 ChatGPTExtractor::ChatGPTExtractor(Source source, CaptureClock clock) : source_(source), clock_(std::move(clock)) {}
 
-bool ChatGPTExtractor::isReplyContent(const AXNode& n) {
+bool ChatGPTExtractor::isReplyContent(const trees::AXNode& n) {
   const std::string_view role = n.role ? std::string_view(*n.role) : std::string_view();
   if (role != AX::Group && role != AX::List && role != AX::Table && role != AX::Heading) return false;
   if (hasSubrole(n, AX::ApplicationStatus) || hasSubrole(n, AX::EmptyGroup)) return false;
   return !n.hasClass("sr-only") && !n.hasClass("contents") && !n.hasClass("outline-none");
 }
 
-std::optional<std::vector<Turn>> ChatGPTExtractor::webKitTurns(const AXNode& scrollContainer) {
+std::optional<std::vector<Turn>> ChatGPTExtractor::webKitTurns(const trees::AXNode& scrollContainer) {
   const auto groups =
-      scrollContainer.descendants([](const AXNode& n) { return isHeadedGroup(n, isMessageHeading); });
+      scrollContainer.descendants([](const trees::AXNode& n) { return isHeadedGroup(n, isMessageHeading); });
   if (groups.empty()) return std::nullopt;
   std::vector<Turn> turns;
-  for (const AXNode* group : groups) {
+  for (const trees::AXNode* group : groups) {
     const auto parts = body(*group);
-    const AXNode* user = nullptr;
-    for (const AXNode& c : parts)
+    const trees::AXNode* user = nullptr;
+    for (const trees::AXNode& c : parts)
       if (c.hasClass("whitespace-pre-wrap") || c.hasClass("bg-user-message")) {
         user = &c;
         break;
@@ -149,33 +149,33 @@ std::optional<std::vector<Turn>> ChatGPTExtractor::webKitTurns(const AXNode& scr
       if (!t.empty()) turns.push_back(makeTurn(Turn::Role::user, std::move(t)));
       continue;
     }
-    const std::string answer = joinedTexts(parts, isReplyContent);
+    const std::string answer = trees::joinedTexts(parts, isReplyContent);
     if (!answer.empty()) appendToLastOrAdd(turns, Turn::Role::assistant, answer);
   }
   if (turns.empty()) return std::nullopt;
   return turns;
 }
 
-std::optional<std::vector<Turn>> ChatGPTExtractor::classFreeTurns(const AXNode& window) {
-  if (window.first([](const AXNode& n) { return !n.domClasses.empty(); })) return std::nullopt;
-  const AXNode* main = window.first([](const AXNode& n) { return hasSubrole(n, AX::LandmarkMain); });
+std::optional<std::vector<Turn>> ChatGPTExtractor::classFreeTurns(const trees::AXNode& window) {
+  if (window.first([](const trees::AXNode& n) { return !n.domClasses.empty(); })) return std::nullopt;
+  const trees::AXNode* main = window.first([](const trees::AXNode& n) { return hasSubrole(n, AX::LandmarkMain); });
   if (!main) return std::nullopt;
-  const auto regions = main->descendants([](const AXNode& n) { return hasSubrole(n, AX::LandmarkRegion); });
+  const auto regions = main->descendants([](const trees::AXNode& n) { return hasSubrole(n, AX::LandmarkRegion); });
 
-  auto isHeading = [](const AXNode& n) { return hasRole(n, AX::Heading); };
-  auto isTurnGroup = [&](const AXNode& n) { return isHeadedGroup(n, isHeading); };
-  auto holdsTurnGroups = [&](const AXNode& n) {
-    for (const AXNode& c : n.children)
+  auto isHeading = [](const trees::AXNode& n) { return hasRole(n, AX::Heading); };
+  auto isTurnGroup = [&](const trees::AXNode& n) { return isHeadedGroup(n, isHeading); };
+  auto holdsTurnGroups = [&](const trees::AXNode& n) {
+    for (const trees::AXNode& c : n.children)
       if (isTurnGroup(c)) return true;
     return false;
   };
 
   // Regions may nest; a container found through two of them is read once.
-  std::vector<const AXNode*> containers;
-  for (const AXNode* region : regions) {
-    std::vector<const AXNode*> pending{region};
+  std::vector<const trees::AXNode*> containers;
+  for (const trees::AXNode* region : regions) {
+    std::vector<const trees::AXNode*> pending{region};
     while (!pending.empty()) {
-      const AXNode* n = pending.back();
+      const trees::AXNode* n = pending.back();
       pending.pop_back();
       if (holdsTurnGroups(*n)) {
         if (std::find(containers.begin(), containers.end(), n) == containers.end()) containers.push_back(n);
@@ -187,15 +187,15 @@ std::optional<std::vector<Turn>> ChatGPTExtractor::classFreeTurns(const AXNode& 
   }
 
   std::vector<Turn> turns;
-  for (const AXNode* container : containers) {
+  for (const trees::AXNode* container : containers) {
     std::vector<std::string> pending;
     bool answered = false;
-    for (const AXNode& c : container->children) {
+    for (const trees::AXNode& c : container->children) {
       if (isTurnGroup(c)) {
         const auto parts = body(c);
-        std::string text = joinedTexts(parts, isReplyContent);
+        std::string text = trees::joinedTexts(parts, isReplyContent);
         const bool fromUser =
-            std::any_of(parts.begin(), parts.end(), [](const AXNode& p) { return hasRole(p, AX::Button); });
+            std::any_of(parts.begin(), parts.end(), [](const trees::AXNode& p) { return hasRole(p, AX::Button); });
         if (fromUser) {
           pending.clear();
           if (!text.empty()) turns.push_back(makeTurn(Turn::Role::user, std::move(text)));
@@ -205,7 +205,7 @@ std::optional<std::vector<Turn>> ChatGPTExtractor::classFreeTurns(const AXNode& 
         }
         continue;
       }
-      if (pending.empty() || !c.first([](const AXNode& n) { return hasSubrole(n, AX::Toggle); })) continue;
+      if (pending.empty() || !c.first([](const trees::AXNode& n) { return hasSubrole(n, AX::Toggle); })) continue;
       std::string joined;
       for (size_t i = 0; i < pending.size(); ++i) {
         if (i) joined += "\n\n";
@@ -225,12 +225,13 @@ std::optional<std::vector<Turn>> ChatGPTExtractor::classFreeTurns(const AXNode& 
   return turns;
 }
 
-std::optional<Conversation> ChatGPTExtractor::extract(const AXNode& window) const {
+std::optional<Conversation> ChatGPTExtractor::extract(const trees::AXNode& window) const {
   std::optional<std::vector<Turn>> turns;
-  if (const AXNode* scroll = window.first([](const AXNode& n) { return n.hasClass("thread-scroll-container"); })) {
+  if (const trees::AXNode* scroll =
+          window.first([](const trees::AXNode& n) { return n.hasClass("thread-scroll-container"); })) {
     turns = webKitTurns(*scroll);
     if (!turns) {
-      const AXNode* container = scroll->first(hasMessageHeadingChild);
+      const trees::AXNode* container = scroll->first(hasMessageHeadingChild);
       if (!container) return std::nullopt;
       turns = FlatReading().read(container->children);
     }
@@ -239,9 +240,9 @@ std::optional<Conversation> ChatGPTExtractor::extract(const AXNode& window) cons
   }
   if (!turns || turns->empty()) return std::nullopt;
 
-  const AXNode* page = firstTitledWebArea(window);
+  const trees::AXNode* page = trees::firstTitledWebArea(window);
   return stampedConversation(source_, page ? page->pageTitle() : std::nullopt, page ? page->url : std::nullopt,
                              std::move(*turns), std::nullopt, clock_);
 }
 
-}  // namespace zel
+}  // namespace zel::chat

@@ -9,20 +9,20 @@
 #include "base/capture_clock.h"
 #include "chat/conversation.h"
 
-namespace zel {
+namespace zel::chat {
 
 class ChatGPTExtractor final : public Extractor {
  public:
   explicit ChatGPTExtractor(Source source, CaptureClock clock = CaptureClock::system());
 
-  std::optional<Conversation> extract(const AXNode& window) const override;
+  std::optional<Conversation> extract(const trees::AXNode& window) const override;
 
   // Messages as groups that start with a visually hidden heading.
-  static std::optional<std::vector<Turn>> webKitTurns(const AXNode& scrollContainer);
+  static std::optional<std::vector<Turn>> webKitTurns(const trees::AXNode& scrollContainer);
   // Trees without web classes, laid out by landmarks and heading groups.
-  static std::optional<std::vector<Turn>> classFreeTurns(const AXNode& window);
+  static std::optional<std::vector<Turn>> classFreeTurns(const trees::AXNode& window);
   // Whether a node carries answer content.
-  static bool isReplyContent(const AXNode& node);
+  static bool isReplyContent(const trees::AXNode& node);
 
   Source source() const { return source_; }
 
@@ -31,4 +31,4 @@ class ChatGPTExtractor final : public Extractor {
   CaptureClock clock_;
 };
 
-}  // namespace zel
+}  // namespace zel::chat

@@ -2,7 +2,7 @@
 
 #include "base/hosts.h"
 
-namespace zel::ChatGPTPage {
+namespace zel::chat::ChatGPTPage {
 
 namespace {
 // A project's segment: its id and slug, percent-escapes allowed.
@@ -25,4 +25,4 @@ std::optional<std::string> conversation(const ChatPage::Address& page) {
   return std::nullopt;
 }
 
-}  // namespace zel::ChatGPTPage
+}  // namespace zel::chat::ChatGPTPage

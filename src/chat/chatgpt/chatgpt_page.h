@@ -7,8 +7,8 @@
 
 #include "chat/chat_page.h"
 
-namespace zel::ChatGPTPage {
+namespace zel::chat::ChatGPTPage {
 
 std::optional<std::string> conversation(const ChatPage::Address& page);
 
-}  // namespace zel::ChatGPTPage
+}  // namespace zel::chat::ChatGPTPage

@@ -16,7 +16,7 @@
 
 #include "base/json_text.h"
 
-namespace zel {
+namespace zel::chat {
 
 namespace {
 
@@ -335,10 +335,10 @@ Conversation CodexIdentity::identify(Conversation conversation) {
   return conversation;
 }
 
-std::optional<Conversation> IdentifiedChatGPTExtractor::extract(const AXNode& window) const {
+std::optional<Conversation> IdentifiedChatGPTExtractor::extract(const trees::AXNode& window) const {
   auto conversation = base_.extract(window);
   if (!conversation) return std::nullopt;
   return identity_->identify(std::move(*conversation));
 }
 
-}  // namespace zel
+}  // namespace zel::chat

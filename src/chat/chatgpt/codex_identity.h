@@ -16,7 +16,7 @@
 #include "chat/chatgpt/chatgpt_extractor.h"
 #include "chat/conversation.h"
 
-namespace zel {
+namespace zel::chat {
 
 struct CodexThread {
   std::string id;
@@ -92,11 +92,11 @@ class IdentifiedChatGPTExtractor final : public Extractor {
  public:
   IdentifiedChatGPTExtractor(ChatGPTExtractor base, std::shared_ptr<CodexIdentity> identity)
       : base_(std::move(base)), identity_(std::move(identity)) {}
-  std::optional<Conversation> extract(const AXNode& window) const override;
+  std::optional<Conversation> extract(const trees::AXNode& window) const override;
 
  private:
   ChatGPTExtractor base_;
   std::shared_ptr<CodexIdentity> identity_;
 };
 
-}  // namespace zel
+}  // namespace zel::chat

@@ -9,13 +9,13 @@
 #include "base/capture_clock.h"
 #include "chat/conversation.h"
 
-namespace zel {
+namespace zel::chat {
 
 class ClaudeExtractor final : public Extractor {
  public:
   explicit ClaudeExtractor(Source source, CaptureClock clock = CaptureClock::system());
 
-  std::optional<Conversation> extract(const AXNode& window) const override;
+  std::optional<Conversation> extract(const trees::AXNode& window) const override;
 
   struct WebKitMessage {
     bool isUser;
@@ -29,11 +29,12 @@ class ClaudeExtractor final : public Extractor {
   };
 
   // A message in web content, laid out around a visually hidden heading.
-  static std::optional<WebKitMessage> webKitMessage(const AXNode& message);
+  static std::optional<WebKitMessage> webKitMessage(const trees::AXNode& message);
   // A message in a tree without web classes; `position` is the first number
   // of its description.
-  static std::optional<ClassFreeMessage> classFreeMessage(const AXNode& message, std::optional<int64_t> position);
-  static bool isReplyContent(const AXNode& node);
+  static std::optional<ClassFreeMessage> classFreeMessage(const trees::AXNode& message,
+                                                          std::optional<int64_t> position);
+  static bool isReplyContent(const trees::AXNode& node);
 
   Source source() const { return source_; }
 
@@ -42,4 +43,4 @@ class ClaudeExtractor final : public Extractor {
   CaptureClock clock_;
 };
 
-}  // namespace zel
+}  // namespace zel::chat

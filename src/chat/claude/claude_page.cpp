@@ -2,7 +2,7 @@
 
 #include "base/hosts.h"
 
-namespace zel::ClaudePage {
+namespace zel::chat::ClaudePage {
 
 std::optional<std::string> conversation(const ChatPage::Address& page) {
   const auto& s = page.segments;
@@ -14,4 +14,4 @@ std::optional<std::string> conversation(const ChatPage::Address& page) {
   return std::nullopt;
 }
 
-}  // namespace zel::ClaudePage
+}  // namespace zel::chat::ClaudePage

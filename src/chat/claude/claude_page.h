@@ -7,8 +7,8 @@
 
 #include "chat/chat_page.h"
 
-namespace zel::ClaudePage {
+namespace zel::chat::ClaudePage {
 
 std::optional<std::string> conversation(const ChatPage::Address& page);
 
-}  // namespace zel::ClaudePage
+}  // namespace zel::chat::ClaudePage

@@ -3,44 +3,45 @@
 #include "base/ax_vocabulary.h"
 #include "base/unicode_text.h"
 
-namespace zel {
+namespace zel::chat {
 
 GrokExtractor::GrokExtractor(CaptureClock clock) : clock_(std::move(clock)) {}
 
-bool GrokExtractor::isReplyContent(const AXNode& n) {
+bool GrokExtractor::isReplyContent(const trees::AXNode& n) {
   if (hasRole(n, AX::Button) || hasRole(n, AX::PopUpButton)) return false;
-  if (hasRole(n, AX::Link) && n.first([](const AXNode& d) { return hasRole(d, AX::Image); })) return false;
+  if (hasRole(n, AX::Link) && n.first([](const trees::AXNode& d) { return hasRole(d, AX::Image); })) return false;
   return true;
 }
 
-std::optional<Conversation> GrokExtractor::extract(const AXNode& window) const {
-  const AXNode* region = window.first(
-      [](const AXNode& n) { return hasSubrole(n, AX::LandmarkRegion) && n.hasClassPrefix("scrollbar"); });
+std::optional<Conversation> GrokExtractor::extract(const trees::AXNode& window) const {
+  const trees::AXNode* region = window.first(
+      [](const trees::AXNode& n) { return hasSubrole(n, AX::LandmarkRegion) && n.hasClassPrefix("scrollbar"); });
   if (!region) return std::nullopt;
-  const AXNode* list = region->first([](const AXNode& n) {
-    for (const AXNode& c : n.children)
+  const trees::AXNode* list = region->first([](const trees::AXNode& n) {
+    for (const trees::AXNode& c : n.children)
       if (c.hasClass("items-end") || c.hasClass("items-start")) return true;
     return false;
   });
   if (!list) return std::nullopt;
 
   std::vector<Turn> turns;
-  for (const AXNode& row : list->children) {
+  for (const trees::AXNode& row : list->children) {
     if (row.hasClass("items-end")) {
-      if (const AXNode* bubble = row.first([](const AXNode& n) { return n.hasClassPrefix("whitespace-pre-wr"); })) {
+      if (const trees::AXNode* bubble =
+              row.first([](const trees::AXNode& n) { return n.hasClassPrefix("whitespace-pre-wr"); })) {
         std::string t = bubble->text();
         if (!t.empty()) turns.push_back(makeTurn(Turn::Role::user, std::move(t)));
         continue;
       }
     }
     if (row.hasClass("items-start")) {
-      std::string t = joinedTexts(row.children, isReplyContent);
+      std::string t = trees::joinedTexts(row.children, isReplyContent);
       if (!t.empty()) turns.push_back(makeTurn(Turn::Role::assistant, std::move(t)));
     }
   }
   if (turns.empty()) return std::nullopt;
 
-  const AXNode* page = window.first([](const AXNode& n) { return hasRole(n, AX::WebArea); });
+  const trees::AXNode* page = window.first([](const trees::AXNode& n) { return hasRole(n, AX::WebArea); });
   std::optional<std::string> title = page ? page->pageTitle() : std::nullopt;
   // " / X" is ASCII: a canonically equal ending has exactly its four bytes.
   if (title && endsWithCanonically(*title, " / X")) title->resize(title->size() - 4);
@@ -48,4 +49,4 @@ std::optional<Conversation> GrokExtractor::extract(const AXNode& window) const {
                              std::nullopt, clock_);
 }
 
-}  // namespace zel
+}  // namespace zel::chat

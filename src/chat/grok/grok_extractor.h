@@ -7,17 +7,17 @@
 #include "base/capture_clock.h"
 #include "chat/conversation.h"
 
-namespace zel {
+namespace zel::chat {
 
 class GrokExtractor final : public Extractor {
  public:
   explicit GrokExtractor(CaptureClock clock = CaptureClock::system());
 
-  std::optional<Conversation> extract(const AXNode& window) const override;
-  static bool isReplyContent(const AXNode& node);
+  std::optional<Conversation> extract(const trees::AXNode& window) const override;
+  static bool isReplyContent(const trees::AXNode& node);
 
  private:
   CaptureClock clock_;
 };
 
-}  // namespace zel
+}  // namespace zel::chat

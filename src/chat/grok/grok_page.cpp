@@ -3,7 +3,7 @@
 #include "base/address_pieces.h"
 #include "base/hosts.h"
 
-namespace zel::GrokPage {
+namespace zel::chat::GrokPage {
 
 std::optional<std::string> conversation(const ChatPage::Address& page) {
   const auto& s = page.segments;
@@ -21,4 +21,4 @@ std::optional<std::string> conversation(const ChatPage::Address& page) {
   return std::nullopt;
 }
 
-}  // namespace zel::GrokPage
+}  // namespace zel::chat::GrokPage

@@ -8,8 +8,8 @@
 
 #include "chat/chat_page.h"
 
-namespace zel::GrokPage {
+namespace zel::chat::GrokPage {
 
 std::optional<std::string> conversation(const ChatPage::Address& page);
 
-}  // namespace zel::GrokPage
+}  // namespace zel::chat::GrokPage

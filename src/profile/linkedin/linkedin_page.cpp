@@ -3,7 +3,7 @@
 #include "base/hosts.h"
 #include "base/unicode_text.h"
 
-namespace zel::LinkedInPage {
+namespace zel::profile::LinkedInPage {
 
 const std::vector<CardEnding>& cardEndings() {
   static const std::vector<CardEnding> endings{
@@ -72,4 +72,4 @@ std::optional<ProfilePage> pageOfPath(const std::vector<std::string>& segments) 
   return ProfilePage{ProfilePage::Site::linkedin, std::move(*slug), view};
 }
 
-}  // namespace zel::LinkedInPage
+}  // namespace zel::profile::LinkedInPage

@@ -11,7 +11,7 @@
 
 #include "profile/profile_page.h"
 
-namespace zel::LinkedInPage {
+namespace zel::profile::LinkedInPage {
 
 // Every card's DOM identifier starts with this; what follows names the
 // member, then the card's ending.
@@ -50,4 +50,4 @@ std::optional<std::vector<std::string>> under(const LinkPath& link, std::string_
 // decoded): "in/<slug>" or one of its "details" pages; nullopt for any other.
 std::optional<ProfilePage> pageOfPath(const std::vector<std::string>& segments);
 
-}  // namespace zel::LinkedInPage
+}  // namespace zel::profile::LinkedInPage

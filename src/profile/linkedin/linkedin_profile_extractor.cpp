@@ -13,7 +13,7 @@
 #include "profile/linkedin/linkedin_page.h"
 #include "base/unicode_text.h"
 
-namespace zel::LinkedInProfileExtractor {
+namespace zel::profile::LinkedInProfileExtractor {
 
 namespace {
 
@@ -21,7 +21,7 @@ using Path = std::vector<std::string>;
 
 }  // namespace
 
-const LinkPath* LinkMemo::of(const AXNode& n) {
+const LinkPath* LinkMemo::of(const trees::AXNode& n) {
   if (!n.url) return nullptr;
   auto [it, fresh] = links_.try_emplace(&n);
   if (fresh) it->second = LinkPath::parse(*n.url);
@@ -39,7 +39,7 @@ bool startsWith(const Path& path, std::initializer_list<std::string_view> words)
 }
 
 // The own link path of a link node: its segments after "in/<slug>".
-std::optional<Path> ownPath(const AXNode& n, std::string_view slug, LinkMemo& memo) {
+std::optional<Path> ownPath(const trees::AXNode& n, std::string_view slug, LinkMemo& memo) {
   if (!hasRole(n, AX::Link) || !n.url) return std::nullopt;
   const LinkPath* link = memo.of(n);
   if (!link) return std::nullopt;
@@ -61,7 +61,7 @@ bool excludedID(std::string_view id) {
 }
 
 // One static text as the texts rule reads it; nullopt when it shows nothing.
-std::optional<std::string> staticText(const AXNode& n) {
+std::optional<std::string> staticText(const trees::AXNode& n) {
   if (!hasRole(n, AX::StaticText)) return std::nullopt;
   const std::string_view raw = n.value ? std::string_view(*n.value) : n.title ? std::string_view(*n.title) : "";
   const std::string_view t = trimmedView(raw);
@@ -73,8 +73,8 @@ ProfileImage image(const std::string& url, std::optional<std::string> from) {
   return ProfileImage{url, ProfileImage::size(url), ProfileImage::expiry(url), std::move(from)};
 }
 
-std::optional<ProfileImage> logoOf(const AXNode& link, LinkMemo& memo) {
-  const AXNode* img = link.first([&memo](const AXNode& n) {
+std::optional<ProfileImage> logoOf(const trees::AXNode& link, LinkMemo& memo) {
+  const trees::AXNode* img = link.first([&memo](const trees::AXNode& n) {
     if (!hasRole(n, AX::Image) || !n.url) return false;
     const LinkPath* p = memo.of(n);
     return p && p->host == hosts::linkedInImages;
@@ -83,9 +83,9 @@ std::optional<ProfileImage> logoOf(const AXNode& link, LinkMemo& memo) {
   return image(*img->url, std::nullopt);
 }
 
-std::vector<std::string> linesOf(const AXNode& link) {
+std::vector<std::string> linesOf(const trees::AXNode& link) {
   std::vector<std::string> lines;
-  for (const AXNode& c : link.children)
+  for (const trees::AXNode& c : link.children)
     if (std::string t = c.text(); !t.empty()) lines.push_back(std::move(t));
   if (lines.empty()) lines = link.texts();
   return lines;
@@ -111,11 +111,11 @@ std::vector<std::string> proof(const std::vector<Path>& paths) {
   return {tokens.begin(), tokens.end()};
 }
 
-std::vector<const AXNode*> cards(const AXNode& page, std::string_view slug, LinkMemo& memo) {
-  std::vector<const AXNode*> found;
-  std::vector<const AXNode*> pending{&page};
+std::vector<const trees::AXNode*> cards(const trees::AXNode& page, std::string_view slug, LinkMemo& memo) {
+  std::vector<const trees::AXNode*> found;
+  std::vector<const trees::AXNode*> pending{&page};
   while (!pending.empty()) {
-    const AXNode* n = pending.back();
+    const trees::AXNode* n = pending.back();
     pending.pop_back();
     if (n->domID) {
       if (excludedID(*n->domID)) continue;
@@ -129,15 +129,15 @@ std::vector<const AXNode*> cards(const AXNode& page, std::string_view slug, Link
   if (!found.empty()) return found;
 
   // No card identifiers: cards by their shape, under the main landmark.
-  const AXNode* root = page.first([](const AXNode& n) { return hasSubrole(n, AX::LandmarkMain); });
+  const trees::AXNode* root = page.first([](const trees::AXNode& n) { return hasSubrole(n, AX::LandmarkMain); });
   if (!root) root = &page;
   for (auto top = root->children.rbegin(); top != root->children.rend(); ++top) pending.push_back(&*top);
   while (!pending.empty()) {
-    const AXNode* n = pending.back();
+    const trees::AXNode* n = pending.back();
     pending.pop_back();
     if (n->domID && excludedID(*n->domID)) continue;
     if (hasRole(*n, AX::Group)) {
-      const bool card = std::any_of(n->children.begin(), n->children.end(), [&](const AXNode& c) {
+      const bool card = std::any_of(n->children.begin(), n->children.end(), [&](const trees::AXNode& c) {
         if (hasRole(c, AX::Heading)) return true;
         const auto path = ownPath(c, slug, memo);
         return path && *path == Path{"edit", "intro"};
@@ -152,12 +152,12 @@ std::vector<const AXNode*> cards(const AXNode& page, std::string_view slug, Link
   return found;
 }
 
-std::vector<Path> topCardPaths(const AXNode& page, std::string_view slug, LinkMemo& memo) {
-  for (const AXNode* card : cards(page, slug, memo)) {
+std::vector<Path> topCardPaths(const trees::AXNode& page, std::string_view slug, LinkMemo& memo) {
+  for (const trees::AXNode* card : cards(page, slug, memo)) {
     if (!card->domID || !card->domID->starts_with(cardPrefix)) continue;
     if (card->domID->substr(cardPrefix.size()).find("Topcard") == std::string::npos) continue;
     std::vector<Path> paths;
-    forEachPreorder(*card, [&](const AXNode& n) {
+    forEachPreorder(*card, [&](const trees::AXNode& n) {
       if (auto p = ownPath(n, slug, memo)) paths.push_back(std::move(*p));
       return true;
     });
@@ -176,19 +176,19 @@ CardKind cardKind(std::string_view domID) {
   return {std::nullopt, false};
 }
 
-std::string bodyText(const AXNode& card) {
-  const AXNode* heading = card.first([](const AXNode& n) { return hasRole(n, AX::Heading); });
+std::string bodyText(const trees::AXNode& card) {
+  const trees::AXNode* heading = card.first([](const trees::AXNode& n) { return hasRole(n, AX::Heading); });
   return card.text(heading);
 }
 
-std::optional<ProfileSection> read(const AXNode& card, std::string_view slug, ProfilePage::View view,
+std::optional<ProfileSection> read(const trees::AXNode& card, std::string_view slug, ProfilePage::View view,
                                    ProfileHealth& health, LinkMemo& memo) {
   const CardKind ck = cardKind(card.domID.value_or(""));
   if (ck.never) return std::nullopt;
 
   std::vector<const LinkPath*> linkPaths;  // owned by the reading's memo
   std::vector<std::string> editPaths;
-  forEachPreorder(card, [&](const AXNode& n) {
+  forEachPreorder(card, [&](const trees::AXNode& n) {
     if (!hasRole(n, AX::Link) || !n.url) return true;
     if (const LinkPath* lp = memo.of(n)) {
       if (auto own = LinkedInPage::under(*lp, slug)) editPaths.push_back(editPath(*own));
@@ -315,14 +315,14 @@ std::optional<ProfileSection> read(const AXNode& card, std::string_view slug, Pr
   return section;
 }
 
-ProfileOutcome extract(const AXNode& page, const ProfilePage& at, Date now, const CaptureClock& clock) {
+ProfileOutcome extract(const trees::AXNode& page, const ProfilePage& at, Date now, const CaptureClock& clock) {
   // Addresses are parsed once per reading, however often its steps ask.
   LinkMemo memo;
   const auto started = std::chrono::steady_clock::now();
   const std::string& slug = at.handle;
   std::vector<Path> ownPaths;
   size_t nodes = 0;
-  forEachPreorder(page, [&](const AXNode& n) {
+  forEachPreorder(page, [&](const trees::AXNode& n) {
     ++nodes;
     if (auto p = ownPath(n, slug, memo)) ownPaths.push_back(std::move(*p));
     return true;
@@ -348,7 +348,7 @@ ProfileOutcome extract(const AXNode& page, const ProfilePage& at, Date now, cons
   r.handle = slug;
   r.view = at.view;
   r.proof = std::move(tokens);
-  for (const AXNode* card : cards(page, slug, memo))
+  for (const trees::AXNode* card : cards(page, slug, memo))
     if (auto s = read(*card, slug, at.view, r.health, memo)) r.sections.push_back(std::move(*s));
   for (const auto& s : r.sections) {
     if (s.roles) {
@@ -369,12 +369,12 @@ ProfileOutcome extract(const AXNode& page, const ProfilePage& at, Date now, cons
 
 // ---- entries ----
 
-std::vector<Event> events(const AXNode& card, std::string_view slug, LinkMemo& memo) {
+std::vector<Event> events(const trees::AXNode& card, std::string_view slug, LinkMemo& memo) {
   std::vector<Event> out;
-  std::vector<const AXNode*> pending;
+  std::vector<const trees::AXNode*> pending;
   for (auto it = card.children.rbegin(); it != card.children.rend(); ++it) pending.push_back(&*it);
   while (!pending.empty()) {
-    const AXNode& n = *pending.back();
+    const trees::AXNode& n = *pending.back();
     pending.pop_back();
     if (hasRole(n, AX::Link)) {
       if (!n.url) continue;
@@ -412,7 +412,7 @@ std::vector<Event> events(const AXNode& card, std::string_view slug, LinkMemo& m
   return out;
 }
 
-std::vector<ProfileRole> roles(const AXNode& card, std::string_view slug, LinkMemo& memo) {
+std::vector<ProfileRole> roles(const trees::AXNode& card, std::string_view slug, LinkMemo& memo) {
   std::vector<ProfileRole> list;
   std::set<std::string> seen;  // role ids already listed
   std::vector<std::vector<std::string>> blocks;
@@ -478,7 +478,7 @@ std::vector<ProfileRole> roles(const AXNode& card, std::string_view slug, LinkMe
   return list;
 }
 
-std::vector<ProfileSchool> schools(const AXNode& card, std::string_view slug, LinkMemo& memo) {
+std::vector<ProfileSchool> schools(const trees::AXNode& card, std::string_view slug, LinkMemo& memo) {
   std::vector<ProfileSchool> list;
   std::set<std::string> seen;  // education ids already listed
   std::optional<std::pair<std::string, std::optional<ProfileImage>>> organisation;
@@ -505,11 +505,11 @@ std::vector<ProfileSchool> schools(const AXNode& card, std::string_view slug, Li
   return list;
 }
 
-std::vector<ProfileSkill> skills(const AXNode& card) {
+std::vector<ProfileSkill> skills(const trees::AXNode& card) {
   std::vector<ProfileSkill> list;
   std::set<std::string> seen;  // skill ids already listed
   constexpr std::string_view prefix = LinkedInPage::skillPrefix;
-  forEachPreorder(card, [&](const AXNode& n) {
+  forEachPreorder(card, [&](const trees::AXNode& n) {
     if (!n.domID || !n.domID->starts_with(prefix) || !n.domID->ends_with(')')) return true;
     const std::string_view id = *n.domID;
     const size_t comma = id.rfind(',');
@@ -530,7 +530,7 @@ std::vector<ProfileSkill> skills(const AXNode& card) {
   return list;
 }
 
-Topcard topcard(const AXNode& card, LinkMemo& memo) {
+Topcard topcard(const trees::AXNode& card, LinkMemo& memo) {
   const auto nodes = card.preorder();
   Topcard t;
   size_t start = 0;
@@ -546,7 +546,7 @@ Topcard topcard(const AXNode& card, LinkMemo& memo) {
   }
   size_t contact = nodes.size();
   for (size_t i = 0; i < nodes.size(); ++i) {
-    const AXNode& n = *nodes[i];
+    const trees::AXNode& n = *nodes[i];
     if (!hasRole(n, AX::Link) || !n.url) continue;
     const LinkPath* lp = memo.of(n);
     if (lp && lp->segments.size() >= 2 && lp->segments[lp->segments.size() - 2] == "overlay" &&
@@ -568,12 +568,12 @@ Topcard topcard(const AXNode& card, LinkMemo& memo) {
   return t;
 }
 
-std::optional<ProfileImage> photo(const AXNode& page, std::string_view slug, LinkMemo& memo) {
+std::optional<ProfileImage> photo(const trees::AXNode& page, std::string_view slug, LinkMemo& memo) {
   struct Flags {
     bool ownLink = false, excluded = false, overlay = false;
   };
-  std::vector<const AXNode*> own, avatars;
-  std::vector<std::pair<const AXNode*, Flags>> pending{{&page, Flags{}}};
+  std::vector<const trees::AXNode*> own, avatars;
+  std::vector<std::pair<const trees::AXNode*, Flags>> pending{{&page, Flags{}}};
   while (!pending.empty()) {
     auto [n, flags] = pending.back();
     pending.pop_back();
@@ -608,9 +608,9 @@ std::optional<ProfileImage> photo(const AXNode& page, std::string_view slug, Lin
     auto parsed = boost::urls::parse_uri_reference(boost::core::string_view(url.data(), url.size()));
     return parsed ? std::string(parsed->path()) : url;
   };
-  auto distinct = [&](const std::vector<const AXNode*>& list) {
+  auto distinct = [&](const std::vector<const trees::AXNode*>& list) {
     std::set<std::string> paths;
-    for (const AXNode* n : list) paths.insert(pathOf(*n->url));
+    for (const trees::AXNode* n : list) paths.insert(pathOf(*n->url));
     return paths;
   };
   const auto ownPaths = distinct(own), avatarPaths = distinct(avatars);
@@ -621,4 +621,4 @@ std::optional<ProfileImage> photo(const AXNode& page, std::string_view slug, Lin
   return std::nullopt;
 }
 
-}  // namespace zel::LinkedInProfileExtractor
+}  // namespace zel::profile::LinkedInProfileExtractor

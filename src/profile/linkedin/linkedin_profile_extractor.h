@@ -17,7 +17,7 @@
 #include "profile/profile_read.h"
 #include "profile/linkedin/linkedin_page.h"
 
-namespace zel::LinkedInProfileExtractor {
+namespace zel::profile::LinkedInProfileExtractor {
 
 using LinkedInPage::cardPrefix;
 
@@ -27,19 +27,19 @@ using LinkedInPage::cardPrefix;
 // address, so one memo serves one tree that does not change while it lives.
 class LinkMemo {
  public:
-  const LinkPath* of(const AXNode& n);
+  const LinkPath* of(const trees::AXNode& n);
 
  private:
-  std::unordered_map<const AXNode*, std::optional<LinkPath>> links_;
+  std::unordered_map<const trees::AXNode*, std::optional<LinkPath>> links_;
 };
 
-ProfileOutcome extract(const AXNode& page, const ProfilePage& at, Date now,
+ProfileOutcome extract(const trees::AXNode& page, const ProfilePage& at, Date now,
                        const CaptureClock& clock = CaptureClock::system());
 
 // Proof tokens of own link paths, sorted.
 std::vector<std::string> proof(const std::vector<std::vector<std::string>>& paths);
-std::vector<std::vector<std::string>> topCardPaths(const AXNode& page, std::string_view slug, LinkMemo& memo);
-std::vector<const AXNode*> cards(const AXNode& page, std::string_view slug, LinkMemo& memo);
+std::vector<std::vector<std::string>> topCardPaths(const trees::AXNode& page, std::string_view slug, LinkMemo& memo);
+std::vector<const trees::AXNode*> cards(const trees::AXNode& page, std::string_view slug, LinkMemo& memo);
 
 struct CardKind {
   std::optional<std::string> kind;
@@ -47,10 +47,10 @@ struct CardKind {
 };
 CardKind cardKind(std::string_view domID);
 
-std::optional<ProfileSection> read(const AXNode& card, std::string_view slug, ProfilePage::View view,
+std::optional<ProfileSection> read(const trees::AXNode& card, std::string_view slug, ProfilePage::View view,
                                    ProfileHealth& health, LinkMemo& memo);
 // The card's text without its first heading.
-std::string bodyText(const AXNode& card);
+std::string bodyText(const trees::AXNode& card);
 const std::set<std::string, std::less<>>& entityKinds();
 
 // ---- entries ----
@@ -64,11 +64,11 @@ struct Event {
   std::string text;                // skillsLine, block
 };
 
-std::vector<Event> events(const AXNode& card, std::string_view slug, LinkMemo& memo);
-std::vector<ProfileRole> roles(const AXNode& card, std::string_view slug, LinkMemo& memo);
-std::vector<ProfileSchool> schools(const AXNode& card, std::string_view slug, LinkMemo& memo);
-std::vector<ProfileSkill> skills(const AXNode& card);
-Topcard topcard(const AXNode& card, LinkMemo& memo);
-std::optional<ProfileImage> photo(const AXNode& page, std::string_view slug, LinkMemo& memo);
+std::vector<Event> events(const trees::AXNode& card, std::string_view slug, LinkMemo& memo);
+std::vector<ProfileRole> roles(const trees::AXNode& card, std::string_view slug, LinkMemo& memo);
+std::vector<ProfileSchool> schools(const trees::AXNode& card, std::string_view slug, LinkMemo& memo);
+std::vector<ProfileSkill> skills(const trees::AXNode& card);
+Topcard topcard(const trees::AXNode& card, LinkMemo& memo);
+std::optional<ProfileImage> photo(const trees::AXNode& page, std::string_view slug, LinkMemo& memo);
 
-}  // namespace zel::LinkedInProfileExtractor
+}  // namespace zel::profile::LinkedInProfileExtractor

@@ -4,30 +4,30 @@
 #include "profile/linkedin/linkedin_page.h"
 #include "profile/profile_page.h"
 
-namespace zel {
+namespace zel::profile {
 
-PlanStep LinkedInReadPlan::step(const AXNode& node) {
+trees::PlanStep LinkedInReadPlan::step(const trees::AXNode& node) {
   if (auto s = common(node)) return *s;
-  if (!node.domID) return PlanStep::descend();
+  if (!node.domID) return trees::PlanStep::descend();
   const std::string_view id = *node.domID;
-  if (LinkedInPage::isAside(id)) return PlanStep::skip();
-  if (id == LinkedInPage::messagingOverlay) return PlanStep::addressesOnly(false);
-  if (!id.starts_with(LinkedInPage::cardPrefix)) return PlanStep::descend();
+  if (LinkedInPage::isAside(id)) return trees::PlanStep::skip();
+  if (id == LinkedInPage::messagingOverlay) return trees::PlanStep::addressesOnly(false);
+  if (!id.starts_with(LinkedInPage::cardPrefix)) return trees::PlanStep::descend();
   const std::string_view rest = id.substr(LinkedInPage::cardPrefix.size());
-  if (rest.ends_with(LinkedInPage::activityEnding)) return PlanStep::addressesOnly(true);
+  if (rest.ends_with(LinkedInPage::activityEnding)) return trees::PlanStep::addressesOnly(true);
   for (const auto& card : LinkedInPage::cardEndings())
-    if (card.kind.empty() && rest.ends_with(card.ending)) return PlanStep::skip();
-  return PlanStep::descend();
+    if (card.kind.empty() && rest.ends_with(card.ending)) return trees::PlanStep::skip();
+  return trees::PlanStep::descend();
 }
 
-bool LinkedInReadPlan::ends(const AXNode& node) const {
+bool LinkedInReadPlan::ends(const trees::AXNode& node) const {
   // A profile photo: "/profile-displayphoto" somewhere in its address.
   if (!node.role || *node.role != AX::Image || !node.url) return false;
   static const std::string word = "/" + std::string(LinkedInPage::photoPathWord);
   return node.url->find(word) != std::string::npos;
 }
 
-bool LinkedInReadPlan::opensOwnLink(const AXNode& node) const {
+bool LinkedInReadPlan::opensOwnLink(const trees::AXNode& node) const {
   if (!node.role || *node.role != AX::Link || !node.url) return false;
   const auto link = LinkPath::parse(*node.url);
   if (!link) return false;
@@ -35,4 +35,4 @@ bool LinkedInReadPlan::opensOwnLink(const AXNode& node) const {
   return member && *member == slug_ && link->segments.size() == 2;
 }
 
-}  // namespace zel
+}  // namespace zel::profile

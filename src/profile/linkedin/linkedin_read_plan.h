@@ -7,18 +7,18 @@
 
 #include "trees/read_plan.h"
 
-namespace zel {
+namespace zel::profile {
 
-class LinkedInReadPlan final : public PagePlan {
+class LinkedInReadPlan final : public trees::PagePlan {
  public:
   // `slug`: the page owner's, normalised.
   explicit LinkedInReadPlan(std::string slug) : slug_(std::move(slug)) {}
-  PlanStep step(const AXNode& node) override;
-  bool ends(const AXNode& node) const override;
-  bool opensOwnLink(const AXNode& node) const override;
+  trees::PlanStep step(const trees::AXNode& node) override;
+  bool ends(const trees::AXNode& node) const override;
+  bool opensOwnLink(const trees::AXNode& node) const override;
 
  private:
   std::string slug_;
 };
 
-}  // namespace zel
+}  // namespace zel::profile

@@ -4,7 +4,7 @@
 #include "base/unicode_text.h"
 #include "profile/linkedin/linkedin_page.h"
 
-namespace zel::LinkedInScrubbing {
+namespace zel::profile::LinkedInScrubbing {
 
 namespace {
 
@@ -57,4 +57,4 @@ ProfileScrubbing rules() {
           memberOfID, memberOfSegment};
 }
 
-}  // namespace zel::LinkedInScrubbing
+}  // namespace zel::profile::LinkedInScrubbing

@@ -5,8 +5,8 @@
 
 #include "profile/profile_scrubbing.h"
 
-namespace zel::LinkedInScrubbing {
+namespace zel::profile::LinkedInScrubbing {
 
 ProfileScrubbing rules();
 
-}  // namespace zel::LinkedInScrubbing
+}  // namespace zel::profile::LinkedInScrubbing

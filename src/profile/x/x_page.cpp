@@ -4,7 +4,7 @@
 
 #include "base/unicode_text.h"
 
-namespace zel::XPage {
+namespace zel::profile::XPage {
 
 const std::vector<std::string_view>& reserved() {
   static const std::vector<std::string_view> words{
@@ -30,4 +30,4 @@ std::optional<ProfilePage> pageOfPath(const std::vector<std::string>& segments) 
   return ProfilePage{ProfilePage::Site::x, std::move(*handle), ProfilePage::View::profile};
 }
 
-}  // namespace zel::XPage
+}  // namespace zel::profile::XPage

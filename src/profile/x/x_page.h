@@ -9,7 +9,7 @@
 
 #include "profile/profile_page.h"
 
-namespace zel::XPage {
+namespace zel::profile::XPage {
 
 // A handle: lower-cased, 1 to 15 of a-z, 0-9 and "_", not a site page.
 std::optional<std::string> normalizedHandle(std::string_view text);
@@ -20,4 +20,4 @@ const std::vector<std::string_view>& reserved();
 // decoded); nullopt for any other.
 std::optional<ProfilePage> pageOfPath(const std::vector<std::string>& segments);
 
-}  // namespace zel::XPage
+}  // namespace zel::profile::XPage

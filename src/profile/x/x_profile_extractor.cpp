@@ -7,12 +7,12 @@
 #include "base/hosts.h"
 #include "base/unicode_text.h"
 
-namespace zel::XProfileExtractor {
+namespace zel::profile::XProfileExtractor {
 
 namespace {
 
 // The second segment of an own X link ("<handle>/<word>"), else nullopt.
-std::optional<std::string> ownLinkWord(const AXNode& n, const std::string& handle) {
+std::optional<std::string> ownLinkWord(const trees::AXNode& n, const std::string& handle) {
   if (!hasRole(n, AX::Link) || !n.url) return std::nullopt;
   const auto lp = LinkPath::parse(*n.url);
   if (!lp || lp->host != hosts::x || lp->segments.size() != 2 || lowercased(lp->segments[0]) != handle)
@@ -22,7 +22,7 @@ std::optional<std::string> ownLinkWord(const AXNode& n, const std::string& handl
 
 bool isFollowerWord(const std::string& w) { return w == "following" || w == "followers" || w == "verified_followers"; }
 
-std::optional<std::string> staticText(const AXNode& n) {
+std::optional<std::string> staticText(const trees::AXNode& n) {
   if (!hasRole(n, AX::StaticText)) return std::nullopt;
   const std::string_view raw = n.value ? std::string_view(*n.value) : n.title ? std::string_view(*n.title) : "";
   const std::string_view t = trimmedView(raw);
@@ -35,7 +35,7 @@ struct Static {
   std::string text;
 };
 
-std::vector<Static> statics(const std::vector<const AXNode*>& nodes, size_t from, size_t to) {
+std::vector<Static> statics(const std::vector<const trees::AXNode*>& nodes, size_t from, size_t to) {
   std::vector<Static> out;
   for (size_t i = from; i < to && i < nodes.size(); ++i)
     if (auto t = staticText(*nodes[i])) out.push_back({i, std::move(*t)});
@@ -44,7 +44,7 @@ std::vector<Static> statics(const std::vector<const AXNode*>& nodes, size_t from
 
 }  // namespace
 
-std::vector<std::optional<size_t>> parentIndex(const std::vector<const AXNode*>& nodes) {
+std::vector<std::optional<size_t>> parentIndex(const std::vector<const trees::AXNode*>& nodes) {
   std::vector<std::optional<size_t>> parents(nodes.size());
   std::vector<std::pair<size_t, size_t>> open;  // (position, children still to come)
   for (size_t i = 0; i < nodes.size(); ++i) {
@@ -58,7 +58,7 @@ std::vector<std::optional<size_t>> parentIndex(const std::vector<const AXNode*>&
   return parents;
 }
 
-ProfileOutcome extract(const AXNode& page, const ProfilePage& at, Date now, const CaptureClock& clock) {
+ProfileOutcome extract(const trees::AXNode& page, const ProfilePage& at, Date now, const CaptureClock& clock) {
   const auto started = std::chrono::steady_clock::now();
   const std::string& handle = at.handle;
   const auto nodes = page.preorder();
@@ -73,7 +73,7 @@ ProfileOutcome extract(const AXNode& page, const ProfilePage& at, Date now, cons
   if (p == 0) return notOwn;
   std::optional<size_t> settings, photoLink;
   for (size_t i = 0; i < p && !settings; ++i) {
-    const AXNode& n = *nodes[i];
+    const trees::AXNode& n = *nodes[i];
     if (!hasRole(n, AX::Link) || !n.url) continue;
     const auto lp = LinkPath::parse(*n.url);
     if (lp && lp->host == hosts::x && lp->segments == std::vector<std::string>{"settings", "profile"}) settings = i;
@@ -94,15 +94,15 @@ ProfileOutcome extract(const AXNode& page, const ProfilePage& at, Date now, cons
     }
 
   for (size_t i = 0; i < p; ++i) {
-    const AXNode& g = *nodes[i];
+    const trees::AXNode& g = *nodes[i];
     if (!hasRole(g, AX::Group)) continue;
-    const bool about = std::any_of(g.children.begin(), g.children.end(), [&](const AXNode& c) {
-      return c.first([&](const AXNode& d) { return ownLinkWord(d, handle) == "about"; }) != nullptr;
+    const bool about = std::any_of(g.children.begin(), g.children.end(), [&](const trees::AXNode& c) {
+      return c.first([&](const trees::AXNode& d) { return ownLinkWord(d, handle) == "about"; }) != nullptr;
     });
-    const bool hasStatic =
-        std::any_of(g.children.begin(), g.children.end(), [](const AXNode& c) { return hasRole(c, AX::StaticText); });
+    const bool hasStatic = std::any_of(g.children.begin(), g.children.end(),
+                                       [](const trees::AXNode& c) { return hasRole(c, AX::StaticText); });
     if (!about || !hasStatic) continue;
-    for (const AXNode& c : g.children) {
+    for (const trees::AXNode& c : g.children) {
       if (!hasRole(c, AX::StaticText)) continue;
       const std::string_view raw = c.value ? std::string_view(*c.value) : c.title ? std::string_view(*c.title) : "";
       const std::string_view t = trimmedHorizontal(raw);
@@ -129,7 +129,7 @@ ProfileOutcome extract(const AXNode& page, const ProfilePage& at, Date now, cons
   r.handle = handle;
   r.view = ProfilePage::View::profile;
   r.proof = {"settings_profile"};
-  const AXNode* img = nodes[*photoLink]->first([](const AXNode& n) {
+  const trees::AXNode* img = nodes[*photoLink]->first([](const trees::AXNode& n) {
     if (!hasRole(n, AX::Image) || !n.url) return false;
     const auto lp = LinkPath::parse(*n.url);
     return lp && lp->host == hosts::xImages && !lp->segments.empty() && lp->segments.front() == "profile_images" &&
@@ -145,4 +145,4 @@ ProfileOutcome extract(const AXNode& page, const ProfilePage& at, Date now, cons
   return ProfileOutcome::own(std::move(r));
 }
 
-}  // namespace zel::XProfileExtractor
+}  // namespace zel::profile::XProfileExtractor

@@ -11,12 +11,12 @@
 #include "profile/profile_page.h"
 #include "profile/profile_read.h"
 
-namespace zel::XProfileExtractor {
+namespace zel::profile::XProfileExtractor {
 
-ProfileOutcome extract(const AXNode& page, const ProfilePage& at, Date now,
+ProfileOutcome extract(const trees::AXNode& page, const ProfilePage& at, Date now,
                        const CaptureClock& clock = CaptureClock::system());
 
 // For each node of a pre-order list, the position of its parent in the list.
-std::vector<std::optional<size_t>> parentIndex(const std::vector<const AXNode*>& nodes);
+std::vector<std::optional<size_t>> parentIndex(const std::vector<const trees::AXNode*>& nodes);
 
-}  // namespace zel::XProfileExtractor
+}  // namespace zel::profile::XProfileExtractor

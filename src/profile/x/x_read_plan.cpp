@@ -5,10 +5,10 @@
 #include "profile/profile_page.h"
 #include "profile/x/x_page.h"
 
-namespace zel {
+namespace zel::profile {
 
-PlanStep XReadPlan::step(const AXNode& node) {
-  if (finished_) return PlanStep::skip();
+trees::PlanStep XReadPlan::step(const trees::AXNode& node) {
+  if (finished_) return trees::PlanStep::skip();
   if (auto s = common(node)) return *s;
   if (node.role && *node.role == AX::Link && node.url) {
     const auto link = LinkPath::parse(*node.url);
@@ -18,10 +18,10 @@ PlanStep XReadPlan::step(const AXNode& node) {
          link->segments[1] == "verified_followers")) {
       // The follow counts end the profile header: nothing after them is read.
       finished_ = true;
-      return PlanStep::skip();
+      return trees::PlanStep::skip();
     }
   }
-  return PlanStep::descend();
+  return trees::PlanStep::descend();
 }
 
-}  // namespace zel
+}  // namespace zel::profile

@@ -4,15 +4,15 @@
 
 #include "trees/read_plan.h"
 
-namespace zel {
+namespace zel::profile {
 
-class XReadPlan final : public PagePlan {
+class XReadPlan final : public trees::PagePlan {
  public:
-  PlanStep step(const AXNode& node) override;
+  trees::PlanStep step(const trees::AXNode& node) override;
   bool finished() const override { return finished_; }
 
  private:
   bool finished_ = false;
 };
 
-}  // namespace zel
+}  // namespace zel::profile

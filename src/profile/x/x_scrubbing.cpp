@@ -4,7 +4,7 @@
 #include "base/unicode_text.h"
 #include "profile/x/x_page.h"
 
-namespace zel::XScrubbing {
+namespace zel::profile::XScrubbing {
 
 namespace {
 
@@ -36,4 +36,4 @@ ProfileScrubbing rules() {
           nullptr, nullptr};
 }
 
-}  // namespace zel::XScrubbing
+}  // namespace zel::profile::XScrubbing

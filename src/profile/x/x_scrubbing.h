@@ -4,8 +4,8 @@
 
 #include "profile/profile_scrubbing.h"
 
-namespace zel::XScrubbing {
+namespace zel::profile::XScrubbing {
 
 ProfileScrubbing rules();
 
-}  // namespace zel::XScrubbing
+}  // namespace zel::profile::XScrubbing
