@@ -45,7 +45,7 @@ struct Output {
 
 size_t lineBytes() {
   static const size_t bytes =
-      zel::LinePrinter::chatLine("com.google.Chrome", zel::Date{8e8}, zel::ReadStatus::ok, chats())->size();
+      zel::agent::LinePrinter::chatLine("com.google.Chrome", zel::Date{8e8}, zel::agent::ReadStatus::ok, chats())->size();
   return bytes;
 }
 
@@ -54,7 +54,7 @@ void plainWrite(benchmark::State& state) {
   const std::string bytes(lineBytes(), 'x');
   for (auto _ : state) {
     out.rewind();
-    zel::writeAll(out.fd, bytes);
+    zel::agent::writeAll(out.fd, bytes);
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * lineBytes()));
 }
@@ -62,10 +62,10 @@ BENCHMARK(plainWrite)->Name("chatLine/plainWrite");
 
 void encodeAndWrite(benchmark::State& state) {
   Output out;
-  zel::LinePrinter printer(out.fd);
+  zel::agent::LinePrinter printer(out.fd);
   for (auto _ : state) {
     out.rewind();
-    printer.emit("com.google.Chrome", zel::Date{8e8}, zel::ReadStatus::ok, chats());
+    printer.emit("com.google.Chrome", zel::Date{8e8}, zel::agent::ReadStatus::ok, chats());
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * lineBytes()));
 }

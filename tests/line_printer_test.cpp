@@ -14,6 +14,7 @@ using namespace zel::browsers;
 using namespace zel::snapshot;
 using namespace zel::chat;
 using namespace zel::profile;
+using namespace zel::agent;
 namespace {
 
 // 2026-01-05T09:30:00Z

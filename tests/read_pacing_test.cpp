@@ -16,6 +16,7 @@ using namespace zel::trees;
 using namespace zel::browsers;
 using namespace zel::snapshot;
 using namespace zel::chat;
+using namespace zel::agent;
 namespace {
 
 }  // namespace

@@ -18,6 +18,7 @@ using namespace zel::browsers;
 using namespace zel::snapshot;
 using namespace zel::chat;
 using namespace zel::profile;
+using namespace zel::agent;
 
 namespace zel::agent {
 namespace {

@@ -16,6 +16,7 @@ namespace zel {
 using namespace zel::trees;
 using namespace zel::browsers;
 using namespace zel::snapshot;
+using namespace zel::agent;
 namespace {
 
 using platform::Accessibility;

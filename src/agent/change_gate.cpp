@@ -1,6 +1,6 @@
 #include "agent/change_gate.h"
 
-namespace zel {
+namespace zel::agent {
 
 bool ChangeGate::shouldPrint(const std::vector<chat::Conversation>& chats, ReadStatus status, Date at) {
   std::vector<chat::Conversation> normalised = chats;
@@ -24,4 +24,4 @@ std::optional<Date> ChangeGate::heartbeatDue() const {
   return printedAt_->adding(heartbeat_);
 }
 
-}  // namespace zel
+}  // namespace zel::agent

@@ -10,7 +10,7 @@
 #include "base/date.h"
 #include "chat/conversation.h"
 
-namespace zel {
+namespace zel::agent {
 
 // Suppresses lines whose conversations and status equal the last printed
 // ones, until the heartbeat is due.
@@ -30,4 +30,4 @@ class ChangeGate {
   int64_t unchanged_ = 0;
 };
 
-}  // namespace zel
+}  // namespace zel::agent

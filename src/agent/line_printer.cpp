@@ -4,7 +4,7 @@
 
 #include <cerrno>
 
-namespace zel {
+namespace zel::agent {
 
 bool writeAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
@@ -85,4 +85,4 @@ void LinePrinter::write(const std::optional<std::string>& line) {
   writeAll(fd_, *line);
 }
 
-}  // namespace zel
+}  // namespace zel::agent

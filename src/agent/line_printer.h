@@ -12,7 +12,7 @@
 #include "profile/profile_read.h"
 #include "agent/read_status.h"
 
-namespace zel {
+namespace zel::agent {
 
 class LinePrinter {
  public:
@@ -48,4 +48,4 @@ class LinePrinter {
 // the output is gone (for example a closed pipe).
 bool writeAll(int fd, std::string_view bytes);
 
-}  // namespace zel
+}  // namespace zel::agent

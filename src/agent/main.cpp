@@ -28,7 +28,7 @@ zel::platform::Platform& openPlatformOrExit() {
     error = std::string("zel-ax: the platform cannot be opened: ") + e.what();
   }
   if (!platform) {
-    zel::writeAll(STDERR_FILENO, error + "\n");
+    zel::agent::writeAll(STDERR_FILENO, error + "\n");
     std::_Exit(2);
   }
   return *platform.release();
@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
     case Command::trust: {
       auto& platform = openPlatformOrExit();
       std::string line(platform.accessibility().isTrusted() ? trustedText : notTrustedText);
-      zel::writeAll(STDOUT_FILENO, line + "\n");
+      zel::agent::writeAll(STDOUT_FILENO, line + "\n");
       return 0;
     }
     case Command::serve: {

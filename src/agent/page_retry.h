@@ -9,7 +9,7 @@
 
 #include "agent/read_schedule.h"
 
-namespace zel {
+namespace zel::agent {
 
 class PageRetry {
  public:
@@ -23,4 +23,4 @@ class PageRetry {
   int missing_ = 0;  // reads in a row that found a window without a page
 };
 
-}  // namespace zel
+}  // namespace zel::agent

@@ -1,6 +1,6 @@
 #include "agent/presence_look.h"
 
-namespace zel {
+namespace zel::agent {
 
 PresenceLook::Step PresenceLook::look(SessionGate& session, double idleSeconds, const ReadSchedule& schedule) {
   const bool p = session.paused();
@@ -19,4 +19,4 @@ PresenceLook::Step PresenceLook::look(SessionGate& session, double idleSeconds, 
   return {poke, away ? schedule.front : std::max(schedule.front, schedule.awayAfter - idleSeconds)};
 }
 
-}  // namespace zel
+}  // namespace zel::agent

@@ -8,7 +8,7 @@
 #include "agent/read_schedule.h"
 #include "agent/session_gate.h"
 
-namespace zel {
+namespace zel::agent {
 
 // The presence watcher's step: whether to wake the readers, and when to look
 // again.
@@ -24,4 +24,4 @@ struct PresenceLook {
   Step look(SessionGate& session, double idleSeconds, const ReadSchedule& schedule);
 };
 
-}  // namespace zel
+}  // namespace zel::agent

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace zel {
+namespace zel::agent {
 
 double ReadSchedule::backgroundInterval(int64_t unchangedReads) const {
   const int n = static_cast<int>(std::clamp<int64_t>(unchangedReads, 0, 8));
@@ -33,4 +33,4 @@ std::optional<double> ReadSchedule::presenceCheck(double idleSeconds, bool locke
   return std::max(front, awayAfter - idleSeconds);
 }
 
-}  // namespace zel
+}  // namespace zel::agent

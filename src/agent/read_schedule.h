@@ -7,7 +7,7 @@
 
 #include "base/date.h"
 
-namespace zel {
+namespace zel::agent {
 
 struct ReadSchedule {
   double front = 4.0;            // while the target is in front
@@ -34,4 +34,4 @@ struct ReadSchedule {
   std::optional<double> presenceCheck(double idleSeconds, bool locked, bool displaysAsleep) const;
 };
 
-}  // namespace zel
+}  // namespace zel::agent

@@ -3,7 +3,7 @@
 #include <array>
 #include <utility>
 
-namespace zel {
+namespace zel::agent {
 
 namespace {
 constexpr std::array<std::pair<ReadStatus, std::string_view>, 6> statuses{{
@@ -53,4 +53,4 @@ ReadStatus readStatus(const snapshot::SnapshotError& error) {
   return ReadStatus::failed;
 }
 
-}  // namespace zel
+}  // namespace zel::agent

@@ -7,7 +7,7 @@
 
 #include "snapshot/snapshotter.h"
 
-namespace zel {
+namespace zel::agent {
 
 enum class ReadStatus { ok, notTrusted, notRunning, noWindow, failed, needsRestart };
 std::string_view rawValue(ReadStatus s);
@@ -17,4 +17,4 @@ const std::vector<ReadStatus>& allReadStatuses();
 // The status a read ends in when its snapshot fails.
 ReadStatus readStatus(const snapshot::SnapshotError& error);
 
-}  // namespace zel
+}  // namespace zel::agent

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace zel {
+namespace zel::agent {
 
 ReaderPace::Next ReaderPace::next(Date now, SessionGate& session, const ReadSchedule& schedule, bool isFront,
                                   double idleSeconds, std::optional<Date> heartbeatDue, std::optional<double> fast,
@@ -40,4 +40,4 @@ void ReaderPace::reading(Date at, const SessionGate& session, bool isFront) {
   ended.reset();
 }
 
-}  // namespace zel
+}  // namespace zel::agent

@@ -9,7 +9,7 @@
 #include "agent/session_gate.h"
 #include "base/date.h"
 
-namespace zel {
+namespace zel::agent {
 
 // One reader's pacing.
 struct ReaderPace {
@@ -34,4 +34,4 @@ struct ReaderPace {
   void finished(Date at) { ended = at; }
 };
 
-}  // namespace zel
+}  // namespace zel::agent

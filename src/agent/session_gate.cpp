@@ -1,6 +1,6 @@
 #include "agent/session_gate.h"
 
-namespace zel {
+namespace zel::agent {
 
 SessionGate::SessionGate(Probe probe) : probe_(std::move(probe)) {}
 
@@ -39,4 +39,4 @@ uint64_t SessionGate::pauseGeneration() const {
   return pauses_;
 }
 
-}  // namespace zel
+}  // namespace zel::agent

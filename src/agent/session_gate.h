@@ -7,7 +7,7 @@
 #include <mutex>
 #include <optional>
 
-namespace zel {
+namespace zel::agent {
 
 // Whether reading is paused by a locked screen or sleeping displays, with a
 // generation that rises on every new pause.
@@ -35,4 +35,4 @@ class SessionGate {
   uint64_t pauses_ = 0;
 };
 
-}  // namespace zel
+}  // namespace zel::agent

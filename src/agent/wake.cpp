@@ -1,6 +1,6 @@
 #include "agent/wake.h"
 
-namespace zel {
+namespace zel::agent {
 
 uint64_t Wake::generation() const {
   std::lock_guard g(mutex_);
@@ -25,4 +25,4 @@ bool Wake::wait(Date until, uint64_t since) const {
   return condition_.wait_until(g, *deadline, [&] { return count_ != since; });
 }
 
-}  // namespace zel
+}  // namespace zel::agent

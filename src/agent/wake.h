@@ -7,7 +7,7 @@
 
 #include "base/date.h"
 
-namespace zel {
+namespace zel::agent {
 
 // Wakes waiting threads. Every waiter reads `generation` before it decides,
 // so a poke between deciding and waiting is never lost.
@@ -25,4 +25,4 @@ class Wake {
   uint64_t count_ = 0;
 };
 
-}  // namespace zel
+}  // namespace zel::agent
