@@ -9,6 +9,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace zel;
+  using namespace zel::profile;
   ProfileControl control({ProfilePage::Site::linkedin, ProfilePage::Site::x});
   std::string_view rest(reinterpret_cast<const char*>(data), size);
   Date now{800000000};

@@ -14,6 +14,11 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace zel;
+  using namespace zel::trees;
+  using namespace zel::browsers;
+  using namespace zel::snapshot;
+  using namespace zel::chat;
+  using namespace zel::profile;
   auto desktop = platform::Desktop::decode(std::string_view(reinterpret_cast<const char*>(data), size));
   if (!desktop) return 0;
   platform::SimulatedPlatform p(std::move(desktop.value()));

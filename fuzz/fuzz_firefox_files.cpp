@@ -14,6 +14,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace zel;
+  using namespace zel::browsers;
   namespace fs = std::filesystem;
   const std::string text(reinterpret_cast<const char*>(data), size);
   (void)PrivateWindows::withoutComments(text);

@@ -24,6 +24,8 @@ void roundTrip(const zel::Json& j, Decode decode, Encode encode) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace zel;
+  using namespace zel::chat;
+  using namespace zel::profile;
   const Json j = Json::parse(data, data + size, nullptr, false);
   if (j.is_discarded()) return 0;
   roundTrip(j, conversationFromJSON, [](const Conversation& c) { return encodeConversation(c, DateForm::nanoseconds); });

@@ -12,6 +12,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace zel;
+  using namespace zel::trees;
+  using namespace zel::chat;
+  using namespace zel::profile;
+  using namespace zel::scrub;
   auto windows = decodeWindows(std::string_view(reinterpret_cast<const char*>(data), size));
   if (!windows) return 0;
   for (const AXNode& w : *windows) {

@@ -376,6 +376,9 @@ class ChangingChat(unittest.TestCase):
     trees are the same."""
 
     STEPS = int(os.environ.get("ZEL_CHANGING_STEPS", "200"))
+    # Firefox answers each read a good deal slower: fewer steps, the same
+    # mix of changes.
+    FIREFOX_STEPS = int(os.environ.get("ZEL_CHANGING_FIREFOX_STEPS", "80"))
 
     def step(self, rng, n):
         op = rng.choice(["append", "edit", "remove", "stream", "stream", "stream", "code", "scroll"])
@@ -387,10 +390,18 @@ class ChangingChat(unittest.TestCase):
     def test_reads_that_keep_what_they_learnt_equal_fresh_reads(self):
         desktop.drive_afresh()
         browser = desktop.chromium(["https://claude.ai/chat/" + CLAUDE + "?driven"], profile="changing")
+        self.changes_read_alike(browser, CHROME, "Chromium", self.STEPS)
+
+    def test_firefox_reads_that_keep_what_they_learnt_equal_fresh_reads(self):
+        desktop.drive_afresh()
+        browser = desktop.firefox(desktop.firefox_profile("changing"), ["https://claude.ai/chat/" + CLAUDE + "?driven"])
+        self.changes_read_alike(browser, FIREFOX, "Firefox", self.FIREFOX_STEPS)
+
+    def changes_read_alike(self, browser, app, name, steps):
         recorder = None
         try:
-            desktop.wait_for_window(CLAUDE, browser="Chromium")
-            recorder = subprocess.Popen([ZEL_CAPTURE, "record", "--app", CHROME, "--each-line"], env=desktop.env,
+            desktop.wait_for_window(CLAUDE, browser=name)
+            recorder = subprocess.Popen([ZEL_CAPTURE, "record", "--app", app, "--each-line"], env=desktop.env,
                                         stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
 
             def kept():
@@ -404,11 +415,11 @@ class ChangingChat(unittest.TestCase):
                 raise AssertionError("the recorder ended")
 
             def fresh():
-                return capture("record", "--app", CHROME)
+                return capture("record", "--app", app)
 
             wait_for("the chat read", lambda: any("claude.ai" in u for u in web_areas(kept())), 30)
             rng = random.Random(20261211)
-            for n in range(self.STEPS):
+            for n in range(steps):
                 step = self.step(rng, n)
                 desktop.drive(step)
                 # The browser updates its tree a moment after the page changed:

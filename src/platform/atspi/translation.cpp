@@ -16,7 +16,7 @@ namespace {
 const std::array<Toolkit, 3> toolkits{{
     {"", true, "", "", "", false},
     {"Chromium", true, "", "", "", true},
-    {"Gecko", false, "tabpanels", "browserSidebarContainer", "deck-selected", false},
+    {"Gecko", false, "tabpanels", "browserSidebarContainer", "deck-selected", true},
 }};
 
 // Where an object's name goes on macOS.

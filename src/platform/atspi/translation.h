@@ -28,8 +28,9 @@ struct Toolkit {
   std::string deckClass;
   std::string shownClass;
   // An object path names one object for the application's life, so an
-  // object's role and attributes may be kept between reads (Chromium's
-  // paths are its node ids, never reused).
+  // object's role and attributes may be kept between reads. True of both
+  // browsers: at-spi2-core's bridge, which they answer through, numbers an
+  // object when it first hands it out and never gives a number again.
   bool pathsAreLasting = false;
 };
 
