@@ -51,6 +51,24 @@ const std::string& roleName(uint32_t role) {
 
 namespace {
 
+// Each look into a reply takes a lock and a reference of GLib's: a reply
+// tens of thousands of values long is walked once, child by child, without
+// format strings to parse on the way.
+Variant childOf(GVariant* v, size_t i) { return Variant(g_variant_get_child_value(v, i)); }
+
+// The string of a value of type s or o.
+const gchar* stringIn(GVariant* v) { return g_variant_get_string(v, nullptr); }
+
+// The entries of an a{ss}, at most the attribute cap.
+void readStringMap(GVariant* dict, std::map<std::string, std::string>& out) {
+  const size_t n = g_variant_n_children(dict);
+  for (size_t i = 0; i < n && out.size() < limits.busAttributes; ++i) {
+    const Variant entry = childOf(dict, i);
+    const Variant key = childOf(entry.get(), 0), value = childOf(entry.get(), 1);
+    out.emplace(text(stringIn(key.get())), text(stringIn(value.get())));
+  }
+}
+
 // "(a(so))": the references of a child list.
 std::vector<AtspiAccessibility::Reference> references(GVariant* reply, const std::string& busName) {
   std::vector<AtspiAccessibility::Reference> out;
@@ -58,12 +76,12 @@ std::vector<AtspiAccessibility::Reference> references(GVariant* reply, const std
   const size_t n = std::min<size_t>(g_variant_n_children(list), limits.busListItems);
   out.reserve(n);
   for (size_t i = 0; i < n; ++i) {
-    const gchar* name = nullptr;
-    const gchar* path = nullptr;
-    g_variant_get_child(list, i, "(&s&o)", &name, &path);
+    const Variant reference = childOf(list, i);
+    const Variant nameValue = childOf(reference.get(), 0), pathValue = childOf(reference.get(), 1);
+    const gchar* name = stringIn(nameValue.get());
     // A child living in another process (an out-of-process frame) is read
     // through that process's own name.
-    out.push_back({name && *name && busName != name ? name : "", path ? path : ""});
+    out.push_back({*name && busName != name ? name : "", stringIn(pathValue.get())});
   }
   g_variant_unref(list);
   return out;
@@ -71,14 +89,8 @@ std::vector<AtspiAccessibility::Reference> references(GVariant* reply, const std
 
 std::map<std::string, std::string> stringMap(GVariant* reply) {
   std::map<std::string, std::string> out;
-  GVariant* dict = g_variant_get_child_value(reply, 0);
-  GVariantIter it;
-  g_variant_iter_init(&it, dict);
-  const gchar* key = nullptr;
-  const gchar* value = nullptr;
-  while (g_variant_iter_next(&it, "{&s&s}", &key, &value))
-    if (out.size() < limits.busAttributes) out.emplace(text(key), text(value));
-  g_variant_unref(dict);
+  const Variant dict = childOf(reply, 0);
+  readStringMap(dict.get(), out);
   return out;
 }
 
@@ -172,10 +184,12 @@ std::vector<Reply> AtspiAccessibility::send(std::vector<Call> calls, int timeout
   calls_ += calls.size();
   ++volleys_;
   auto replies = bus_.all(std::move(calls), timeoutMs);
-  uint64_t size = 0;
-  for (const auto& r : replies)
-    if (r.value) size += g_variant_get_size(r.value.get());
-  bytes_ += size;
+  if (countBytes_) {
+    uint64_t size = 0;
+    for (const auto& r : replies)
+      if (r.value) size += g_variant_get_size(r.value.get());
+    bytes_ += size;
+  }
   return replies;
 }
 
@@ -368,9 +382,8 @@ std::vector<std::shared_ptr<AtspiAccessibility::Fetched>> AtspiAccessibility::fe
           f.failure = r.failure == Failure::none ? Failure::other : r.failure;
           continue;
         }
-        guint32 role = 0;
-        g_variant_get(v, "(u)", &role);
-        f.node.role = roleName(role);
+        const Variant role = childOf(v, 0);
+        f.node.role = roleName(g_variant_get_uint32(role.get()));
         continue;
       }
       if (r.failure != Failure::none) {
@@ -383,13 +396,19 @@ std::vector<std::shared_ptr<AtspiAccessibility::Fetched>> AtspiAccessibility::fe
           break;
         case Asked::properties:
           if (g_variant_is_of_type(v, G_VARIANT_TYPE("(a{sv})"))) {
-            GVariant* dict = g_variant_get_child_value(v, 0);
-            const gchar* s = nullptr;
-            if (g_variant_lookup(dict, "Name", "&s", &s)) f.node.name = text(s);
-            if (g_variant_lookup(dict, "Description", "&s", &s)) f.node.description = text(s);
-            gint32 count = -1;
-            if (g_variant_lookup(dict, "ChildCount", "i", &count)) f.childCount = count;
-            g_variant_unref(dict);
+            const Variant dict = childOf(v, 0);
+            const size_t m = g_variant_n_children(dict.get());
+            for (size_t j = 0; j < m; ++j) {
+              const Variant property = childOf(dict.get(), j);
+              const Variant key = childOf(property.get(), 0), boxed = childOf(property.get(), 1);
+              const Variant value(g_variant_get_variant(boxed.get()));
+              const std::string_view which = stringIn(key.get());
+              const bool isText = g_variant_is_of_type(value.get(), G_VARIANT_TYPE_STRING);
+              if (which == "Name" && isText) f.node.name = text(stringIn(value.get()));
+              else if (which == "Description" && isText) f.node.description = text(stringIn(value.get()));
+              else if (which == "ChildCount" && g_variant_is_of_type(value.get(), G_VARIANT_TYPE_INT32))
+                f.childCount = g_variant_get_int32(value.get());
+            }
           }
           break;
         case Asked::children:
@@ -398,9 +417,8 @@ std::vector<std::shared_ptr<AtspiAccessibility::Fetched>> AtspiAccessibility::fe
           break;
         case Asked::text:
           if (g_variant_is_of_type(v, G_VARIANT_TYPE("(s)"))) {
-            const gchar* s = nullptr;
-            g_variant_get(v, "(&s)", &s);
-            f.node.text = text(s ? s : "");
+            const Variant s = childOf(v, 0);
+            f.node.text = text(stringIn(s.get()));
           }
           break;
         case Asked::state:
@@ -510,31 +528,38 @@ std::optional<AtspiAccessibility::KnownSubtree> subtreeOf(GVariant* reply, const
     int32_t left;
   };
   std::vector<Open> open;
-  GVariant* list = g_variant_get_child_value(reply, 0);
-  const size_t n = g_variant_n_children(list);
+  const Variant list = childOf(reply, 0);
+  const size_t n = g_variant_n_children(list.get());
   bool sound = n > 0 && n <= limits.busSubtreeObjects;
   for (size_t i = 0; sound && i < n; ++i) {
-    GVariant* entry = g_variant_get_child_value(list, i);
-    const gchar* name = nullptr;
-    const gchar* path = nullptr;
-    GVariant* props = nullptr;
-    g_variant_get(entry, "((&s&o)@a{sv})", &name, &path, &props);
+    const Variant entry = childOf(list.get(), i);
+    const Variant reference = childOf(entry.get(), 0), props = childOf(entry.get(), 1);
+    const Variant nameValue = childOf(reference.get(), 0), pathValue = childOf(reference.get(), 1);
+    const gchar* name = stringIn(nameValue.get());
+    const gchar* path = stringIn(pathValue.get());
     Known k;
-    const gchar* value = nullptr;
-    if (g_variant_lookup(props, "Name", "&s", &value)) k.name = text(value);
-    if (g_variant_lookup(props, "Description", "&s", &value)) k.description = text(value);
-    if (!g_variant_lookup(props, "ChildCount", "i", &k.childCount) || k.childCount < 0) sound = false;
-    if (GVariant* attributes = g_variant_lookup_value(props, "Attributes", G_VARIANT_TYPE("a{ss}"))) {
-      GVariantIter it;
-      g_variant_iter_init(&it, attributes);
-      const gchar* key = nullptr;
-      auto& into = k.attributes.emplace();
-      while (g_variant_iter_next(&it, "{&s&s}", &key, &value))
-        if (into.size() < limits.busAttributes) into.emplace(text(key), text(value));
-      g_variant_unref(attributes);
-    } else if (askedAttributes) {
-      k.attributes.emplace();  // an object without attributes is left out of the answer's
+    bool counted = false;
+    // Each property once, whatever order the answer gives them in.
+    const size_t m = g_variant_n_children(props.get());
+    for (size_t j = 0; j < m; ++j) {
+      const Variant property = childOf(props.get(), j);
+      const Variant key = childOf(property.get(), 0), boxed = childOf(property.get(), 1);
+      const Variant value(g_variant_get_variant(boxed.get()));
+      const std::string_view which = stringIn(key.get());
+      if (which == "Name" && g_variant_is_of_type(value.get(), G_VARIANT_TYPE_STRING)) {
+        k.name = text(stringIn(value.get()));
+      } else if (which == "Description" && g_variant_is_of_type(value.get(), G_VARIANT_TYPE_STRING)) {
+        k.description = text(stringIn(value.get()));
+      } else if (which == "ChildCount" && g_variant_is_of_type(value.get(), G_VARIANT_TYPE_INT32)) {
+        k.childCount = g_variant_get_int32(value.get());
+        counted = true;
+      } else if (which == "Attributes" && g_variant_is_of_type(value.get(), G_VARIANT_TYPE("a{ss}"))) {
+        readStringMap(value.get(), k.attributes.emplace());
+      }
     }
+    if (!counted || k.childCount < 0) sound = false;
+    // An object without attributes is left out of the answer's.
+    if (!k.attributes && askedAttributes) k.attributes.emplace();
     const std::string here = path ? path : "";
     if (i == 0) {
       sound = sound && here == rootPath;
@@ -549,10 +574,7 @@ std::optional<AtspiAccessibility::KnownSubtree> subtreeOf(GVariant* reply, const
     Known& slot = out[here];
     k.children = std::move(slot.children);
     slot = std::move(k);
-    g_variant_unref(props);
-    g_variant_unref(entry);
   }
-  g_variant_unref(list);
   if (!sound || !open.empty()) return std::nullopt;
   return out;
 }
