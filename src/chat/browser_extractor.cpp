@@ -18,7 +18,7 @@ std::unique_ptr<Extractor> BrowserExtractor::site(std::string_view url) const {
   for (const ChatSite& row : ChatSites::all()) {
     if (!row.conversation(*page)) continue;
     if (browser_ && !browser_->readsChat(row.name)) return nullptr;
-    return row.extractor(clock_);
+    return row.extractor(row.source, clock_);
   }
   return nullptr;
 }

@@ -11,16 +11,19 @@ namespace zel::chat::ChatSites {
 
 const std::vector<ChatSite>& all() {
   static const std::vector<ChatSite> rows{
-      {"claude", Source::claudeWeb, Source::claudeApp, ClaudePage::conversation,
-       [](const CaptureClock& clock) -> std::unique_ptr<Extractor> {
-         return std::make_unique<ClaudeExtractor>(Source::claudeWeb, clock);
+      {"claude", Source::claudeWeb, Source::claudeApp, ClaudePage::conversation, {Source::claudeApp, Source::claudeWeb},
+       [](Source source, const CaptureClock& clock) -> std::unique_ptr<Extractor> {
+         return std::make_unique<ClaudeExtractor>(source, clock);
        }},
       {"chatgpt", Source::chatGPTWeb, std::nullopt, ChatGPTPage::conversation,
-       [](const CaptureClock& clock) -> std::unique_ptr<Extractor> {
-         return std::make_unique<ChatGPTExtractor>(Source::chatGPTWeb, clock);
+       {Source::chatGPTApp, Source::chatGPTWeb},
+       [](Source source, const CaptureClock& clock) -> std::unique_ptr<Extractor> {
+         return std::make_unique<ChatGPTExtractor>(source, clock);
        }},
-      {"grok", Source::grokWeb, std::nullopt, GrokPage::conversation,
-       [](const CaptureClock& clock) -> std::unique_ptr<Extractor> { return std::make_unique<GrokExtractor>(clock); }},
+      {"grok", Source::grokWeb, std::nullopt, GrokPage::conversation, {},
+       [](Source, const CaptureClock& clock) -> std::unique_ptr<Extractor> {
+         return std::make_unique<GrokExtractor>(clock);
+       }},
   };
   return rows;
 }
@@ -28,6 +31,12 @@ const std::vector<ChatSite>& all() {
 const ChatSite* showing(Source source) {
   for (const ChatSite& site : all())
     if (site.source == source || site.appSource == source) return &site;
+  return nullptr;
+}
+
+const ChatSite* named(std::string_view name) {
+  for (const ChatSite& site : all())
+    if (site.name == name) return &site;
   return nullptr;
 }
 

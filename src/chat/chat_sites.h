@@ -23,7 +23,11 @@ struct ChatSite {
   std::optional<Source> appSource;  // a desktop app's that shows its pages, if any
   // The conversation address of a page of the site; nullopt for any other.
   std::optional<std::string> (*conversation)(const ChatPage::Address& page);
-  std::unique_ptr<Extractor> (*extractor)(const CaptureClock& clock);
+  // The sources its extractor reads, the first its pages'; empty: its own
+  // only, whatever is asked.
+  std::vector<Source> extractorSources;
+  // Its extractor, reading conversations of `source` (one of those above).
+  std::unique_ptr<Extractor> (*extractor)(Source source, const CaptureClock& clock);
 };
 
 namespace ChatSites {
@@ -33,6 +37,8 @@ const std::vector<ChatSite>& all();
 // The site whose pages a source shows; null for a source with no addresses
 // (the ChatGPT app's conversations are its own).
 const ChatSite* showing(Source source);
+// The row named `name` ("chatgpt", ...); null for another word.
+const ChatSite* named(std::string_view name);
 
 }  // namespace ChatSites
 

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <functional>
@@ -12,10 +13,8 @@
 #include <sstream>
 
 #include "trees/ax_node.h"
-#include "chat/chatgpt/chatgpt_extractor.h"
-#include "chat/claude/claude_extractor.h"
+#include "chat/chat_sites.h"
 #include "chat/extractors.h"
-#include "chat/grok/grok_extractor.h"
 #include "profile/profile_extractor.h"
 #include "profile/profile_sites.h"
 #include "scrub/scrubber.h"
@@ -218,25 +217,24 @@ std::shared_ptr<const chat::Extractor> chosenExtractor(const CommandWords& words
       return nullptr;
     }
   }
-  if (*name == "grok") return std::make_shared<chat::GrokExtractor>(clock);
-  if (*name == "chatgpt") {
-    const chat::Source s = source.value_or(chat::Source::chatGPTWeb);
-    if (s != chat::Source::chatGPTApp && s != chat::Source::chatGPTWeb) {
-      problem = "zel-capture: the chatgpt extractor takes --source chatGPTApp or chatGPTWeb";
-      return nullptr;
-    }
-    return std::make_shared<chat::ChatGPTExtractor>(s, clock);
+  const chat::ChatSite* site = chat::ChatSites::named(*name);
+  if (!site) {
+    std::vector<std::string_view> known;
+    for (const chat::ChatSite& row : chat::ChatSites::all()) known.push_back(row.name);
+    std::sort(known.begin(), known.end());
+    problem = "zel-capture: no extractor is named " + *name + "; known: ";
+    for (size_t i = 0; i < known.size(); ++i) problem += (i ? ", " : "") + std::string(known[i]);
+    return nullptr;
   }
-  if (*name == "claude") {
-    const chat::Source s = source.value_or(chat::Source::claudeWeb);
-    if (s != chat::Source::claudeApp && s != chat::Source::claudeWeb) {
-      problem = "zel-capture: the claude extractor takes --source claudeApp or claudeWeb";
-      return nullptr;
-    }
-    return std::make_shared<chat::ClaudeExtractor>(s, clock);
+  const auto& takes = site->extractorSources;
+  const chat::Source s = takes.empty() ? site->source : source.value_or(site->source);
+  if (std::find(takes.begin(), takes.end(), s) == takes.end() && !takes.empty()) {
+    problem = "zel-capture: the " + std::string(site->name) + " extractor takes --source ";
+    for (size_t i = 0; i < takes.size(); ++i)
+      problem += (i == 0 ? "" : i + 1 == takes.size() ? " or " : ", ") + std::string(chat::rawValue(takes[i]));
+    return nullptr;
   }
-  problem = "zel-capture: no extractor is named " + *name + "; known: chatgpt, claude, grok";
-  return nullptr;
+  return site->extractor(s, clock);
 }
 
 void profileCommand(const std::vector<std::string>& files, Date now, const CaptureClock& clock, Io& io) {
