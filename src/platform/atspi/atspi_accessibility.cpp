@@ -598,7 +598,7 @@ void AtspiAccessibility::learnSubtrees(const std::vector<Part>& roots, int timeo
     // may have changed in it: the attributes of the objects it still has
     // are kept.
     bool readBefore = mirrored(*root);
-    for (size_t i = 0; readBefore && i < children->size(); ++i) {
+    for (size_t i = 0; readBefore && children && i < children->size(); ++i) {
       const Reference& child = (*children)[i];
       readBefore = mirror_.find(ObjectMirror::key(child.busName.empty() ? root->busName : child.busName, child.path),
                                 now) != nullptr;
@@ -619,8 +619,18 @@ void AtspiAccessibility::learnSubtrees(const std::vector<Part>& roots, int timeo
       subtreeCalls_[asking[i]->busName] = false;
     }
     if (replies[i].failure != Failure::none) continue;
-    if (auto told = subtreeOf(replies[i].value.get(), asking[i]->busName, asking[i]->path, attributesAsked[i]))
-      known.merge(*told);
+    auto told = subtreeOf(replies[i].value.get(), asking[i]->busName, asking[i]->path, attributesAsked[i]);
+    if (!told) continue;
+    // The next read asks for this part first, if its size still fits.
+    const Element& root = *asking[i];
+    const std::string key = ObjectMirror::key(root.busName, root.path);
+    if (mirrored(root))
+      if (auto kept = mirror_.find(key, now); kept && kept->partSize != told->size()) {
+        auto marked = std::make_shared<MirroredObject>(*kept);
+        marked->partSize = told->size();
+        mirror_.keep(key, std::move(marked), now);
+      }
+    known.merge(*told);
   }
 }
 
@@ -695,6 +705,24 @@ std::vector<AXElement> AtspiAccessibility::children(const Element& parent, const
         made.push_back(std::move(child));
         madeFor.push_back(k);
       }
+    }
+    // Children that were a page part's root when last read are asked for
+    // whole before anything else of them: the answer tells their own name,
+    // child count and children as well, so each costs that one call, not
+    // three. Only as far as the sizes their parts had fit in what is left
+    // of the budget.
+    if (ahead > 0) {
+      std::vector<Part> early;
+      size_t left = budget;
+      const auto now = now_();
+      for (const auto& c : made) {
+        if (!c->inWeb || c->pageDepth < limits.subtreeDepth || !mirrored(*c) || known.contains(c->path)) continue;
+        const auto kept = mirror_.find(ObjectMirror::key(c->busName, c->path), now);
+        if (!kept || kept->partSize == 0 || kept->partSize > left) continue;
+        left -= kept->partSize;
+        early.push_back({c.get(), nullptr});
+      }
+      if (!early.empty()) learnSubtrees(early, parent.timeoutMs->load(), known);
     }
     std::vector<const Element*> asked;
     asked.reserve(made.size());

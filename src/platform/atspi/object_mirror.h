@@ -32,6 +32,9 @@ struct ChildReference {
 struct MirroredObject {
   std::string role;
   std::map<std::string, std::string> attributes;
+  // The objects of its subtree when it was last asked for whole, as a page
+  // part's root; 0 when it never was.
+  size_t partSize = 0;
 };
 
 class ObjectMirror {
