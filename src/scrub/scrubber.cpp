@@ -87,9 +87,9 @@ std::string Scrubber::mask(std::string_view text) {
 
 // ---- keys and masks ----
 
-Scrubber::Scrubber(const std::vector<const trees::AXNode*>& trees) {
+Scrubber::Scrubber(const std::vector<const trees::AXNode*>& windows) {
   ready_ = RAND_bytes(key_.data(), static_cast<int>(key_.size())) == 1;
-  for (const trees::AXNode* t : trees) collect(*t);
+  for (const trees::AXNode* t : windows) collect(*t);
   // Longest named texts first, so that a name inside a longer one never
   // breaks the longer one's replacement.
   for (const auto* map : {&members_, &slugs_, &handles_})
@@ -331,14 +331,14 @@ std::optional<trees::AXNode> scrubbed(const trees::AXNode& tree) {
   return s.scrub(tree);
 }
 
-std::optional<std::vector<trees::AXNode>> scrubbed(const std::vector<trees::AXNode>& trees) {
+std::optional<std::vector<trees::AXNode>> scrubbed(const std::vector<trees::AXNode>& windows) {
   std::vector<const trees::AXNode*> pointers;
-  for (const trees::AXNode& t : trees) pointers.push_back(&t);
+  for (const trees::AXNode& t : windows) pointers.push_back(&t);
   Scrubber s(pointers);
   if (!s.ready()) return std::nullopt;
   std::vector<trees::AXNode> out;
-  out.reserve(trees.size());
-  for (const trees::AXNode& t : trees) out.push_back(s.scrub(t));
+  out.reserve(windows.size());
+  for (const trees::AXNode& t : windows) out.push_back(s.scrub(t));
   return out;
 }
 

@@ -23,7 +23,7 @@ class Scrubber {
  public:
   // Draws the key and collects names from every tree, in order. Check
   // ready(): without a random key nothing may be scrubbed.
-  explicit Scrubber(const std::vector<const trees::AXNode*>& trees);
+  explicit Scrubber(const std::vector<const trees::AXNode*>& windows);
   bool ready() const { return ready_; }
   ~Scrubber();
   Scrubber(const Scrubber&) = delete;
@@ -65,6 +65,6 @@ class Scrubber {
 // Scrubs one tree, or several trees together (names shared across them);
 // nullopt when no random key could be drawn.
 std::optional<trees::AXNode> scrubbed(const trees::AXNode& tree);
-std::optional<std::vector<trees::AXNode>> scrubbed(const std::vector<trees::AXNode>& trees);
+std::optional<std::vector<trees::AXNode>> scrubbed(const std::vector<trees::AXNode>& windows);
 
 }  // namespace zel::scrub

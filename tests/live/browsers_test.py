@@ -4,6 +4,7 @@ always-private browser ever read. Run by CTest with the build's zel-ax and
 zel-capture as arguments."""
 
 import calendar
+import collections
 import json
 import os
 import random
@@ -648,30 +649,30 @@ class RefusedPage(unittest.TestCase):
             if monitor:
                 desktop.stop(monitor)
         asked = set()
+        members = collections.Counter()
         for line in seen.lines:
-            found = re.search(r"destination=(\S+) serial=\d+ path=([^;]+);", line)
+            found = re.search(r"destination=(\S+) serial=\d+ path=([^;]+); interface=([^;]+); member=(\w+)", line)
             if found:
                 asked.add((found.group(1), found.group(2)))
+                members[found.group(3) + "." + found.group(4)] += 1
         try:
             reader = Reader(desktop.env["DBUS_SESSION_BUS_ADDRESS"])
             (window,) = reader.window_paths("Chromium", "today - News")
-            everything = list(reader.objects(*window))
+            texts = [o for o in reader.objects(*window) if o[2] == "static"]
         finally:
             desktop.stop(browser)
-        documents = [i for i, (_, _, role, _) in enumerate(everything) if role == "document web"]
-        self.assertEqual(len(documents), 1)
-        top = everything[documents[0]][3]
-        page = [everything[documents[0]]]
-        for o in everything[documents[0] + 1:]:
-            if o[3] <= top:
-                break
-            page.append(o)
-        texts = {(dest, path) for dest, path, role, _ in page if role == "static"}
         self.assertGreater(len(texts), 3000)
-        self.assertIn(page[0][:2], asked)  # the document itself was asked for its address
-        self.assertEqual(texts & asked, set())
-        # Beyond the document, at most the few objects at the top of the page.
-        self.assertLess(len({o[:2] for o in page} & asked), 10)
+        # The page's objects are not compared by path: Chromium may make them
+        # anew (and number them anew) between the agent's read and the walk
+        # above. What reading the page would take, it did not: no subtree and
+        # no match call, text asked only of the browser's address field, and
+        # a few objects asked in all (the window's controls, the document)
+        # where the page alone has thousands.
+        self.assertEqual(members["org.a11y.atspi.Collection.GetTree"], 0, members)
+        self.assertEqual(members["org.a11y.atspi.Collection.GetMatches"], 0, members)
+        self.assertEqual(members["org.a11y.atspi.Cache.GetItems"], 0, members)
+        self.assertLessEqual(members["org.a11y.atspi.Text.GetText"], 4, members)
+        self.assertLess(len(asked), 400)
 
 
 class HostileApplication(unittest.TestCase):

@@ -87,6 +87,34 @@ std::vector<AtspiAccessibility::Reference> references(GVariant* reply, const std
   return out;
 }
 
+// The properties of an object the backend asks for, from an a{sv}: each
+// entry once, in whatever order the answer gives them; one of another type
+// is left out.
+struct ObjectProperties {
+  std::optional<std::string> name, description;
+  std::optional<int32_t> childCount;
+  std::optional<std::map<std::string, std::string>> attributes;
+};
+
+ObjectProperties propertiesIn(GVariant* dict) {
+  ObjectProperties out;
+  const size_t n = g_variant_n_children(dict);
+  for (size_t i = 0; i < n; ++i) {
+    const Variant property = childOf(dict, i);
+    const Variant key = childOf(property.get(), 0), boxed = childOf(property.get(), 1);
+    const Variant value(g_variant_get_variant(boxed.get()));
+    const std::string_view which = stringIn(key.get());
+    const bool isText = g_variant_is_of_type(value.get(), G_VARIANT_TYPE_STRING);
+    if (which == "Name" && isText) out.name = text(stringIn(value.get()));
+    else if (which == "Description" && isText) out.description = text(stringIn(value.get()));
+    else if (which == "ChildCount" && g_variant_is_of_type(value.get(), G_VARIANT_TYPE_INT32))
+      out.childCount = g_variant_get_int32(value.get());
+    else if (which == "Attributes" && g_variant_is_of_type(value.get(), G_VARIANT_TYPE("a{ss}")))
+      readStringMap(value.get(), out.attributes.emplace());
+  }
+  return out;
+}
+
 std::map<std::string, std::string> stringMap(GVariant* reply) {
   std::map<std::string, std::string> out;
   const Variant dict = childOf(reply, 0);
@@ -397,18 +425,10 @@ std::vector<std::shared_ptr<AtspiAccessibility::Fetched>> AtspiAccessibility::fe
         case Asked::properties:
           if (g_variant_is_of_type(v, G_VARIANT_TYPE("(a{sv})"))) {
             const Variant dict = childOf(v, 0);
-            const size_t m = g_variant_n_children(dict.get());
-            for (size_t j = 0; j < m; ++j) {
-              const Variant property = childOf(dict.get(), j);
-              const Variant key = childOf(property.get(), 0), boxed = childOf(property.get(), 1);
-              const Variant value(g_variant_get_variant(boxed.get()));
-              const std::string_view which = stringIn(key.get());
-              const bool isText = g_variant_is_of_type(value.get(), G_VARIANT_TYPE_STRING);
-              if (which == "Name" && isText) f.node.name = text(stringIn(value.get()));
-              else if (which == "Description" && isText) f.node.description = text(stringIn(value.get()));
-              else if (which == "ChildCount" && g_variant_is_of_type(value.get(), G_VARIANT_TYPE_INT32))
-                f.childCount = g_variant_get_int32(value.get());
-            }
+            ObjectProperties p = propertiesIn(dict.get());
+            if (p.name) f.node.name = std::move(*p.name);
+            if (p.description) f.node.description = std::move(*p.description);
+            if (p.childCount) f.childCount = *p.childCount;
           }
           break;
         case Asked::children:
@@ -538,26 +558,12 @@ std::optional<AtspiAccessibility::KnownSubtree> subtreeOf(GVariant* reply, const
     const gchar* name = stringIn(nameValue.get());
     const gchar* path = stringIn(pathValue.get());
     Known k;
-    bool counted = false;
-    // Each property once, whatever order the answer gives them in.
-    const size_t m = g_variant_n_children(props.get());
-    for (size_t j = 0; j < m; ++j) {
-      const Variant property = childOf(props.get(), j);
-      const Variant key = childOf(property.get(), 0), boxed = childOf(property.get(), 1);
-      const Variant value(g_variant_get_variant(boxed.get()));
-      const std::string_view which = stringIn(key.get());
-      if (which == "Name" && g_variant_is_of_type(value.get(), G_VARIANT_TYPE_STRING)) {
-        k.name = text(stringIn(value.get()));
-      } else if (which == "Description" && g_variant_is_of_type(value.get(), G_VARIANT_TYPE_STRING)) {
-        k.description = text(stringIn(value.get()));
-      } else if (which == "ChildCount" && g_variant_is_of_type(value.get(), G_VARIANT_TYPE_INT32)) {
-        k.childCount = g_variant_get_int32(value.get());
-        counted = true;
-      } else if (which == "Attributes" && g_variant_is_of_type(value.get(), G_VARIANT_TYPE("a{ss}"))) {
-        readStringMap(value.get(), k.attributes.emplace());
-      }
-    }
-    if (!counted || k.childCount < 0) sound = false;
+    ObjectProperties p = propertiesIn(props.get());
+    if (p.name) k.name = std::move(*p.name);
+    if (p.description) k.description = std::move(*p.description);
+    k.attributes = std::move(p.attributes);
+    if (!p.childCount || *p.childCount < 0) sound = false;
+    else k.childCount = *p.childCount;
     // An object without attributes is left out of the answer's.
     if (!k.attributes && askedAttributes) k.attributes.emplace();
     const std::string here = path ? path : "";

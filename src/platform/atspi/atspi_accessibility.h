@@ -84,10 +84,10 @@ class AtspiAccessibility : public Accessibility {
   std::shared_ptr<Element> handleOf(const BusApp& app) const;
   std::vector<std::shared_ptr<Fetched>> fetch(const std::vector<const Element*>& elements, int timeoutMs,
                                               const KnownSubtree* known = nullptr);
-  // Asks for the subtrees of `roots` in one volley and adds what they tell to `known`.
   // A root and its children; no children: a root of a part an earlier read
   // asked for, asked again before anything else of it is read.
   using Part = std::pair<const Element*, const std::vector<Reference>*>;
+  // Asks for the subtrees of `roots` in one volley and adds what they tell to `known`.
   void learnSubtrees(const std::vector<Part>& roots, int timeoutMs, KnownSubtree& known);
   std::shared_ptr<const Fetched> fetched(const Element& e);
   std::vector<AXElement> children(const Element& e, const Fetched& f, size_t longest, size_t ahead);
