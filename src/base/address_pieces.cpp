@@ -17,6 +17,26 @@ std::vector<std::string_view> splitKeepingEmpty(std::string_view s, char at) {
   }
 }
 
+std::optional<HttpsAddress> httpsAddress(std::string_view url) {
+  constexpr std::string_view scheme = "https://";
+  if (!url.starts_with(scheme)) return std::nullopt;
+  const std::string_view rest = url.substr(scheme.size());
+  const size_t fragment = std::min(rest.find('#'), rest.size());
+  const size_t queryMark = std::min(rest.find('?'), fragment);
+  const std::string_view beforeQuery = rest.substr(0, queryMark);
+  const size_t slash = beforeQuery.find('/');
+  if (slash == std::string_view::npos) return std::nullopt;
+  HttpsAddress a;
+  a.host = beforeQuery.substr(0, slash);
+  a.query = queryMark < fragment ? rest.substr(queryMark + 1, fragment - queryMark - 1) : "";
+  a.withoutQuery = url.substr(0, scheme.size() + beforeQuery.size());
+  std::string_view path = beforeQuery.substr(slash);
+  if (path.ends_with('/')) path.remove_suffix(1);
+  a.segments = splitKeepingEmpty(path, '/');
+  a.segments.erase(a.segments.begin());  // before the path's first "/"
+  return a;
+}
+
 std::optional<std::string> percentDecoded(std::string_view text) {
   if (text.find('%') == std::string_view::npos) {  // nothing to decode
     if (!isValidUTF8(text)) return std::nullopt;

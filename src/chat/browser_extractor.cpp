@@ -13,7 +13,7 @@ BrowserExtractor::BrowserExtractor(std::optional<browsers::Browser> browser, Cap
 bool BrowserExtractor::readsAnySite(std::string_view url) { return BrowserExtractor(std::nullopt).reads(url); }
 
 std::unique_ptr<Extractor> BrowserExtractor::site(std::string_view url) const {
-  const auto page = ChatPage::parsed(url);
+  const auto page = httpsAddress(url);
   if (!page) return nullptr;
   for (const ChatSite& row : ChatSites::all()) {
     if (!row.conversation(*page)) continue;

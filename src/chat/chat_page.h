@@ -1,30 +1,19 @@
 #pragma once
-// Which page addresses are chat conversations: an address taken apart once,
-// the conversation address of a source's pages (each chat site's folder
-// knows its own shapes, its row in ChatSites points there), and the pages a
-// desktop chat application may show as its own.
+// Which page addresses are chat conversations: the conversation address of
+// a source's pages (each chat site's folder knows its own shapes, given the
+// address taken apart once, `HttpsAddress`; its row in ChatSites points
+// there), and the pages a desktop chat application may show as its own.
 
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
+#include "base/address_pieces.h"
 #include "chat/conversation.h"
 
 namespace zel::chat {
 
 namespace ChatPage {
-
-// An https address taken apart; views into the address it was made of.
-struct Address {
-  std::string_view host;
-  std::vector<std::string_view> segments;  // of the path, a trailing "/" dropped
-  std::string_view query;                  // without "?"
-  std::string_view withoutQuery;           // "https://host/path", as written
-};
-
-// The pieces of an https address with a path; nullopt for anything else.
-std::optional<Address> parsed(std::string_view url);
 
 // Letters, digits, "_" and "-", at most 128: what a conversation's id is.
 bool isIdentifier(std::string_view s);

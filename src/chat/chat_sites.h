@@ -22,7 +22,7 @@ struct ChatSite {
   Source source;                    // its pages' in a browser
   std::optional<Source> appSource;  // a desktop app's that shows its pages, if any
   // The conversation address of a page of the site; nullopt for any other.
-  std::optional<std::string> (*conversation)(const ChatPage::Address& page);
+  std::optional<std::string> (*conversation)(const HttpsAddress& page);
   // The sources its extractor reads, the first its pages'; empty: its own
   // only, whatever is asked.
   std::vector<Source> extractorSources;

@@ -60,26 +60,14 @@ std::optional<ProfilePage::Site> ProfilePage::siteOfHost(std::string_view host) 
 }
 
 std::optional<ProfilePage> ProfilePage::parse(std::string_view url) {
-  constexpr std::string_view scheme = "https://";
-  if (!url.starts_with(scheme)) return std::nullopt;
-  const std::string_view rest = url.substr(scheme.size());
-  const size_t fragment = std::min(rest.find('#'), rest.size());
-  const size_t query = std::min(rest.find('?'), fragment);
-  const std::string_view beforeQuery = rest.substr(0, query);
-  const size_t slash = beforeQuery.find('/');
-  if (slash == std::string_view::npos) return std::nullopt;
-  const std::string_view host = beforeQuery.substr(0, slash);
-  std::string_view path = beforeQuery.substr(slash);
-  if (path.ends_with('/')) path.remove_suffix(1);
-
+  const auto address = httpsAddress(url);
+  if (!address) return std::nullopt;
   std::vector<std::string> segments;
-  auto pieces = splitKeepingEmpty(path, '/');
-  for (size_t i = 1; i < pieces.size(); ++i) {
-    if (pieces[i].empty()) return std::nullopt;
-    segments.push_back(repairedUTF8(pieces[i]));
+  for (std::string_view piece : address->segments) {
+    if (piece.empty()) return std::nullopt;
+    segments.push_back(repairedUTF8(piece));
   }
-
-  const ProfileSite* row = ProfileSites::ofHost(host);
+  const ProfileSite* row = ProfileSites::ofHost(address->host);
   return row ? row->pageOfPath(segments) : std::nullopt;
 }
 

@@ -228,7 +228,7 @@ std::shared_ptr<const chat::Extractor> chosenExtractor(const CommandWords& words
   }
   const auto& takes = site->extractorSources;
   const chat::Source s = takes.empty() ? site->source : source.value_or(site->source);
-  if (std::find(takes.begin(), takes.end(), s) == takes.end() && !takes.empty()) {
+  if (!takes.empty() && std::find(takes.begin(), takes.end(), s) == takes.end()) {
     problem = "zel-capture: the " + std::string(site->name) + " extractor takes --source ";
     for (size_t i = 0; i < takes.size(); ++i)
       problem += (i == 0 ? "" : i + 1 == takes.size() ? " or " : ", ") + std::string(chat::rawValue(takes[i]));

@@ -1,5 +1,6 @@
 #include "chat/chatgpt/chatgpt_page.h"
 
+#include "base/address_pieces.h"
 #include "base/hosts.h"
 
 namespace zel::chat::ChatGPTPage {
@@ -9,14 +10,12 @@ namespace {
 bool isProjectSegment(std::string_view s) {
   if (s.empty() || s.size() > 256) return false;
   for (unsigned char c : s)
-    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) && c != '%' && c != '-' &&
-        c != '_')
-      return false;
+    if (!isASCIIAlnum(c) && c != '%' && c != '-' && c != '_') return false;
   return true;
 }
 }  // namespace
 
-std::optional<std::string> conversation(const ChatPage::Address& page) {
+std::optional<std::string> conversation(const HttpsAddress& page) {
   const auto& s = page.segments;
   if (page.host != hosts::chatGPTWeb) return std::nullopt;
   if (s.size() == 2 && s[0] == "c" && ChatPage::isIdentifier(s[1])) return std::string(page.withoutQuery);

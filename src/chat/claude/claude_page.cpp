@@ -4,7 +4,7 @@
 
 namespace zel::chat::ClaudePage {
 
-std::optional<std::string> conversation(const ChatPage::Address& page) {
+std::optional<std::string> conversation(const HttpsAddress& page) {
   const auto& s = page.segments;
   if (page.host != hosts::claudeWeb || s.size() != 2) return std::nullopt;
   constexpr std::string_view session = "session_";

@@ -9,6 +9,6 @@
 
 namespace zel::chat::ClaudePage {
 
-std::optional<std::string> conversation(const ChatPage::Address& page);
+std::optional<std::string> conversation(const HttpsAddress& page);
 
 }  // namespace zel::chat::ClaudePage

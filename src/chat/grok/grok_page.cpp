@@ -5,7 +5,7 @@
 
 namespace zel::chat::GrokPage {
 
-std::optional<std::string> conversation(const ChatPage::Address& page) {
+std::optional<std::string> conversation(const HttpsAddress& page) {
   const auto& s = page.segments;
   if (page.host == hosts::grokWeb) {
     if (s.size() == 2 && s[0] == "c" && ChatPage::isIdentifier(s[1])) return std::string(page.withoutQuery);

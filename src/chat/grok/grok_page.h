@@ -10,6 +10,6 @@
 
 namespace zel::chat::GrokPage {
 
-std::optional<std::string> conversation(const ChatPage::Address& page);
+std::optional<std::string> conversation(const HttpsAddress& page);
 
 }  // namespace zel::chat::GrokPage

@@ -72,18 +72,17 @@ void readStringMap(GVariant* dict, std::map<std::string, std::string>& out) {
 // "(a(so))": the references of a child list.
 std::vector<AtspiAccessibility::Reference> references(GVariant* reply, const std::string& busName) {
   std::vector<AtspiAccessibility::Reference> out;
-  GVariant* list = g_variant_get_child_value(reply, 0);
-  const size_t n = std::min<size_t>(g_variant_n_children(list), limits.busListItems);
+  const Variant list = childOf(reply, 0);
+  const size_t n = std::min<size_t>(g_variant_n_children(list.get()), limits.busListItems);
   out.reserve(n);
   for (size_t i = 0; i < n; ++i) {
-    const Variant reference = childOf(list, i);
+    const Variant reference = childOf(list.get(), i);
     const Variant nameValue = childOf(reference.get(), 0), pathValue = childOf(reference.get(), 1);
     const gchar* name = stringIn(nameValue.get());
     // A child living in another process (an out-of-process frame) is read
     // through that process's own name.
     out.push_back({*name && busName != name ? name : "", stringIn(pathValue.get())});
   }
-  g_variant_unref(list);
   return out;
 }
 
@@ -566,7 +565,7 @@ std::optional<AtspiAccessibility::KnownSubtree> subtreeOf(GVariant* reply, const
     else k.childCount = *p.childCount;
     // An object without attributes is left out of the answer's.
     if (!k.attributes && askedAttributes) k.attributes.emplace();
-    const std::string here = path ? path : "";
+    const std::string here = path;
     if (i == 0) {
       sound = sound && here == rootPath;
     } else if (open.empty()) {
@@ -629,13 +628,14 @@ void AtspiAccessibility::learnSubtrees(const std::vector<Part>& roots, int timeo
     if (!told) continue;
     // The next read asks for this part first, if its size still fits.
     const Element& root = *asking[i];
-    const std::string key = ObjectMirror::key(root.busName, root.path);
-    if (mirrored(root))
+    if (mirrored(root)) {
+      const std::string key = ObjectMirror::key(root.busName, root.path);
       if (auto kept = mirror_.find(key, now); kept && kept->partSize != told->size()) {
         auto marked = std::make_shared<MirroredObject>(*kept);
         marked->partSize = told->size();
         mirror_.keep(key, std::move(marked), now);
       }
+    }
     known.merge(*told);
   }
 }
