@@ -2,6 +2,8 @@
 
 #include <boost/url/pct_string_view.hpp>
 
+#include <algorithm>
+
 #include "base/unicode_text.h"
 
 namespace zel {
