@@ -149,16 +149,24 @@ AXSnapshotter::AXSnapshotter(int64_t nodeBudget, Environment environment)
 AXSnapshotter::WindowList AXSnapshotter::windowList(const AXElement& app) const {
   auto& ax = env_.platform.accessibility();
   WindowList list;
-  auto windows = ax.attribute(app, AX::Windows);
-  list.error = windows.error;
-  if (windows.error == ax_error::success) list.windows = elementsOf(windows.value);
-  for (const char* name : {AX::FocusedWindow, AX::MainWindow}) {
-    auto w = ax.attribute(app, name);
-    if (w.error != ax_error::success || w.value.kind != AXValue::Kind::element) continue;
+  // One read of the three: the application looks at its windows once.
+  const auto read = ax.attributes(app, {AX::Windows, AX::FocusedWindow, AX::MainWindow});
+  list.error = read.error;
+  if (read.error != ax_error::success || read.values.size() != 3) return list;
+  if (read.values[0].kind == AXValue::Kind::placeholder) {
+    // Why there is no list decides what is said of it: asked alone, it tells.
+    list.error = ax.attribute(app, AX::Windows).error;
+    if (list.error == ax_error::success) list.error = ax_error::noValue;
+  } else {
+    list.windows = elementsOf(read.values[0]);
+  }
+  for (size_t i = 1; i < 3; ++i) {
+    const AXValue& w = read.values[i];
+    if (w.kind != AXValue::Kind::element) continue;
     bool known = false;
     for (const auto& taken : list.windows)
-      if (ax.equal(taken, w.value.element)) known = true;
-    if (!known) list.windows.push_back(w.value.element);
+      if (ax.equal(taken, w.element)) known = true;
+    if (!known) list.windows.push_back(w.element);
   }
   return list;
 }

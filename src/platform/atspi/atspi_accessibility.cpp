@@ -812,7 +812,8 @@ std::vector<AXElement> AtspiAccessibility::windows(const Element& app) {
   return out;
 }
 
-AXRead AtspiAccessibility::answer(const Element& e, const std::string& name, size_t longestList) {
+AXRead AtspiAccessibility::answer(const Element& e, const std::string& name, size_t longestList,
+                                  std::optional<std::vector<AXElement>>* listed) {
   auto textValue = [](const std::optional<std::string>& s) -> AXRead {
     if (!s) return {ax_error::noValue, {}};
     return {ax_error::success, AXValue::ofText(*s)};
@@ -836,14 +837,21 @@ AXRead AtspiAccessibility::answer(const Element& e, const std::string& name, siz
     return {ax_error::noValue, {}};
   }
   if (e.kind == Element::Kind::application) {
+    // The windows, looked at once however many of the names read together need them.
+    std::optional<std::vector<AXElement>> alone;
+    auto windowsNow = [&]() -> std::vector<AXElement> {
+      auto& slot = listed ? *listed : alone;
+      if (!slot) slot = windows(e);
+      return *slot;
+    };
     if (name == AX::Role) return textValue(AX::Application);
     if (name == AX::Windows) {
-      auto w = windows(e);
+      auto w = windowsNow();
       if (w.size() > longestList) w.resize(longestList);
       return list(std::move(w));
     }
     if (name == AX::FocusedWindow || name == AX::MainWindow) {
-      auto w = windows(e);
+      auto w = windowsNow();
       if (w.empty()) return {ax_error::noValue, {}};
       // A window of an application in the background is still its focused
       // one, as on macOS; without a window manager nothing is active.
@@ -853,7 +861,7 @@ AXRead AtspiAccessibility::answer(const Element& e, const std::string& name, siz
     }
     if (name == AX::MenuBar) {
       // The menu bar sits in a window: the focused one first, a few levels down.
-      auto level = windows(e);
+      auto level = windowsNow();
       std::stable_partition(level.begin(), level.end(), [](const AXElement& w) {
         return static_cast<const Element*>(w.get())->prefetched->node.active;
       });
@@ -928,8 +936,9 @@ AXMultiRead AtspiAccessibility::attributes(const AXElement& element, const std::
     if (f->failure != Failure::none) return {errorOf(f->failure), {}};
   }
   AXMultiRead out;
+  std::optional<std::vector<AXElement>> listed;
   for (const auto& name : names) {
-    AXRead one = answer(*e, name, longestList);
+    AXRead one = answer(*e, name, longestList, &listed);
     if (one.error == ax_error::success) {
       out.values.push_back(std::move(one.value));
     } else {

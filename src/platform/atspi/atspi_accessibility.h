@@ -92,7 +92,10 @@ class AtspiAccessibility : public Accessibility {
   std::shared_ptr<const Fetched> fetched(const Element& e);
   std::vector<AXElement> children(const Element& e, const Fetched& f, size_t longest, size_t ahead);
   std::vector<AXElement> windows(const Element& app);
-  AXRead answer(const Element& e, const std::string& name, size_t longestList);
+  // `listed`: the application's windows as one read of several names found
+  // them, or none yet; null: looked at for this name alone.
+  AXRead answer(const Element& e, const std::string& name, size_t longestList,
+                std::optional<std::vector<AXElement>>* listed = nullptr);
   void restoreSwitch();
   // Turns the session's accessibility on for `pid` (off when no application
   // asks for it any more, and only when this process turned it on).
