@@ -4,7 +4,9 @@ the chat hosts), a Chromium (or, with ZEL_BENCH_BROWSER=firefox, a Firefox)
 with a long Claude chat in one window and a news page in another, then runs
 atspi_read_bench (the backend's walk next to a naive synchronous libatspi
 walk, and the cost of refusing the news page) and zel-ax serve for a while,
-reporting its CPU time.
+reporting its CPU time next to the browser's with no agent running, and the
+bus calls each of its reads makes (in a run of its own through the bus,
+where a monitor sees them).
 
     /usr/bin/python3 bench/live_read.py [TURNS] [SERVE_SECONDS] [NEWS_STORIES]
 
@@ -21,7 +23,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
 sys.path.insert(0, os.path.join(ROOT, "tests", "live"))
-from live_desktop import PAGES, Agent, Desktop  # noqa: E402
+from live_desktop import PAGES, Agent, Desktop, Lines  # noqa: E402
 
 BIN = os.path.join(ROOT, "build", "release")
 CHAT = "4f3e2d1c-0b9a-4876-a5b4-c3d2e1f0a9b8"
@@ -121,7 +123,43 @@ def read_bench(desktop, browser):
         raise SystemExit("atspi_read_bench failed")
 
 
+def idle(desktop, seconds):
+    """The browser's and the bus daemon's CPU with no agent running, as a
+    share of a core: what serve's figures are read against."""
+    before = desktop_cpu(desktop)
+    time.sleep(seconds)
+    after = desktop_cpu(desktop)
+    return {k: 100 * (after[k] - before[k]) / seconds for k in before}
+
+
+def serve_calls(desktop, seconds):
+    """Bus calls per read of serve: the agent's calls all go through the bus
+    here, where a monitor counts them; a read is a burst of calls."""
+    monitor = desktop.start("dbus-monitor", ["dbus-monitor", "--address", desktop.accessibility_address(),
+                                             "type='method_call'"], stdout=subprocess.PIPE)
+    seen = Lines(monitor.stdout)
+    time.sleep(1)  # the monitor watching; a benchmark measures over time
+    agent = Agent(desktop, os.path.join(BIN, "src", "agent", "zel-ax"), ["--chat-browsers", BUNDLE],
+                  env=dict(desktop.env, ZEL_AX_ATSPI_THROUGH_BUS="1"))
+    time.sleep(seconds)
+    agent.stop()
+    desktop.stop(monitor)
+    times = [float(line.split("time=")[1].split()[0]) for line in list(seen.lines)
+             if line.startswith("method call") and "member=Get" in line]
+    reads, last = [], None
+    for t in times:
+        if last is None or t - last > 0.5:
+            reads.append(0)
+        reads[-1] += 1
+        last = t
+    # The first read learns the page; the last may be cut short.
+    steady = sorted(reads[1:-1]) or reads
+    print("serve through the bus, %.0f s: %d reads; bus calls of the first %d, of a later one (median) %d"
+          % (seconds, len(reads), reads[0] if reads else 0, steady[len(steady) // 2] if steady else 0))
+
+
 def serve(desktop, what, seconds):
+    quiet = idle(desktop, min(seconds, 10))
     before = desktop_cpu(desktop)
     agent = Agent(desktop, os.path.join(BIN, "src", "agent", "zel-ax"), ["--chat-browsers", BUNDLE])
     time.sleep(seconds)  # a benchmark measures over time; tests never sleep
@@ -130,9 +168,9 @@ def serve(desktop, what, seconds):
     agent.stop()
     chats = [l for l in agent.lines if "kind" not in l and l.get("chats")]
     share = lambda cpu: 100 * cpu / seconds
-    print("serve, %s, %.0f s: %% of one core: agent %.2f, bus daemon %.2f, browser %.2f; %d chat lines"
-          % (what, seconds, share(used), share(after["bus daemon"] - before["bus daemon"]),
-             share(after["browser"] - before["browser"]), len(chats)))
+    print("serve, %s, %.0f s: %% of one core: agent %.2f, bus daemon %.2f, browser %.2f (%.2f without an agent); "
+          "%d chat lines" % (what, seconds, share(used), share(after["bus daemon"] - before["bus daemon"]),
+                             share(after["browser"] - before["browser"]), quiet["browser"], len(chats)))
 
 
 def main():
@@ -163,6 +201,7 @@ def main():
         print("news page: %d stories, about %d elements" % (stories, 6 * stories))
         read_bench(desktop, browser)
         serve(desktop, "the long chat in front", serve_seconds)
+        serve_calls(desktop, min(serve_seconds, 15))
         # A chat of everyday length: what the agent costs while the user reads.
         desktop.stop(browser)
         if FIREFOX:
