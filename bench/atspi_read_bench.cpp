@@ -277,25 +277,6 @@ int main(int argc, char** argv) {
   }
 
   {
-    // The bytes of the replies, counted in reads of their own (sizing a
-    // reply costs the reader as much CPU again): a first read by a reader
-    // that knows nothing yet, then the page read again.
-    AtspiAccessibility counted(*bus);
-    counted.countReplyBytes(true);
-    const AXElement countedApp = counted.application(apps.front().pid);
-    counted.setMessagingTimeout(countedApp, 5.0);
-    double mb[2] = {0, 0};
-    for (double& m : mb) {
-      uint64_t reads = 0;
-      const uint64_t bytes = counted.replyBytes();
-      if (const AXElement w = windowTitled(counted, countedApp, argv[1])) backendWalk(counted, w, reads);
-      m = double(counted.replyBytes() - bytes) / 1e6;
-    }
-    std::printf("reply bytes:    first read %.1f MB, the page read again %.1f MB (counted in reads of their own)\n",
-                mb[0], mb[1]);
-  }
-
-  {
     const auto start = Clock::now();
     const auto where = AtspiAccessibility::whereIs(window);
     const size_t n = naiveWalk(*bus, where.first, where.second);

@@ -3,6 +3,8 @@
 // language of an environment and the executable trust.
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
@@ -19,6 +21,7 @@
 #include "platform/atspi/executable_trust.h"
 #include "platform/atspi/object_mirror.h"
 #include "platform/atspi/processes.h"
+#include "platform/atspi/reply_reader.h"
 #include "platform/atspi/switch_record.h"
 #include "platform/atspi/translation.h"
 #include "support/chats.h"
@@ -621,6 +624,88 @@ TEST(ExecutableTrust, OnlyARootOwnedExecutableNobodyElseCouldHaveChangedIsTruste
     };
     EXPECT_EQ(executableVerdict(t.target, t.running, inspect), t.expected) << t.what;
   }
+}
+
+// A reply as an application might send it, sealed and ready to be read.
+class Replies : public ::testing::Test {
+ protected:
+  // Messages are made only on a bus that is open: one to nobody in particular.
+  void SetUp() override {
+    int ends[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
+    peer_ = ends[1];
+    ASSERT_GE(sd_bus_new(&bus_), 0);
+    ASSERT_GE(sd_bus_set_fd(bus_, ends[0], ends[0]), 0);
+    ASSERT_GE(sd_bus_start(bus_), 0);
+  }
+  void TearDown() override {
+    sd_bus_close_unref(bus_);
+    close(peer_);
+  }
+  template <class... Values>
+  Message reply(const char* signature, Values... values) {
+    sd_bus_message* m = nullptr;
+    EXPECT_GE(sd_bus_message_new_method_call(bus_, &m, "org.example", "/", "org.example", "M"), 0);
+    EXPECT_GE(sd_bus_message_append(m, signature, values...), 0);
+    EXPECT_GE(sd_bus_message_seal(m, ++cookie_, 0), 0);
+    return Message(m);
+  }
+  sd_bus* bus_ = nullptr;
+  int peer_ = -1;
+  uint64_t cookie_ = 0;
+};
+
+TEST_F(Replies, AReplyOfAnotherShapeReadsAsNothing) {
+  EXPECT_EQ(ReplyReader::word(reply("u", 7u).get()), 7u);
+  EXPECT_EQ(ReplyReader::word(reply("i", 7).get()), std::nullopt);
+  EXPECT_EQ(ReplyReader::string(reply("s", "text").get()), "text");
+  EXPECT_EQ(ReplyReader::string(reply("ss", "a", "b").get()), std::nullopt);
+  EXPECT_EQ(ReplyReader::boxedString(reply("v", "s", "Chromium").get()), "Chromium");
+  EXPECT_EQ(ReplyReader::boxedString(reply("v", "u", 3u).get()), std::nullopt);
+  EXPECT_EQ(ReplyReader::stringMap(reply("a{ss}", 2, "tag", "p", "class", "x y").get()),
+            (std::map<std::string, std::string>{{"class", "x y"}, {"tag", "p"}}));
+  EXPECT_EQ(ReplyReader::stringMap(reply("a{sv}", 0).get()), std::nullopt);
+  EXPECT_EQ(ReplyReader::words(reply("au", 2, 5u, 1u << 3).get()), (std::vector<uint32_t>{5u, 8u}));
+  EXPECT_EQ(ReplyReader::references(reply("a(ss)", 0).get(), ":1.2"), std::nullopt);
+  EXPECT_EQ(ReplyReader::subtree(reply("a(so)", 0).get(), 10, [](auto...) { return true; }), false);
+  EXPECT_EQ(ReplyReader::properties(nullptr), std::nullopt);
+}
+
+TEST_F(Replies, ChildrenOfTheApplicationItselfNameNoOtherProcess) {
+  auto refs = ReplyReader::references(
+      reply("a(so)", 2, ":1.2", "/org/a11y/atspi/accessible/5", ":1.9", "/org/a11y/atspi/accessible/1").get(), ":1.2");
+  ASSERT_TRUE(refs);
+  ASSERT_EQ(refs->size(), 2u);
+  EXPECT_EQ((*refs)[0].busName, "");
+  EXPECT_EQ((*refs)[0].path, "/org/a11y/atspi/accessible/5");
+  EXPECT_EQ((*refs)[1].busName, ":1.9");
+}
+
+TEST_F(Replies, PropertiesOfTheWrongTypeOrUnknownAreLeftOut) {
+  auto p = ReplyReader::properties(reply("a{sv}", 5, "Name", "s", "Send", "Description", "u", 4u, "Parent", "(so)",
+                                         ":1.2", "/org/a11y/atspi/accessible/1", "ChildCount", "i", 3, "Attributes",
+                                         "a{ss}", 1, "tag", "button")
+                                       .get());
+  ASSERT_TRUE(p);
+  EXPECT_EQ(p->name, "Send");
+  EXPECT_EQ(p->description, std::nullopt);
+  EXPECT_EQ(p->childCount, 3);
+  EXPECT_EQ(p->attributes, (std::map<std::string, std::string>{{"tag", "button"}}));
+}
+
+TEST_F(Replies, ASubtreeIsToldInOrderAndNoLongerThanAllowed) {
+  auto tree = [&] {
+    return reply("a((so)a{sv})", 2, ":1.2", "/org/a11y/atspi/accessible/7", 2, "Name", "s", "turn", "ChildCount", "i",
+                 1, ":1.2", "/org/a11y/atspi/accessible/8", 1, "ChildCount", "i", 0);
+  };
+  std::vector<std::string> seen;
+  EXPECT_TRUE(ReplyReader::subtree(tree().get(), 2, [&](const char*, const char* path, ObjectProperties&& p) {
+    seen.push_back(std::string(path) + " " + p.name.value_or("-") + " " + std::to_string(p.childCount.value_or(-1)));
+    return true;
+  }));
+  EXPECT_EQ(seen, (std::vector<std::string>{"/org/a11y/atspi/accessible/7 turn 1", "/org/a11y/atspi/accessible/8 - 0"}));
+  EXPECT_FALSE(ReplyReader::subtree(tree().get(), 1, [](auto...) { return true; }));
+  EXPECT_FALSE(ReplyReader::subtree(tree().get(), 2, [](auto...) { return false; }));
 }
 
 }  // namespace

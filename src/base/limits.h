@@ -86,6 +86,9 @@ struct Limits {
   // trip, few enough that the last of a long volley does not wait out its
   // timeout in the application's queue behind the others.
   size_t busCallsInFlight = 64;
+  // Idle connections kept per application (or to the accessibility bus):
+  // one per thread reading it at once.
+  size_t busIdleConnections = 4;
   // Milliseconds the longest messaging timeout a caller may set.
   int busLongestTimeoutMs = 600000;
   // Milliseconds for the session bus's own questions: the accessibility

@@ -12,7 +12,6 @@ namespace zel::trees {
 
 namespace {
 
-bool roleIs(const AXNode& n, std::string_view role) { return n.role && *n.role == role; }
 
 // The roles text rendering tells apart. Rendering classifies every node of
 // large windows, so the role is told by its length first and compared once.

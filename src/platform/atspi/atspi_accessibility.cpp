@@ -8,6 +8,7 @@
 
 #include "base/ax_vocabulary.h"
 #include "base/limits.h"
+#include "platform/atspi/reply_reader.h"
 #include "platform/atspi/translation.h"
 
 namespace zel::platform::atspi {
@@ -29,7 +30,6 @@ int32_t errorOf(Failure f) {
   return ax_error::cannotComplete;
 }
 
-std::string text(std::string s) { return boundedText(std::move(s), limits.busText); }
 
 
 // The role names, looked up once: every element read needs one.
@@ -45,80 +45,6 @@ const std::string& roleName(uint32_t role) {
   }();
   static const std::string unknown = "unknown";
   return role < names.size() ? names[role] : unknown;
-}
-
-}  // namespace
-
-namespace {
-
-// Each look into a reply takes a lock and a reference of GLib's: a reply
-// tens of thousands of values long is walked once, child by child, without
-// format strings to parse on the way.
-Variant childOf(GVariant* v, size_t i) { return Variant(g_variant_get_child_value(v, i)); }
-
-// The string of a value of type s or o.
-const gchar* stringIn(GVariant* v) { return g_variant_get_string(v, nullptr); }
-
-// The entries of an a{ss}, at most the attribute cap.
-void readStringMap(GVariant* dict, std::map<std::string, std::string>& out) {
-  const size_t n = g_variant_n_children(dict);
-  for (size_t i = 0; i < n && out.size() < limits.busAttributes; ++i) {
-    const Variant entry = childOf(dict, i);
-    const Variant key = childOf(entry.get(), 0), value = childOf(entry.get(), 1);
-    out.emplace(text(stringIn(key.get())), text(stringIn(value.get())));
-  }
-}
-
-// "(a(so))": the references of a child list.
-std::vector<AtspiAccessibility::Reference> references(GVariant* reply, const std::string& busName) {
-  std::vector<AtspiAccessibility::Reference> out;
-  const Variant list = childOf(reply, 0);
-  const size_t n = std::min<size_t>(g_variant_n_children(list.get()), limits.busListItems);
-  out.reserve(n);
-  for (size_t i = 0; i < n; ++i) {
-    const Variant reference = childOf(list.get(), i);
-    const Variant nameValue = childOf(reference.get(), 0), pathValue = childOf(reference.get(), 1);
-    const gchar* name = stringIn(nameValue.get());
-    // A child living in another process (an out-of-process frame) is read
-    // through that process's own name.
-    out.push_back({*name && busName != name ? name : "", stringIn(pathValue.get())});
-  }
-  return out;
-}
-
-// The properties of an object the backend asks for, from an a{sv}: each
-// entry once, in whatever order the answer gives them; one of another type
-// is left out.
-struct ObjectProperties {
-  std::optional<std::string> name, description;
-  std::optional<int32_t> childCount;
-  std::optional<std::map<std::string, std::string>> attributes;
-};
-
-ObjectProperties propertiesIn(GVariant* dict) {
-  ObjectProperties out;
-  const size_t n = g_variant_n_children(dict);
-  for (size_t i = 0; i < n; ++i) {
-    const Variant property = childOf(dict, i);
-    const Variant key = childOf(property.get(), 0), boxed = childOf(property.get(), 1);
-    const Variant value(g_variant_get_variant(boxed.get()));
-    const std::string_view which = stringIn(key.get());
-    const bool isText = g_variant_is_of_type(value.get(), G_VARIANT_TYPE_STRING);
-    if (which == "Name" && isText) out.name = text(stringIn(value.get()));
-    else if (which == "Description" && isText) out.description = text(stringIn(value.get()));
-    else if (which == "ChildCount" && g_variant_is_of_type(value.get(), G_VARIANT_TYPE_INT32))
-      out.childCount = g_variant_get_int32(value.get());
-    else if (which == "Attributes" && g_variant_is_of_type(value.get(), G_VARIANT_TYPE("a{ss}")))
-      readStringMap(value.get(), out.attributes.emplace());
-  }
-  return out;
-}
-
-std::map<std::string, std::string> stringMap(GVariant* reply) {
-  std::map<std::string, std::string> out;
-  const Variant dict = childOf(reply, 0);
-  readStringMap(dict.get(), out);
-  return out;
 }
 
 }  // namespace
@@ -210,14 +136,7 @@ std::vector<Reply> AtspiAccessibility::send(std::vector<Call> calls, int timeout
   if (calls.empty()) return {};
   calls_ += calls.size();
   ++volleys_;
-  auto replies = bus_.all(std::move(calls), timeoutMs);
-  if (countBytes_) {
-    uint64_t size = 0;
-    for (const auto& r : replies)
-      if (r.value) size += g_variant_get_size(r.value.get());
-    bytes_ += size;
-  }
-  return replies;
+  return bus_.all(std::move(calls), timeoutMs);
 }
 
 std::shared_ptr<AtspiAccessibility::Element> AtspiAccessibility::handleOf(const BusApp& app) const {
@@ -284,12 +203,8 @@ std::vector<BusApp> AtspiAccessibility::applications() {
       guint32 p = 0;
       g_variant_get(pid.value.get(), "(u)", &p);
       app.pid = static_cast<Pid>(p);
-      if (toolkit.failure == Failure::none && g_variant_is_of_type(toolkit.value.get(), G_VARIANT_TYPE("(v)"))) {
-        GVariant* inner = nullptr;
-        g_variant_get(toolkit.value.get(), "(v)", &inner);
-        if (g_variant_is_of_type(inner, G_VARIANT_TYPE_STRING)) app.toolkit = text(g_variant_get_string(inner, nullptr));
-        g_variant_unref(inner);
-      }
+      if (toolkit.failure == Failure::none)
+        if (auto name = ReplyReader::boxedString(toolkit.message.get())) app.toolkit = std::move(*name);
       if (known_.size() > limits.busApplications) known_.clear();
       known_[app.busName] = app;
     }
@@ -402,15 +317,15 @@ std::vector<std::shared_ptr<AtspiAccessibility::Fetched>> AtspiAccessibility::fe
     for (size_t k = 0; k < replies.size(); ++k) {
       Fetched& f = *out[asked[k].first];
       const Reply& r = replies[k];
-      GVariant* v = r.value.get();
+      sd_bus_message* m = r.message.get();
       const Asked what = asked[k].second;
       if (what == Asked::role) {
-        if (r.failure != Failure::none || !g_variant_is_of_type(v, G_VARIANT_TYPE("(u)"))) {
+        const auto role = r.failure == Failure::none ? ReplyReader::word(m) : std::nullopt;
+        if (!role) {
           f.failure = r.failure == Failure::none ? Failure::other : r.failure;
           continue;
         }
-        const Variant role = childOf(v, 0);
-        f.node.role = roleName(g_variant_get_uint32(role.get()));
+        f.node.role = roleName(*role);
         continue;
       }
       if (r.failure != Failure::none) {
@@ -419,58 +334,42 @@ std::vector<std::shared_ptr<AtspiAccessibility::Fetched>> AtspiAccessibility::fe
       }
       switch (what) {
         case Asked::attributes:
-          if (g_variant_is_of_type(v, G_VARIANT_TYPE("(a{ss})"))) f.node.attributes = stringMap(v);
+          if (auto attributes = ReplyReader::stringMap(m)) f.node.attributes = std::move(*attributes);
           break;
         case Asked::properties:
-          if (g_variant_is_of_type(v, G_VARIANT_TYPE("(a{sv})"))) {
-            const Variant dict = childOf(v, 0);
-            ObjectProperties p = propertiesIn(dict.get());
-            if (p.name) f.node.name = std::move(*p.name);
-            if (p.description) f.node.description = std::move(*p.description);
-            if (p.childCount) f.childCount = *p.childCount;
+          if (auto p = ReplyReader::properties(m)) {
+            if (p->name) f.node.name = std::move(*p->name);
+            if (p->description) f.node.description = std::move(*p->description);
+            if (p->childCount) f.childCount = *p->childCount;
           }
           break;
         case Asked::children:
-          if (g_variant_is_of_type(v, G_VARIANT_TYPE("(a(so))")))
-            f.refs = references(v, elements[asked[k].first]->busName);
+          if (auto refs = ReplyReader::references(m, elements[asked[k].first]->busName)) f.refs = std::move(*refs);
           break;
         case Asked::text:
-          if (g_variant_is_of_type(v, G_VARIANT_TYPE("(s)"))) {
-            const Variant s = childOf(v, 0);
-            f.node.text = text(stringIn(s.get()));
-          }
+          if (auto s = ReplyReader::string(m)) f.node.text = std::move(*s);
           break;
         case Asked::state:
-          if (g_variant_is_of_type(v, G_VARIANT_TYPE("(au)"))) {
-            GVariant* words = g_variant_get_child_value(v, 0);
+          if (auto words = ReplyReader::words(m)) {
             auto has = [&](unsigned state) {
               const size_t word = state / 32;
-              if (word >= g_variant_n_children(words)) return false;
-              guint32 bits = 0;
-              g_variant_get_child(words, word, "u", &bits);
-              return ((bits >> (state % 32)) & 1u) != 0;
+              return word < words->size() && (((*words)[word] >> (state % 32)) & 1u) != 0;
             };
             f.node.active = has(ATSPI_STATE_ACTIVE);
             f.node.multiLine = has(ATSPI_STATE_MULTI_LINE);
             f.node.checked = has(ATSPI_STATE_CHECKED) || has(ATSPI_STATE_PRESSED);
             f.node.indeterminate = has(ATSPI_STATE_INDETERMINATE);
             if (has(ATSPI_STATE_DEFUNCT)) f.failure = Failure::gone;
-            g_variant_unref(words);
           }
           break;
         case Asked::document:
-          if (g_variant_is_of_type(v, G_VARIANT_TYPE("(a{ss})"))) {
-            auto doc = stringMap(v);
+          if (auto doc = ReplyReader::stringMap(m)) {
             for (const char* key : {"URI", "DocURL"})
-              if (auto it = doc.find(key); it != doc.end() && !it->second.empty()) f.node.address = it->second;
+              if (auto it = doc->find(key); it != doc->end() && !it->second.empty()) f.node.address = it->second;
           }
           break;
         case Asked::link:
-          if (g_variant_is_of_type(v, G_VARIANT_TYPE("(s)"))) {
-            const gchar* s = nullptr;
-            g_variant_get(v, "(&s)", &s);
-            if (s && *s) f.node.address = text(s);
-          }
+          if (auto s = ReplyReader::string(m); s && !s->empty()) f.node.address = std::move(*s);
           break;
         case Asked::role: break;
       }
@@ -537,50 +436,43 @@ namespace {
 // What a Collection.GetTree answer tells, by object path: the structure from
 // the pre-order and each object's child count. An answer the counts do not
 // bear out is no answer.
-std::optional<AtspiAccessibility::KnownSubtree> subtreeOf(GVariant* reply, const std::string& busName,
+std::optional<AtspiAccessibility::KnownSubtree> subtreeOf(sd_bus_message* reply, const std::string& busName,
                                                           const std::string& rootPath, bool askedAttributes) {
   using Known = AtspiAccessibility::Known;
-  if (!g_variant_is_of_type(reply, G_VARIANT_TYPE("(a((so)a{sv}))"))) return std::nullopt;
   AtspiAccessibility::KnownSubtree out;
   struct Open {
     std::string path;
     int32_t left;
   };
   std::vector<Open> open;
-  const Variant list = childOf(reply, 0);
-  const size_t n = g_variant_n_children(list.get());
-  bool sound = n > 0 && n <= limits.busSubtreeObjects;
-  for (size_t i = 0; sound && i < n; ++i) {
-    const Variant entry = childOf(list.get(), i);
-    const Variant reference = childOf(entry.get(), 0), props = childOf(entry.get(), 1);
-    const Variant nameValue = childOf(reference.get(), 0), pathValue = childOf(reference.get(), 1);
-    const gchar* name = stringIn(nameValue.get());
-    const gchar* path = stringIn(pathValue.get());
-    Known k;
-    ObjectProperties p = propertiesIn(props.get());
-    if (p.name) k.name = std::move(*p.name);
-    if (p.description) k.description = std::move(*p.description);
-    k.attributes = std::move(p.attributes);
-    if (!p.childCount || *p.childCount < 0) sound = false;
-    else k.childCount = *p.childCount;
-    // An object without attributes is left out of the answer's.
-    if (!k.attributes && askedAttributes) k.attributes.emplace();
-    const std::string here = path;
-    if (i == 0) {
-      sound = sound && here == rootPath;
-    } else if (open.empty()) {
-      sound = false;
-    } else {
-      out[open.back().path].children.push_back({name && *name && busName != name ? name : "", here});
-      --open.back().left;
-    }
-    if (k.childCount > 0) open.push_back({here, k.childCount});
-    while (!open.empty() && open.back().left == 0) open.pop_back();
-    Known& slot = out[here];
-    k.children = std::move(slot.children);
-    slot = std::move(k);
-  }
-  if (!sound || !open.empty()) return std::nullopt;
+  size_t n = 0;
+  const bool read = ReplyReader::subtree(
+      reply, limits.busSubtreeObjects, [&](const char* name, const char* path, ObjectProperties&& p) {
+        Known k;
+        if (p.name) k.name = std::move(*p.name);
+        if (p.description) k.description = std::move(*p.description);
+        k.attributes = std::move(p.attributes);
+        if (!p.childCount || *p.childCount < 0) return false;
+        k.childCount = *p.childCount;
+        // An object without attributes is left out of the answer's.
+        if (!k.attributes && askedAttributes) k.attributes.emplace();
+        const std::string here = path;
+        if (n++ == 0) {
+          if (here != rootPath) return false;
+        } else if (open.empty()) {
+          return false;
+        } else {
+          out[open.back().path].children.push_back({*name && busName != name ? name : "", here});
+          --open.back().left;
+        }
+        if (k.childCount > 0) open.push_back({here, k.childCount});
+        while (!open.empty() && open.back().left == 0) open.pop_back();
+        Known& slot = out[here];
+        k.children = std::move(slot.children);
+        slot = std::move(k);
+        return true;
+      });
+  if (!read || n == 0 || !open.empty()) return std::nullopt;
   return out;
 }
 
@@ -624,7 +516,7 @@ void AtspiAccessibility::learnSubtrees(const std::vector<Part>& roots, int timeo
       subtreeCalls_[asking[i]->busName] = false;
     }
     if (replies[i].failure != Failure::none) continue;
-    auto told = subtreeOf(replies[i].value.get(), asking[i]->busName, asking[i]->path, attributesAsked[i]);
+    auto told = subtreeOf(replies[i].message.get(), asking[i]->busName, asking[i]->path, attributesAsked[i]);
     if (!told) continue;
     // The next read asks for this part first, if its size still fits.
     const Element& root = *asking[i];

@@ -66,11 +66,6 @@ class AtspiAccessibility : public Accessibility {
   // Bus calls made so far, and the volleys they travelled in, for benchmarks.
   uint64_t calls() const;
   uint64_t volleys() const { return volleys_.load(); }
-  // The bytes of the replies, counted only once asked to: a reply arrives
-  // as a tree of values, and sizing it serialises it whole (and makes every
-  // later look into it cost an allocation), as much again as reading it.
-  void countReplyBytes(bool on) { countBytes_ = on; }
-  uint64_t replyBytes() const { return bytes_.load(); }
 
   struct Element;
   struct Fetched;
@@ -120,8 +115,6 @@ class AtspiAccessibility : public Accessibility {
   std::condition_variable switchSettled_;
   std::atomic<uint64_t> calls_{0};
   std::atomic<uint64_t> volleys_{0};
-  std::atomic<uint64_t> bytes_{0};
-  std::atomic<bool> countBytes_{false};
   std::atomic<uint64_t> busGeneration_{0};
 };
 

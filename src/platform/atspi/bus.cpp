@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/limits.h"
+#include "platform/atspi/app_connections.h"
 
 namespace zel::platform::atspi {
 
@@ -55,12 +56,13 @@ std::optional<std::string> accessibilityBusAddress(GDBusConnection* session);
 
 // A connection to the accessibility bus whose address the session bus gives;
 // null with the reason in `error`.
-GDBusConnection* connectAccessibility(GDBusConnection* session, std::string& error) {
+GDBusConnection* connectAccessibility(GDBusConnection* session, std::string& error, std::string& where) {
   const auto address = accessibilityBusAddress(session);
   if (!address) {
     error = "no accessibility bus: is at-spi-bus-launcher running?";
     return nullptr;
   }
+  where = *address;
   GError* e = nullptr;
   GDBusConnection* a11y = g_dbus_connection_new_for_address_sync(
       address->c_str(),
@@ -106,13 +108,22 @@ std::unique_ptr<Bus> Bus::open(std::string& error, bool direct) {
   }
   // A quit of the agent must not be a quit of the process because the bus went.
   g_dbus_connection_set_exit_on_close(session, FALSE);
-  GDBusConnection* a11y = connectAccessibility(session, error);
+  std::string address;
+  GDBusConnection* a11y = connectAccessibility(session, error, address);
   if (!a11y) {
     g_object_unref(session);
     return nullptr;
   }
-  return std::unique_ptr<Bus>(new Bus(session, a11y, direct));
+  return std::unique_ptr<Bus>(new Bus(session, a11y, std::move(address), direct));
 }
+
+Bus::Bus(GDBusConnection* session, GDBusConnection* a11y, std::string address, bool direct)
+    : session_(session),
+      first_(g_object_ref(a11y)),
+      directAllowed_(direct),
+      apps_(std::make_unique<AppConnections>()),
+      a11y_(a11y),
+      address_(std::move(address)) {}
 
 GDBusConnection* Bus::current() const {
   {
@@ -124,20 +135,27 @@ GDBusConnection* Bus::current() const {
     if (triedAt_ && now - *triedAt_ < static_cast<gint64>(limits.busReconnectEvery * 1e6)) return g_object_ref(a11y_);
     triedAt_ = now;
   }
-  std::string why;
-  GDBusConnection* again = connectAccessibility(session_, why);
-  std::lock_guard g(lock_);
-  if (again && g_dbus_connection_is_closed(a11y_)) {
-    g_object_unref(a11y_);
-    a11y_ = again;
-    again = nullptr;
-    ++generation_;
-    for (auto& [name, connection] : direct_)
-      if (connection) g_object_unref(connection);
-    direct_.clear();
+  std::string why, address;
+  GDBusConnection* again = connectAccessibility(session_, why, address);
+  bool forget = false;
+  GDBusConnection* out;
+  {
+    std::lock_guard g(lock_);
+    if (again && g_dbus_connection_is_closed(a11y_)) {
+      g_object_unref(a11y_);
+      a11y_ = again;
+      again = nullptr;
+      address_ = std::move(address);
+      ++generation_;
+      direct_.clear();
+      forget = true;
+    }
+    out = g_object_ref(a11y_);
   }
   if (again) g_object_unref(again);  // another thread connected first
-  return g_object_ref(a11y_);
+  // Connections to the bus that went, and to applications it named.
+  if (forget) apps_->forget();
+  return out;
 }
 
 uint64_t Bus::generation() const {
@@ -148,17 +166,13 @@ uint64_t Bus::generation() const {
 }
 
 Bus::~Bus() {
-  for (auto& [name, connection] : direct_)
-    if (connection) {
-      g_dbus_connection_close_sync(connection, nullptr, nullptr);
-      g_object_unref(connection);
-    }
+  apps_.reset();
   g_object_unref(a11y_);
   g_object_unref(first_);
   g_object_unref(session_);
 }
 
-GDBusConnection* Bus::connectTo(GDBusConnection* bus, const std::string& busName, int timeoutMs) const {
+std::optional<std::string> Bus::addressOf(GDBusConnection* bus, const std::string& busName, int timeoutMs) const {
   GError* error = nullptr;
   GVariant* reply = g_dbus_connection_call_sync(bus, busName.c_str(), "/org/a11y/atspi/accessible/root",
                                                 "org.a11y.atspi.Application", "GetApplicationBusAddress", nullptr,
@@ -166,133 +180,78 @@ GDBusConnection* Bus::connectTo(GDBusConnection* bus, const std::string& busName
                                                 nullptr, &error);
   if (!reply) {
     g_error_free(error);
-    return nullptr;
+    return std::nullopt;
   }
   const gchar* address = nullptr;
   g_variant_get(reply, "(&s)", &address);
   // Only a socket of this machine: an application names the address, and a
   // hostile one could name anything.
-  const std::string where = address ? address : "";
+  std::string where = address ? address : "";
   g_variant_unref(reply);
-  if (where.rfind("unix:", 0) != 0) return nullptr;
-  // Opened with a deadline: an application stopped between its answer and
-  // the handshake would hold a blocking open for ever.
-  struct Opening {
-    GDBusConnection* connection = nullptr;
-    bool done = false;
-  } opening;
-  GMainContext* context = g_main_context_new();
-  g_main_context_push_thread_default(context);
-  GCancellable* cancel = g_cancellable_new();
-  g_dbus_connection_new_for_address(
-      where.c_str(), G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT, nullptr, cancel,
-      [](GObject*, GAsyncResult* result, gpointer data) {
-        auto* o = static_cast<Opening*>(data);
-        o->connection = g_dbus_connection_new_for_address_finish(result, nullptr);
-        o->done = true;
-      },
-      &opening);
-  GSource* deadline = g_timeout_source_new(static_cast<guint>(std::max(timeoutMs, 1)));
-  g_source_set_callback(
-      deadline,
-      [](gpointer c) {
-        g_cancellable_cancel(static_cast<GCancellable*>(c));
-        return G_SOURCE_REMOVE;
-      },
-      cancel, nullptr);
-  g_source_attach(deadline, context);
-  while (!opening.done) g_main_context_iteration(context, TRUE);
-  g_source_destroy(deadline);
-  g_source_unref(deadline);
-  g_object_unref(cancel);
-  g_main_context_pop_thread_default(context);
-  g_main_context_unref(context);
-  if (opening.connection) g_dbus_connection_set_exit_on_close(opening.connection, FALSE);
-  return opening.connection;
+  if (where.rfind("unix:", 0) != 0) return std::nullopt;
+  return where;
 }
 
-std::vector<GDBusConnection*> Bus::routes(GDBusConnection* bus, const std::vector<Call>& calls,
-                                          int timeoutMs) const {
-  std::vector<GDBusConnection*> out(calls.size(), bus);
-  if (!directAllowed_) return out;
+std::vector<AppRoute> Bus::routes(GDBusConnection* bus, const std::vector<Call>& calls,
+                                  const std::vector<size_t>& which, int timeoutMs) const {
+  std::vector<AppRoute> out(which.size());
   std::vector<std::string> unknown;
   auto lookUp = [&] {
     unknown.clear();
     std::lock_guard g(lock_);
-    for (size_t i = 0; i < calls.size(); ++i) {
-      const std::string& to = calls[i].destination;
-      // Applications have unique names; the registry and the bus do not.
-      if (to.empty() || to[0] != ':') continue;
+    for (size_t k = 0; k < which.size(); ++k) {
+      out[k] = {address_, false};
+      if (!directAllowed_) continue;
+      const std::string& to = calls[which[k]].destination;
       auto it = direct_.find(to);
       if (it == direct_.end()) {
         if (std::find(unknown.begin(), unknown.end(), to) == unknown.end()) unknown.push_back(to);
-      } else if (it->second && !g_dbus_connection_is_closed(it->second)) {
-        out[i] = g_object_ref(it->second);
+      } else if (!it->second.empty()) {
+        out[k] = {it->second, true};
       }
     }
   };
   lookUp();
   if (unknown.empty()) return out;
-  // Connections are opened without the lock, then kept; a thread that opened
-  // one for the same application first wins.
-  std::vector<std::pair<std::string, GDBusConnection*>> opened;
-  for (const auto& name : unknown) opened.emplace_back(name, connectTo(bus, name, timeoutMs));
+  // Addresses are asked for without the lock, then kept.
+  std::vector<std::pair<std::string, std::string>> asked;
+  for (const auto& name : unknown) asked.emplace_back(name, addressOf(bus, name, timeoutMs).value_or(""));
   {
     std::lock_guard g(lock_);
-    for (auto& [name, connection] : opened) {
-      if (direct_.contains(name)) {
-        if (connection) g_object_unref(connection);
-        continue;
-      }
-      if (direct_.size() >= limits.busApplications) {
-        // Mostly gone applications: forget them all; a live one is opened
-        // again when next asked (volleys in flight hold their own references).
-        for (auto it = direct_.begin(); it != direct_.end();) {
-          if (it->second) g_object_unref(it->second);
-          it = direct_.erase(it);
-        }
-      }
-      direct_.emplace(name, connection);
-    }
+    // Mostly gone applications: forget them all; a live one is asked again.
+    if (direct_.size() + asked.size() > limits.busApplications) direct_.clear();
+    for (auto& [name, address] : asked) direct_.emplace(name, std::move(address));
   }
-  for (GDBusConnection* c : out)
-    if (c != bus) g_object_unref(c);
-  out.assign(calls.size(), bus);
   lookUp();
   return out;
 }
 
-std::vector<Reply> Bus::all(std::vector<Call> calls, int timeoutMs) const {
-  std::vector<Reply> replies(calls.size());
-  if (calls.empty()) return replies;
-  // Each connection is held by a reference of this volley's own.
-  GDBusConnection* bus = current();
-  std::vector<GDBusConnection*> via = routes(bus, calls, timeoutMs);
+void Bus::gioCalls(GDBusConnection* bus, std::vector<Call>& calls, const std::vector<size_t>& which,
+                   std::vector<Reply>& replies, int timeoutMs) const {
   // Replies come back on a context of this call's own, so that threads
   // reading at once never see each other's replies.
   GMainContext* context = g_main_context_new();
   g_main_context_push_thread_default(context);
   const size_t inFlight = limits.busCallsInFlight;
-  size_t left = calls.size(), sent = 0;
+  size_t left = which.size(), sent = 0;
   // An application that let one call time out is hung: the calls not yet
   // sent fail at once instead of waiting out a timeout each.
   bool hung = false;
   auto send = [&] {
-    while (sent < calls.size() && sent - (calls.size() - left) < inFlight) {
-      Call& c = calls[sent];
+    while (sent < which.size() && sent - (which.size() - left) < inFlight) {
+      const size_t i = which[sent++];
+      Call& c = calls[i];
+      GVariant* arguments = c.arguments;
+      c.arguments = nullptr;
       if (hung) {
-        if (c.arguments) g_variant_unref(g_variant_ref_sink(c.arguments));
-        replies[sent++].failure = Failure::timedOut;
+        if (arguments) g_variant_unref(g_variant_ref_sink(arguments));
+        replies[i].failure = Failure::timedOut;
         --left;
         continue;
       }
-      // A direct connection has no bus to route by name.
-      const bool direct = via[sent] != bus;
-      g_dbus_connection_call(via[sent], direct ? nullptr : c.destination.c_str(), c.path.c_str(),
-                             c.interface.c_str(), c.method.c_str(), c.arguments, nullptr,
-                             G_DBUS_CALL_FLAGS_NO_AUTO_START, timeoutMs, nullptr, &finished,
-                             new Pending{&replies, sent, &left, &hung});
-      ++sent;
+      g_dbus_connection_call(bus, c.destination.c_str(), c.path.c_str(), c.interface.c_str(), c.method.c_str(),
+                             arguments, nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, timeoutMs, nullptr, &finished,
+                             new Pending{&replies, i, &left, &hung});
     }
   };
   send();
@@ -302,8 +261,47 @@ std::vector<Reply> Bus::all(std::vector<Call> calls, int timeoutMs) const {
   }
   g_main_context_pop_thread_default(context);
   g_main_context_unref(context);
-  for (GDBusConnection* c : via)
-    if (c != bus) g_object_unref(c);
+}
+
+std::vector<Reply> Bus::all(std::vector<Call> calls, int timeoutMs) const {
+  std::vector<Reply> replies(calls.size());
+  if (calls.empty()) return replies;
+  GDBusConnection* bus = current();
+  // Calls to applications (by their unique names) go over sd-bus; the bus
+  // daemon's and the registry's over GIO.
+  std::vector<size_t> toApps, others;
+  for (size_t i = 0; i < calls.size(); ++i)
+    (!calls[i].destination.empty() && calls[i].destination[0] == ':' ? toApps : others).push_back(i);
+  if (!others.empty()) gioCalls(bus, calls, others, replies, timeoutMs);
+  if (!toApps.empty()) {
+    const auto via = routes(bus, calls, toApps, timeoutMs);
+    // The calls of each route together (a volley mostly has one).
+    std::vector<bool> done(toApps.size(), false);
+    for (size_t k = 0; k < toApps.size(); ++k) {
+      if (done[k]) continue;
+      std::vector<size_t> group;
+      for (size_t j = k; j < toApps.size(); ++j)
+        if (!done[j] && via[j] == via[k]) {
+          group.push_back(toApps[j]);
+          done[j] = true;
+        }
+      if (apps_->send(via[k], calls, group, replies, timeoutMs)) continue;
+      // An application's own connection that cannot be opened: through the
+      // bus, now and from now on.
+      AppRoute throughBus;
+      if (via[k].direct) {
+        std::lock_guard g(lock_);
+        for (size_t i : group) direct_[calls[i].destination].clear();
+        throughBus = {address_, false};
+      }
+      if (!via[k].direct || !apps_->send(throughBus, calls, group, replies, timeoutMs))
+        for (size_t i : group) {
+          if (calls[i].arguments) g_variant_unref(g_variant_ref_sink(calls[i].arguments));
+          calls[i].arguments = nullptr;
+          replies[i].failure = Failure::gone;
+        }
+    }
+  }
   g_object_unref(bus);
   return replies;
 }

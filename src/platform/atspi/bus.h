@@ -1,11 +1,14 @@
 #pragma once
-// The two D-Bus connections of the backend, over GIO: the session bus (the
-// accessibility switch, the screen saver) and the accessibility bus (every
-// application's tree). GIO connections may be called from any thread; calls
-// made together travel together and are waited for together, so a batch of
-// N calls costs about one round trip, not N.
+// The D-Bus connections of the backend. Over GIO: the session bus (the
+// accessibility switch, the screen saver) and the accessibility bus's own
+// questions (the registry, the bus daemon, the events listened to). Over
+// sd-bus: every call to an application, straight to it where it offers a
+// connection of its own, else through the accessibility bus. Calls made
+// together travel together and are waited for together, so a batch of N
+// calls costs about one round trip, not N.
 
 #include <gio/gio.h>
+#include <systemd/sd-bus.h>
 
 #include <cstdint>
 #include <map>
@@ -23,6 +26,12 @@ struct VariantFree {
 };
 using Variant = std::unique_ptr<GVariant, VariantFree>;
 
+// An owned sd-bus message.
+struct MessageUnref {
+  void operator()(sd_bus_message* m) const { sd_bus_message_unref(m); }
+};
+using Message = std::unique_ptr<sd_bus_message, MessageUnref>;
+
 struct Call {
   std::string destination;
   std::string path;
@@ -36,8 +45,15 @@ enum class Failure { none, gone, unsupported, timedOut, other };
 
 struct Reply {
   Failure failure = Failure::none;
-  Variant value;  // the reply tuple when failure is none
+  // When failure is none: a call to an application's reply as sd-bus read
+  // it (its body read in place, on the thread that asked), any other
+  // call's reply tuple.
+  Message message;
+  Variant value;
 };
+
+class AppConnections;
+struct AppRoute;
 
 class Bus {
  public:
@@ -75,26 +91,32 @@ class Bus {
   void setAccessibilityEnabled(bool on) const;
 
  private:
-  Bus(GDBusConnection* session, GDBusConnection* a11y, bool direct)
-      : session_(session), first_(g_object_ref(a11y)), directAllowed_(direct), a11y_(a11y) {}
+  Bus(GDBusConnection* session, GDBusConnection* a11y, std::string address, bool direct);
   // The accessibility bus connection now (a reference of the caller's own),
   // connected again when it closed and the bus is back.
   GDBusConnection* current() const;
-  // The connections to use for each call: an application's own, or the bus.
-  std::vector<GDBusConnection*> routes(GDBusConnection* bus, const std::vector<Call>& calls, int timeoutMs) const;
-  // Opens a connection of the application's own; null when it offers none.
-  GDBusConnection* connectTo(GDBusConnection* bus, const std::string& busName, int timeoutMs) const;
+  // The calls `which` of `calls`, over GIO.
+  void gioCalls(GDBusConnection* bus, std::vector<Call>& calls, const std::vector<size_t>& which,
+                std::vector<Reply>& replies, int timeoutMs) const;
+  // Where each of the calls `which` (to applications) goes: an application's
+  // own connection, or the bus.
+  std::vector<AppRoute> routes(GDBusConnection* bus, const std::vector<Call>& calls, const std::vector<size_t>& which,
+                               int timeoutMs) const;
+  // The address of the application's own connection; none when it offers none.
+  std::optional<std::string> addressOf(GDBusConnection* bus, const std::string& busName, int timeoutMs) const;
 
   GDBusConnection* session_;
   GDBusConnection* first_;
   const bool directAllowed_;
+  std::unique_ptr<AppConnections> apps_;
   mutable std::mutex lock_;  // guards the members below; never held across a call
   mutable GDBusConnection* a11y_;
+  mutable std::string address_;  // of the accessibility bus
   mutable uint64_t generation_ = 0;
   mutable std::optional<gint64> triedAt_;  // the last attempt to connect again, monotonic µs
-  // By bus name: the application's own connection (a reference held), or
-  // null when it offers none. A bus name is never reused.
-  mutable std::map<std::string, GDBusConnection*> direct_;
+  // By bus name: the address of the application's own connection, or empty
+  // when it offers none. A bus name is never reused.
+  mutable std::map<std::string, std::string> direct_;
 };
 
 }  // namespace zel::platform::atspi
