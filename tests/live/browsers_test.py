@@ -402,6 +402,23 @@ class ChangingChat(unittest.TestCase):
         recorder = None
         try:
             desktop.wait_for_window(CLAUDE, browser=name)
+
+            def fresh():
+                return capture("record", "--app", app)
+
+            # The browser finishes its window first (Firefox gives its sidebar
+            # its class a while after the window shows, later still when the
+            # machine is slow): a class changed in place after a read is what
+            # a reader that keeps what it learnt misses until it reads afresh.
+            last_fresh = {}
+
+            def settled():
+                now, last_fresh["trees"] = fresh(), last_fresh.get("trees")
+                same = now == last_fresh["trees"] and any("claude.ai" in u for u in web_areas(now))
+                last_fresh["trees"] = now
+                return same
+
+            wait_for("the window to settle", settled, 60, every=0.5)
             recorder = subprocess.Popen([ZEL_CAPTURE, "record", "--app", app, "--each-line"], env=desktop.env,
                                         stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
 
@@ -414,9 +431,6 @@ class ChangingChat(unittest.TestCase):
                         return trees
                     trees.append(json.loads(line))
                 raise AssertionError("the recorder ended")
-
-            def fresh():
-                return capture("record", "--app", app)
 
             wait_for("the chat read", lambda: any("claude.ai" in u for u in web_areas(kept())), 30)
             rng = random.Random(20261211)
