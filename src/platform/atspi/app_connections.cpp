@@ -114,21 +114,23 @@ int replied(sd_bus_message* m, void* data, sd_bus_error*) {
 
 AppConnections::~AppConnections() { forget(); }
 
-void AppConnections::forget() {
+void AppConnections::forget() { pool_->forget(); }
+
+void AppConnections::Pool::forget() {
   std::map<std::string, std::vector<sd_bus*>> closing;
   {
-    std::lock_guard g(lock_);
-    closing.swap(idle_);
-    ++generation_;
+    std::lock_guard g(lock);
+    closing.swap(idle);
+    ++generation;
   }
   for (auto& [address, buses] : closing)
     for (sd_bus* b : buses) sd_bus_flush_close_unref(b);
 }
 
-sd_bus* AppConnections::take(const AppRoute& route) {
+sd_bus* AppConnections::Pool::take(const AppRoute& route) {
   {
-    std::lock_guard g(lock_);
-    if (auto it = idle_.find(route.address); it != idle_.end() && !it->second.empty()) {
+    std::lock_guard g(lock);
+    if (auto it = idle.find(route.address); it != idle.end() && !it->second.empty()) {
       sd_bus* b = it->second.back();
       it->second.pop_back();
       return b;
@@ -146,17 +148,17 @@ sd_bus* AppConnections::take(const AppRoute& route) {
   return b;
 }
 
-void AppConnections::give(const AppRoute& route, sd_bus* bus, uint64_t generation) {
+void AppConnections::Pool::give(const AppRoute& route, sd_bus* bus, uint64_t since) {
   {
-    std::lock_guard g(lock_);
-    if (generation == generation_ && sd_bus_is_open(bus) > 0) {
+    std::lock_guard g(lock);
+    if (since == generation && sd_bus_is_open(bus) > 0) {
       // Mostly gone applications' addresses: forget them all.
-      if (!idle_.contains(route.address) && idle_.size() >= limits.busApplications) {
-        for (auto& [address, buses] : idle_)
+      if (!idle.contains(route.address) && idle.size() >= limits.busApplications) {
+        for (auto& [address, buses] : idle)
           for (sd_bus* b : buses) sd_bus_close_unref(b);
-        idle_.clear();
+        idle.clear();
       }
-      auto& kept = idle_[route.address];
+      auto& kept = idle[route.address];
       if (kept.size() < limits.busIdleConnections) {
         kept.push_back(bus);
         return;
@@ -170,11 +172,15 @@ bool AppConnections::send(const AppRoute& route, std::vector<Call>& calls, const
                           std::vector<Reply>& replies, int timeoutMs) {
   uint64_t generation;
   {
-    std::lock_guard g(lock_);
-    generation = generation_;
+    std::lock_guard g(pool_->lock);
+    generation = pool_->generation;
   }
-  sd_bus* bus = take(route);
+  sd_bus* bus = pool_->take(route);
   if (!bus) return false;
+  // Given back once this volley and every message of its replies are done.
+  const std::shared_ptr<void> lease(bus, [pool = pool_, route, generation](void* b) {
+    pool->give(route, static_cast<sd_bus*>(b), generation);
+  });
   const uint64_t timeoutUs = static_cast<uint64_t>(std::max(timeoutMs, 1)) * 1000;
   size_t left = which.size(), sent = 0;
   // An application that let one call time out is hung: the calls not yet
@@ -269,7 +275,8 @@ bool AppConnections::send(const AppRoute& route, std::vector<Call>& calls, const
         replies[i].failure = late ? Failure::timedOut : Failure::gone;
     sd_bus_close(bus);
   }
-  give(route, bus, generation);
+  for (size_t i : which)
+    if (replies[i].message) replies[i].lease = lease;
   return true;
 }
 

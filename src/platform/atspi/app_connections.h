@@ -5,11 +5,13 @@
 // reader more than all else it did).
 //
 // A connection serves one volley at a time: a volley takes one from a pool
-// kept per address (opening one when none is idle) and gives it back when
-// its replies are in. The pool's lock is never held across a call.
+// kept per address (opening one when none is idle), and it goes back once
+// the volley's replies are in and every message of them is gone (see
+// `Reply::lease`). The pool's lock is never held across a call.
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -44,12 +46,17 @@ class AppConnections {
   void forget();
 
  private:
-  sd_bus* take(const AppRoute& route);
-  void give(const AppRoute& route, sd_bus* bus, uint64_t generation);
+  // The idle connections; shared with the leases still out.
+  struct Pool {
+    sd_bus* take(const AppRoute& route);
+    void give(const AppRoute& route, sd_bus* bus, uint64_t generation);
+    void forget();
 
-  std::mutex lock_;  // guards the members below; never held across a call
-  std::map<std::string, std::vector<sd_bus*>> idle_;  // by address
-  uint64_t generation_ = 0;  // raised by forget()
+    std::mutex lock;  // guards the members below; never held across a call
+    std::map<std::string, std::vector<sd_bus*>> idle;  // by address
+    uint64_t generation = 0;  // raised by forget()
+  };
+  std::shared_ptr<Pool> pool_ = std::make_shared<Pool>();
 };
 
 }  // namespace zel::platform::atspi

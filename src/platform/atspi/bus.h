@@ -45,9 +45,14 @@ enum class Failure { none, gone, unsupported, timedOut, other };
 
 struct Reply {
   Failure failure = Failure::none;
+  // The connection `message` came on, kept from every other volley until
+  // the message is gone: a message counts as a reference to its
+  // connection, and sd-bus counts those without atomics, so a connection
+  // and everything of it stay with one thread at a time.
+  std::shared_ptr<void> lease;
   // When failure is none: a call to an application's reply as sd-bus read
   // it (its body read in place, on the thread that asked), any other
-  // call's reply tuple.
+  // call's reply tuple. Declared after `lease`: it is let go first.
   Message message;
   Variant value;
 };
