@@ -23,7 +23,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
 sys.path.insert(0, os.path.join(ROOT, "tests", "live"))
-from live_desktop import PAGES, Agent, Desktop, Lines  # noqa: E402
+from live_desktop import PAGES, Agent, Desktop, Lines, wait_for  # noqa: E402
 
 BIN = os.path.join(ROOT, "build", "release")
 CHAT = "4f3e2d1c-0b9a-4876-a5b4-c3d2e1f0a9b8"
@@ -198,6 +198,9 @@ def main():
             desktop.wait_for_window("today - News")
             desktop.chromium(["--new-window", "https://claude.ai/chat/" + CHAT + "?driven"])
         desktop.wait_for_window(CHAT)
+        # The page's script runs once its document is parsed: a window's title
+        # comes sooner (Firefox's first read came before the page was there).
+        wait_for("the chat page loaded", lambda: desktop.requested("claude.ai", "/zel-steps"), 60)
         print("news page: %d stories, about %d elements" % (stories, 6 * stories))
         read_bench(desktop, browser)
         serve(desktop, "the long chat in front", serve_seconds)
