@@ -59,14 +59,18 @@ size_t backendWalk(AtspiAccessibility& ax, const AXElement& e, uint64_t& reads) 
 
 // The search the agent makes for a window's page address.
 bool findPage(AtspiAccessibility& ax, const AXElement& e, uint64_t& reads) {
+  // As the agent looks: the role first, a page's children never.
   ++reads;
-  auto v = ax.attributes(e, {"AXRole", "AXChildren"});
-  if (v.error != ax_error::success) return false;
-  if (v.values[0].kind == AXValue::Kind::text && v.values[0].text == "AXWebArea") {
+  const auto role = ax.attribute(e, "AXRole");
+  if (role.error != ax_error::success) return false;
+  if (role.value.kind == AXValue::Kind::text && role.value.text == "AXWebArea") {
     ++reads;
     return ax.attribute(e, "AXURL").error == ax_error::success;
   }
-  for (const auto& child : v.values[1].items)
+  ++reads;
+  const auto children = ax.attribute(e, "AXChildren");
+  if (children.error != ax_error::success) return false;
+  for (const auto& child : children.value.items)
     if (child.kind == AXValue::Kind::element && findPage(ax, child.element, reads)) return true;
   return false;
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -27,14 +28,19 @@ class CountingAccessibility final : public Accessibility {
  public:
   explicit CountingAccessibility(Accessibility& inner) : inner_(inner) {}
   int contentReads = 0;
+  int pageChildrenReads = 0;  // of a page with an address: what it shows
   size_t longestListHandedOut = 0;
   bool isTrusted() override { return inner_.isTrusted(); }
   AXElement application(platform::Pid pid) override { return inner_.application(pid); }
   void setMessagingTimeout(const AXElement& e, double s) override { inner_.setMessagingTimeout(e, s); }
-  platform::AXRead attribute(const AXElement& e, const std::string& n) override { return inner_.attribute(e, n); }
+  platform::AXRead attribute(const AXElement& e, const std::string& n) override {
+    if (n == AX::Children) countPageChildren(e);
+    return inner_.attribute(e, n);
+  }
   platform::AXMultiRead attributes(const AXElement& e, const std::vector<std::string>& names,
                                    size_t longestList) override {
     if (names == AXSnapshotter::attributes()) ++contentReads;
+    if (std::find(names.begin(), names.end(), AX::Children) != names.end()) countPageChildren(e);
     auto read = inner_.attributes(e, names, longestList);
     for (const auto& v : read.values) longestListHandedOut = std::max(longestListHandedOut, v.items.size());
     return read;
@@ -43,6 +49,13 @@ class CountingAccessibility final : public Accessibility {
   bool equal(const AXElement& a, const AXElement& b) override { return inner_.equal(a, b); }
 
  private:
+  void countPageChildren(const AXElement& e) {
+    const auto role = inner_.attribute(e, AX::Role);
+    if (role.error == platform::ax_error::success && role.value.text == AX::WebArea &&
+        inner_.attribute(e, AX::URL).error == platform::ax_error::success)
+      ++pageChildrenReads;
+  }
+
   Accessibility& inner_;
 };
 
@@ -98,6 +111,7 @@ class Snapshots : public ::testing::Test {
     return out;
   }
   int contentReads() const { return counting_->ax.contentReads; }
+  int pageChildrenReads() const { return counting_->ax.pageChildrenReads; }
 
   test::TempDir dir_;
   const std::filesystem::path home_ = dir_.path();
@@ -261,6 +275,9 @@ TEST_F(Snapshots, PagesOutsideTheFilterAreSkipped) {
   AXSnapshotter::PageFilter nothing = [](const std::string&) { return PageVerdict::notAChatPage; };
   EXPECT_TRUE(trees(snap(desktop(app("com.openai.codex", windows)), "com.openai.codex", 60000, &nothing)).empty());
   EXPECT_EQ(contentReads(), 0);
+  // Judged by its address alone: not even the list of what a refused page
+  // shows is asked for (a browser can take a second to list a long page's).
+  EXPECT_EQ(pageChildrenReads(), 0);
 }
 
 }  // namespace

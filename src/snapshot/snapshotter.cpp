@@ -17,8 +17,8 @@ const std::vector<std::string>& AXSnapshotter::attributes() {
                                               AX::DOMClassList,  AX::DOMIdentifier, AX::URL, AX::Children};
   return names;
 }
-const std::vector<std::string>& AXSnapshotter::structure() {
-  static const std::vector<std::string> names{AX::Role, AX::Children};
+const std::vector<std::string>& AXSnapshotter::childrenOnly() {
+  static const std::vector<std::string> names{AX::Children};
   return names;
 }
 const std::vector<std::string>& AXSnapshotter::controls() {
@@ -197,13 +197,16 @@ std::optional<std::string> AXSnapshotter::pageURL(const AXElement& window) const
     auto [e, depth] = std::move(pending.back());
     pending.pop_back();
     --left;
-    auto v = elementValues(ax, e, structure(), left);
-    if (rawText(v[0]) == AX::WebArea) {
+    // The role alone first: a page's own children are not asked for before
+    // the page is judged. They are the page's, and listing them can hold a
+    // browser for a second on a large page, long past the calls' timeout.
+    const auto role = ax.attribute(e, AX::Role);
+    if (role.error == ax_error::success && role.value.kind == AXValue::Kind::text && role.value.text == AX::WebArea) {
       auto url = ax.attribute(e, AX::URL);
       if (url.error == ax_error::success && url.value.kind == AXValue::Kind::url) return url.value.text;
     }
     if (depth >= limits.pageSearchDepth) continue;
-    auto children = elementsOf(v[1]);
+    auto children = elementsOf(elementValues(ax, e, childrenOnly(), left)[0]);
     for (auto it = children.rbegin(); it != children.rend(); ++it) pending.emplace_back(*it, depth + 1);
   }
   return std::nullopt;

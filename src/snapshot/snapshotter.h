@@ -96,7 +96,7 @@ class AXSnapshotter {
 
   // The four attribute lists, built once.
   static const std::vector<std::string>& attributes();
-  static const std::vector<std::string>& structure();
+  static const std::vector<std::string>& childrenOnly();
   static const std::vector<std::string>& controls();
   static const std::vector<std::string>& addressesOnly();
 
