@@ -2,7 +2,7 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstring>
+#include <map>
 #include <memory>
 #include <string_view>
 
@@ -15,13 +15,21 @@ namespace {
 // How a call failed, from the name of the error it got back (the names GIO
 // maps to the same failures).
 Failure failureNamed(std::string_view name) {
-  for (std::string_view gone : {"ServiceUnknown", "NameHasNoOwner", "UnknownObject", "Disconnected"})
-    if (name == std::string("org.freedesktop.DBus.Error.").append(gone)) return Failure::gone;
-  for (std::string_view unsupported : {"UnknownMethod", "UnknownInterface", "UnknownProperty", "NotSupported"})
-    if (name == std::string("org.freedesktop.DBus.Error.").append(unsupported)) return Failure::unsupported;
-  for (std::string_view late : {"NoReply", "Timeout", "TimedOut"})
-    if (name == std::string("org.freedesktop.DBus.Error.").append(late)) return Failure::timedOut;
-  return Failure::other;
+  static const std::map<std::string_view, Failure> failures{
+      {"org.freedesktop.DBus.Error.ServiceUnknown", Failure::gone},
+      {"org.freedesktop.DBus.Error.NameHasNoOwner", Failure::gone},
+      {"org.freedesktop.DBus.Error.UnknownObject", Failure::gone},
+      {"org.freedesktop.DBus.Error.Disconnected", Failure::gone},
+      {"org.freedesktop.DBus.Error.UnknownMethod", Failure::unsupported},
+      {"org.freedesktop.DBus.Error.UnknownInterface", Failure::unsupported},
+      {"org.freedesktop.DBus.Error.UnknownProperty", Failure::unsupported},
+      {"org.freedesktop.DBus.Error.NotSupported", Failure::unsupported},
+      {"org.freedesktop.DBus.Error.NoReply", Failure::timedOut},
+      {"org.freedesktop.DBus.Error.Timeout", Failure::timedOut},
+      {"org.freedesktop.DBus.Error.TimedOut", Failure::timedOut},
+  };
+  const auto it = failures.find(name);
+  return it == failures.end() ? Failure::other : it->second;
 }
 
 int appendValue(sd_bus_message* m, GVariant* v);

@@ -462,7 +462,7 @@ std::optional<AtspiAccessibility::KnownSubtree> subtreeOf(sd_bus_message* reply,
         } else if (open.empty()) {
           return false;
         } else {
-          out[open.back().path].children.push_back({*name && busName != name ? name : "", here});
+          out[open.back().path].children.push_back(ReplyReader::reference(name, path, busName));
           --open.back().left;
         }
         if (k.childCount > 0) open.push_back({here, k.childCount});

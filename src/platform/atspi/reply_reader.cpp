@@ -96,20 +96,22 @@ std::optional<std::map<std::string, std::string>> ReplyReader::stringMap(sd_bus_
   return out;
 }
 
+ChildReference ReplyReader::reference(const char* name, const char* path, const std::string& busName) {
+  return {*name && busName != name ? name : "", path};
+}
+
 std::optional<std::vector<ChildReference>> ReplyReader::references(sd_bus_message* m, const std::string& busName) {
   if (!m || sd_bus_message_has_signature(m, "a(so)") <= 0) return std::nullopt;
   if (sd_bus_message_enter_container(m, 'a', "(so)") <= 0) return std::nullopt;
   std::vector<ChildReference> out;
-  int r;
+  int r = 0;
   while (out.size() < limits.busListItems && (r = sd_bus_message_enter_container(m, 'r', "so")) > 0) {
     const char* name = nullptr;
     const char* path = nullptr;
     if (sd_bus_message_read_basic(m, 's', &name) <= 0 || sd_bus_message_read_basic(m, 'o', &path) <= 0 ||
         sd_bus_message_exit_container(m) < 0)
       return std::nullopt;
-    // A child living in another process (an out-of-process frame) is read
-    // through that process's own name.
-    out.push_back({*name && busName != name ? name : "", path});
+    out.push_back(reference(name, path, busName));
   }
   if (out.size() < limits.busListItems && r < 0) return std::nullopt;
   return out;

@@ -26,6 +26,11 @@ struct ObjectProperties {
 };
 
 struct ReplyReader {
+  // Where a listed child lives: a child in another process (an
+  // out-of-process frame) keeps that process's name; one of the application
+  // `busName` itself, an empty one.
+  static ChildReference reference(const char* name, const char* path, const std::string& busName);
+
   // "u"
   static std::optional<uint32_t> word(sd_bus_message* m);
   // "s"
